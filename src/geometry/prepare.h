@@ -1,0 +1,48 @@
+#pragma once
+// Preparation of a read shape for the host: turned and mirrored as the operator left it,
+// centred on its bounding box, corrected for the probe tip, re-sorted by angle, resampled to 800
+// radii, cleaned of one-sample spikes, enlarged by the size offsets and coded as one absolute
+// radius followed by 799 byte differences, in hundredths of a millimetre.
+//
+// Preparing never consumes the read: it works on a copy of forma_treball, so a send that fails
+// and is tried again prepares exactly the same shape.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/trace_table.h"
+
+namespace kovrel {
+
+struct PrepareInputs {
+  double gir_acumulat = 0.0;     // radians
+  int signe_x = 1;               // +1 or -1 (mirrored)
+  int signe_y = 1;
+  std::string serial_number;     // its numeric value selects the probe-tip radius
+  double filterscope = 3.0;      // start of the neighbour index of the tip compensation
+  double manualOffsetMm = 0.0;   // offset_mida as a number, mm of diameter
+  double normalOaire = 0.0;      // lens-type offset, mm of diameter
+  double OffsetMida = 0.0;       // general offset, mm of diameter
+};
+
+struct PreparedShape {
+  // forma_auxiliar: rows 1..800; column 1 the angle of the chosen sample, column 2 the row 1
+  // absolute radius then the 799 codes 0..255 (hundredths of a millimetre).
+  TraceTable forma_auxiliar;
+  // Final radii in hundredths of a millimetre (rows 1..800 at index 0..799) before coding,
+  // the values the host's decoded outline should come back to.
+  std::vector<double> radii;
+  double mida_h = 0.0;       // horizontal size, hundredths of mm (diameter)
+  double mida_v = 0.0;       // vertical size, hundredths of mm
+  double offset_radi = 0.0;  // radius offset, hundredths of mm
+  // Points of the resampled shape to draw (plot position in mm, rounded to 0.1 mm), width 2.
+  std::vector<std::pair<double, double>> plotPoints;
+};
+
+PreparedShape prepareShape(const TraceTable& forma_treball, const PrepareInputs& inputs);
+
+// Probe-tip radius in mm for a tracer serial number: 0.625 below 61, 0.65 from 61 on.
+double probeTipRadius(const std::string& serial_number);
+
+}  // namespace kovrel

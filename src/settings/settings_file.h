@@ -1,0 +1,56 @@
+#pragma once
+// trac_conf.cfg: every value that survives a restart. The loader reads the file into the shared
+// state and remembers its lines in order; the writer replays those lines with the current value
+// of each setting behind its tag, so line order, markers and lines it does not know survive.
+// The file is 8-bit Windows-1252 text with CR LF line ends; values are UTF-8 in memory.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/shared_state.h"
+
+namespace kovrel {
+
+inline constexpr const char* kSettingsFileName = "trac_conf.cfg";
+
+struct LoadOutcome {
+  // The file was missing or unreadable: a default file was written and loaded instead.
+  // `problem` says what happened, for the operator.
+  bool replacedByDefault = false;
+  std::string problem;
+  // primera_instalacio equals 1: the caller disables the read button and starts port set-up.
+  bool portSetupPending = false;
+};
+
+enum class SaveResult {
+  Saved,
+  Refused,  // a required setting is zero: the file is left as it was, silently
+  Failed,   // the file could not be written: the old file is intact; `lastError()` says why
+};
+
+class SettingsFile {
+ public:
+  // `programFolder`: the folder that holds the program and its trac_conf.cfg.
+  explicit SettingsFile(std::filesystem::path programFolder);
+
+  // Loads the file into `state` (carrega_dades).
+  LoadOutcome carrega_dades(SharedState& state);
+  // Rewrites the file from the remembered lines and `state` (guarda_dades). Atomic: the old
+  // file stays whole until the new one is complete on disk.
+  SaveResult guarda_dades(SharedState& state);
+
+  const std::vector<std::string>& linies_config() const { return lines_; }
+  const std::string& lastError() const { return lastError_; }
+  std::filesystem::path path() const { return folder_ / kSettingsFileName; }
+
+  // The file installed with the program (CR LF, Windows-1252).
+  static std::string defaultFileContent();
+
+ private:
+  std::filesystem::path folder_;
+  std::vector<std::string> lines_;  // linies_config: a tag, or a whole unrecognised record
+  std::string lastError_;
+};
+
+}  // namespace kovrel
