@@ -1,9 +1,8 @@
 #include "settings/number_text.h"
 
-#include <cctype>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <system_error>
 
 namespace kovrel {
 namespace {
@@ -50,10 +49,15 @@ double readNumber(std::string_view text, bool skipLineFeeds) {
   std::string s = compact(text, skipLineFeeds);
   std::size_t n = numberLength(s);
   if (n == 0) return 0.0;
-  std::string number = s.substr(0, n);
+  // from_chars never consults the C locale: once the windowing library has switched the process
+  // to the operator's locale, strtod would stop at the "." of "0.5" in a Spanish one.
+  std::size_t first = s[0] == '+' ? 1 : 0;
+  std::string number = s.substr(first, n - first);
   for (char& c : number)
     if (c == 'D' || c == 'd') c = 'E';
-  double v = std::strtod(number.c_str(), nullptr);
+  double v = 0.0;
+  auto result = std::from_chars(number.data(), number.data() + number.size(), v);
+  if (result.ec != std::errc()) return 0.0;  // beyond the range of a Double
   return std::isfinite(v) ? v : 0.0;
 }
 
@@ -64,11 +68,14 @@ bool isNumberText(std::string_view text) {
 
 std::string shortestNumber(double value) {
   if (value == 0.0 || !std::isfinite(value)) return "0";
+  // to_chars is locale-independent (snprintf would write "0,5" under a Spanish locale) and, with
+  // a precision, behaves like "%.15g": 15 significant digits, trailing zeros dropped.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.15G", value);
-  std::string s = buf;
-  // "%G" writes exponents as E+05 / E-05; keep the sign but drop leading zeros of the exponent.
-  auto e = s.find('E');
+  auto [end, error] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+  if (error != std::errc()) return "0";
+  std::string s(buf, end);
+  // Exponents as the settings file has always had them: "1E-5", "1.5E+20".
+  auto e = s.find('e');
   if (e != std::string::npos) {
     std::string mantissa = s.substr(0, e);
     char sign = s[e + 1];

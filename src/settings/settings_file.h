@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/shared_state.h"
@@ -44,12 +45,20 @@ class SettingsFile {
   const std::string& lastError() const { return lastError_; }
   std::filesystem::path path() const { return folder_ / kSettingsFileName; }
 
-  // The file installed with the program (CR LF, Windows-1252).
+  // The file installed with the program (CR LF, Windows-1252), [PATH] holding the install folder.
   static std::string defaultFileContent();
+  // The same content with `programFolder` under [PATH]: what a missing file is replaced with.
+  static std::string defaultFileContent(const std::filesystem::path& programFolder);
 
  private:
+  // Fills `lines_` and the settings from the bytes of a whole file.
+  void readRecords(std::string_view bytes, SharedState& state);
+  // The program folder as the settings hold it: UTF-8, no trailing separator.
+  std::string folderText() const;
+
   std::filesystem::path folder_;
-  std::vector<std::string> lines_;  // linies_config: a tag, or a whole unrecognised record
+  std::vector<std::string> lines_;  // linies_config: a tag, or a whole unrecognised line (UTF-8)
+  bool loaded_ = false;             // the writer has lines to replay only after a load
   std::string lastError_;
 };
 

@@ -1,0 +1,28 @@
+#pragma once
+// Replacing a file so that it is always either the old one or the complete new one: the bytes go
+// to a temporary file beside it, are forced to the disk, and only then take the old file's name.
+// A crash, a power cut or a full disk in the middle leaves the old file whole.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kovrel {
+
+enum class WriteProblem { None, DiskFull, NotPermitted, Other };
+
+struct WriteOutcome {
+  WriteProblem problem = WriteProblem::None;
+  std::string detail;  // the system's own words, for anything that is not full or forbidden
+  bool ok() const { return problem == WriteProblem::None; }
+};
+
+// The temporary file used while `target` is replaced: same folder, so the final rename never
+// crosses file systems.
+std::filesystem::path temporaryPathFor(const std::filesystem::path& target);
+
+// Writes `bytes` as the new content of `target`. On failure the old `target` (if any) is
+// untouched and the temporary file is removed.
+WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+}  // namespace kovrel

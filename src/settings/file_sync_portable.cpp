@@ -1,0 +1,40 @@
+#include <fstream>
+#include <system_error>
+
+#include "settings/file_sync.h"
+
+// Systems without POSIX calls: the stream is flushed and closed before the rename, which the
+// standard library performs as a replacing move.
+namespace kovrel {
+
+std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {
+  std::filesystem::path temporary = target;
+  temporary += ".tmp";
+  return temporary;
+}
+
+WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+  const std::filesystem::path temporary = temporaryPathFor(target);
+  std::error_code ignored;
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (out) {
+      out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      out.flush();
+      out.close();
+    }
+    if (!out) {
+      std::filesystem::remove(temporary, ignored);
+      return {WriteProblem::Other, "write failed"};
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, target, error);
+  if (error) {
+    std::filesystem::remove(temporary, ignored);
+    return {WriteProblem::Other, error.message()};
+  }
+  return {};
+}
+
+}  // namespace kovrel

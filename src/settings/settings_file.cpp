@@ -1,0 +1,288 @@
+#include "settings/settings_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <utility>
+
+#include "app/texts.h"
+#include "settings/default_settings.h"
+#include "settings/file_sync.h"
+#include "settings/number_text.h"
+#include "settings/windows1252.h"
+
+namespace kovrel {
+namespace {
+
+// One setting of the file: where it lives in the shared state and how its value is read and
+// written. Exactly one of `number` and `dynamic` is set.
+struct Setting {
+  std::string_view tag;
+  double SharedState::*number;
+  Dynamic SharedState::*dynamic;
+  bool readAsNumber;
+  bool writtenAsNumber;
+  bool required;  // the writer refuses to save while it is zero
+};
+
+// In the order the loader tests the tags.
+constexpr std::array<Setting, 16> kSettings = {{
+    {"[GPOL]", &SharedState::grausperpols, nullptr, true, true, true},
+    {"[RADI]", &SharedState::midaradi, nullptr, true, true, true},
+    {"[COHE]", &SharedState::angleplus, nullptr, true, true, false},
+    {"[PULS]", &SharedState::polsoseix, nullptr, true, true, true},
+    {"[FILT]", nullptr, &SharedState::filterscope, false, false, true},
+    {"[COMM]", nullptr, &SharedState::comport1, false, false, true},
+    {"[VSPA]", nullptr, &SharedState::comport2, false, false, true},
+    {"[RCEN]", &SharedState::radi_central, nullptr, true, true, true},
+    {"[CARR]", nullptr, &SharedState::carrera, true, true, true},
+    {"[PINI]", &SharedState::polsosini, nullptr, true, true, true},
+    {"[CCEN]", nullptr, &SharedState::calibra_centre, false, true, false},
+    {"[CCAL]", nullptr, &SharedState::cicle_calibracio, false, true, false},
+    {"[OBER]", &SharedState::obertura_brac, nullptr, true, true, true},
+    {"[PATH]", nullptr, &SharedState::lletra, false, false, true},
+    {"[INST]", nullptr, &SharedState::primera_instalacio, false, false, true},
+    {"[OFFS]", nullptr, &SharedState::OffsetMida, true, true, false},
+}};
+// Markers frame the settings; they carry no value.
+constexpr std::array<std::string_view, 2> kMarkers = {"[FINL]", "[INIC]"};
+constexpr std::size_t kTagLength = 6;  // characters; the 7th separates tag and value
+constexpr std::string_view kLineEnd = "\r\n";
+
+const Setting* settingFor(std::string_view tag) {
+  for (const Setting& setting : kSettings)
+    if (setting.tag == tag) return &setting;
+  return nullptr;
+}
+
+bool isMarker(std::string_view tag) {
+  return std::find(kMarkers.begin(), kMarkers.end(), tag) != kMarkers.end();
+}
+
+// A number setting as the program computes with it; a text in a number setting is read with
+// the number reader, as the loader would read it back.
+double numberOf(const SharedState& state, const Setting& setting) {
+  return setting.number ? state.*setting.number : (state.*setting.dynamic).toNumber();
+}
+
+bool isZero(const SharedState& state, const Setting& setting) {
+  // A text counts as zero when it is a number equal to 0 or was never set; a folder is not.
+  return setting.number ? state.*setting.number == 0.0 : state.*setting.dynamic == 0;
+}
+
+bool mustRefuse(const SharedState& state) {
+  for (const Setting& setting : kSettings) {
+    if (setting.required && isZero(state, setting)) return true;
+    // A NaN (an arm geometry the arcsine cannot take) would reach the file as 0 and leave the
+    // next start without a calibration: the last good file is worth more.
+    if (!std::isfinite(numberOf(state, setting))) return true;
+  }
+  return false;
+}
+
+void apply(SharedState& state, const Setting& setting, const std::string& value) {
+  if (!setting.readAsNumber) {
+    state.*setting.dynamic = value;
+  } else if (setting.number) {
+    state.*setting.number = readNumber(value);
+  } else {
+    state.*setting.dynamic = readNumber(value);
+  }
+}
+
+std::string valueText(const SharedState& state, const Setting& setting) {
+  if (setting.writtenAsNumber) return writeNumber(numberOf(state, setting));
+  // Texts as they are; a number stored by a window in its shortest form ("3", not " 3.0").
+  return (state.*setting.dynamic).toText();
+}
+
+// How a line of the file is read. A line is one record, whatever it holds. Records were never
+// meant to hold commas or double quotes, but a program folder may ("C:\Ópticas, S.L.\Kovrel"):
+// ending the record at the comma would cut the folder in two and the next rewrite would write
+// the tail as a line of its own, one more at every save. The writer adds no comma and no quote
+// of its own, so reading whole lines brings back every file the program wrote unchanged. A
+// hand-edited record is still recognised: spaces in front of it are skipped and double quotes
+// around it dropped before its tag is looked for. A line without a tag is kept exactly as it
+// stands, spaces and quotes included.
+std::string_view recordOf(std::string_view line) {
+  const std::size_t first = line.find_first_not_of(' ');
+  line = first == std::string_view::npos ? std::string_view{} : line.substr(first);
+  if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
+  return line;
+}
+
+// Lines end with CR LF as written, or with LF or CR alone after an edit on another system. Blank
+// lines are lines: they keep their place in every rewrite.
+std::vector<std::string_view> splitLines(std::string_view bytes) {
+  std::vector<std::string_view> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r' && bytes[i] != '\n') continue;
+    lines.push_back(bytes.substr(start, i - start));
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  return lines;
+}
+
+enum class ReadProblem { None, Missing, Unreadable, Empty };
+
+ReadProblem readFile(const std::filesystem::path& path, std::string& bytes) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) return ReadProblem::Missing;
+  if (error || !std::filesystem::is_regular_file(status)) return ReadProblem::Unreadable;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return ReadProblem::Unreadable;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) return ReadProblem::Unreadable;
+  // An empty file holds no calibration and no ports: every save would be refused for good.
+  return bytes.empty() ? ReadProblem::Empty : ReadProblem::None;
+}
+
+std::string_view replacedText(ReadProblem problem) {
+  switch (problem) {
+    case ReadProblem::Missing:
+      return texts::kSettingsMissing;
+    case ReadProblem::Empty:
+      return texts::kSettingsEmpty;
+    default:
+      return texts::kSettingsUnreadable;
+  }
+}
+
+std::string reasonOf(const WriteOutcome& outcome) {
+  switch (outcome.problem) {
+    case WriteProblem::DiskFull:
+      return std::string(texts::kDiskFull);
+    case WriteProblem::NotPermitted:
+      return std::string(texts::kNoWritePermission);
+    default:
+      return outcome.detail;
+  }
+}
+
+std::string folderTextOf(const std::filesystem::path& folder) {
+  const std::u8string utf8 = folder.u8string();
+  std::string text(utf8.begin(), utf8.end());
+  const char native = static_cast<char>(std::filesystem::path::preferred_separator);
+  while (text.size() > 1 && (text.back() == '/' || text.back() == native)) text.pop_back();
+  return text;
+}
+
+std::string defaultContentFor(const std::string& folderUtf8) {
+  using D = DefaultCalibration;
+  const std::array<std::string, 18> lines = {
+      "[INIC]",
+      "[GPOL]=" + writeNumber(D::grausperpols),
+      "[RADI]=" + writeNumber(D::midaradi),
+      "[COHE]=" + writeNumber(D::angleplus),
+      "[PULS]=" + writeNumber(D::polsoseix),
+      "[FILT]=" + std::to_string(D::filterscope),
+      "[COMM]=" + std::to_string(D::comport1),
+      "[VSPA]=" + std::to_string(D::comport2),
+      "[RCEN]=" + writeNumber(D::radi_central),
+      "[CARR]=" + writeNumber(D::carrera),
+      "[PINI]=" + writeNumber(D::polsosini),
+      "[CCEN]=" + writeNumber(D::calibra_centre),
+      "[CCAL]=" + writeNumber(D::cicle_calibracio),
+      "[OBER]=" + writeNumber(D::obertura_brac),
+      "[PATH]=" + folderUtf8,
+      "[INST]=" + std::to_string(D::primera_instalacio),
+      "[OFFS]=" + writeNumber(D::OffsetMida),
+      "[FINL]",
+  };
+  std::string text;
+  for (const std::string& line : lines) text.append(line).append(kLineEnd);
+  return utf8ToWindows1252(text);
+}
+
+}  // namespace
+
+SettingsFile::SettingsFile(std::filesystem::path programFolder) : folder_(std::move(programFolder)) {}
+
+std::string SettingsFile::defaultFileContent() {
+  return defaultContentFor(std::string(kDefaultProgramFolder));
+}
+
+std::string SettingsFile::defaultFileContent(const std::filesystem::path& programFolder) {
+  return defaultContentFor(folderTextOf(programFolder));
+}
+
+std::string SettingsFile::folderText() const { return folderTextOf(folder_); }
+
+LoadOutcome SettingsFile::carrega_dades(SharedState& state) {
+  LoadOutcome outcome;
+  lastError_.clear();
+  // The file is always the one in the running program's folder; a [PATH] record then replaces
+  // lletra with the folder stored in it for the rest of the run.
+  state.lletra = folderText();
+
+  std::string bytes;
+  const ReadProblem problem = readFile(path(), bytes);
+  if (problem != ReadProblem::None) {
+    outcome.replacedByDefault = true;
+    bytes = defaultFileContent(folder_);
+    const WriteOutcome written = replaceFileAtomically(path(), bytes);
+    if (written.ok()) {
+      outcome.problem = std::string(replacedText(problem));
+    } else {
+      // The defaults still let the operator read and send; they are saved once the folder
+      // takes a file again.
+      outcome.problem = std::string(texts::kSettingsDefaultsNotSaved) + " (" + reasonOf(written) + ")";
+      lastError_ = outcome.problem;
+    }
+  }
+  readRecords(bytes, state);
+  outcome.portSetupPending = state.primera_instalacio == 1;
+  return outcome;
+}
+
+void SettingsFile::readRecords(std::string_view bytes, SharedState& state) {
+  // A load replaces the whole table: lines of an earlier, longer file must not be replayed.
+  lines_.clear();
+  for (std::string_view line : splitLines(bytes)) {
+    const std::string_view record = recordOf(line);
+    const std::string_view tag = record.substr(0, std::min(record.size(), kTagLength));
+    if (const Setting* setting = settingFor(tag)) {
+      const std::string_view value =
+          record.size() > kTagLength + 1 ? record.substr(kTagLength + 1) : std::string_view{};
+      apply(state, *setting, windows1252ToUtf8(value));
+      lines_.emplace_back(tag);
+    } else if (isMarker(tag)) {
+      lines_.emplace_back(tag);  // text behind a marker is dropped
+    } else {
+      lines_.push_back(windows1252ToUtf8(line));
+    }
+  }
+  loaded_ = true;
+}
+
+SaveResult SettingsFile::guarda_dades(SharedState& state) {
+  lastError_.clear();
+  // Without a load there are no lines to replay, and an empty rewrite would wipe the file.
+  if (!loaded_ || mustRefuse(state)) return SaveResult::Refused;
+
+  state.lletra = folderText();
+  std::string text;
+  for (const std::string& line : lines_) {
+    if (const Setting* setting = settingFor(line))
+      text.append(line).append("=").append(valueText(state, *setting));
+    else
+      text.append(line);  // a bare marker, or a line the program does not know
+    text.append(kLineEnd);
+  }
+
+  const WriteOutcome written = replaceFileAtomically(path(), utf8ToWindows1252(text));
+  if (!written.ok()) {
+    lastError_ = std::string(texts::kSettingsNotSaved) + ": " + reasonOf(written);
+    return SaveResult::Failed;
+  }
+  return SaveResult::Saved;
+}
+
+}  // namespace kovrel
