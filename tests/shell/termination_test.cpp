@@ -1,0 +1,77 @@
+// SIGTERM and SIGINT reach the program as an ordinary event-loop call, so it ends through its
+// destructors (which take the virtual port's name away) instead of dying where it stood.
+
+#include "shell/termination.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
+#include <stdexcept>
+
+#include "qt_event_loop.h"
+
+namespace kovrel {
+namespace {
+
+using testing::processEventsUntil;
+
+TEST(TerminationSignals, signalIsHandledLaterOnTheEventLoopThread) {
+  std::vector<int> received;
+  QThread* handlerThread = nullptr;
+  TerminationSignals watch([&](int signal) {
+    received.push_back(signal);
+    handlerThread = QThread::currentThread();
+  });
+  ASSERT_EQ(raise(SIGTERM), 0);
+  EXPECT_TRUE(received.empty());  // nothing runs inside the signal handler itself
+  ASSERT_TRUE(processEventsUntil([&] { return !received.empty(); }));
+  EXPECT_EQ(received, std::vector<int>{SIGTERM});
+  EXPECT_EQ(handlerThread, QCoreApplication::instance()->thread());
+
+  ASSERT_EQ(raise(SIGINT), 0);
+  ASSERT_TRUE(processEventsUntil([&] { return received.size() == 2; }));
+  EXPECT_EQ(received.back(), SIGINT);
+}
+
+TEST(TerminationSignals, quitOnTerminationEndsTheEventLoop) {
+  auto watch = quitOnTermination();
+  bool timedOut = false;
+  QTimer::singleShot(0, [] { raise(SIGTERM); });
+  QTimer::singleShot(5000, [&] {
+    timedOut = true;
+    QCoreApplication::quit();
+  });
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_FALSE(timedOut);
+}
+
+TEST(TerminationSignals, previousHandlersComeBackAndOnlyOneWatchAtATime) {
+  struct sigaction before = {};
+  sigaction(SIGTERM, nullptr, &before);
+  {
+    TerminationSignals watch([](int) {});
+    EXPECT_THROW(TerminationSignals([](int) {}), std::logic_error);
+  }
+  struct sigaction after = {};
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
+  EXPECT_NO_THROW(TerminationSignals([](int) {}));
+}
+
+TEST(TerminationSignalsDeathTest, secondSignalBeforeTheFirstIsHandledEndsAtOnce) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        TerminationSignals watch([](int) {});
+        raise(SIGINT);
+        raise(SIGINT);  // the loop never took the first one up: a program stuck in a loop
+        std::exit(0);
+      },
+      ::testing::KilledBySignal(SIGINT), "");
+}
+
+}  // namespace
+}  // namespace kovrel
