@@ -5,7 +5,10 @@
 // shared state between steps, plots every sample as it arrives and, at the end, hands the shape
 // to the rest of the program in forma_treball.
 
+#include <cstddef>
 #include <functional>
+#include <string>
+#include <string_view>
 
 #include "app/shared_state.h"
 #include "app/window.h"
@@ -14,10 +17,18 @@
 
 namespace kovrel {
 
+// The turntable's fixed step between two samples, radians (one turn in 4095 steps).
+inline constexpr double kTurntableStep = 0.00153435538;
+inline constexpr double kFullTurn = 6.28318530718;  // radians
+inline constexpr double kCapturePi = 3.14159265;    // the capture's value of pi
+inline constexpr int kSamplesPerRead = 4096;
+inline constexpr int kHeaderBytes = 64;
+inline constexpr int kReadBytes = kHeaderBytes + 2 + 2 * kSamplesPerRead + 2 * 2;  // 8262
+
 class Capture {
  public:
   struct Hooks {
-    std::function<void()> saveSettings;       // guarda_dades, after a header is taken
+    std::function<void()> saveSettings;        // guarda_dades, after a header is taken
     std::function<void()> nous_valors_centre;  // end of a centre calibration
   };
 
@@ -32,11 +43,31 @@ class Capture {
   void parada_Click();
 
  private:
+  void step();
+  void startRead();
+  void configurePort();
+  // Each returns false when the step must end at once (the read was stopped).
+  bool takeHeaderByte(bool headerMode);
+  void takeTemperature(bool headerMode);
+  bool takeSample();
+  void takeTrailerWord();
+  void finishRead();
+  void endCalibration();
+  void handOverShape();
+
+  std::string readChars(int count);
+  // Two bytes high first as a 16-bit signed value; false while they are not both there yet.
+  bool takeWord(int& value);
+  int bytesWaiting() const;
+  void show(std::string_view text);
+
   SharedState& s_;
   Window& w_;
   Plot& plot_;
   SerialPort& port_;
   Hooks hooks_;
+  std::string pending_;       // first byte of a 16-bit value whose second byte is late
+  std::size_t consumed_ = 0;  // bytes taken from the port so far (tells a step that waited)
 };
 
 }  // namespace kovrel

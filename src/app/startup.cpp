@@ -1,0 +1,56 @@
+#include "app/startup.h"
+
+#include "app/read_command.h"
+#include "app/texts.h"
+#include "settings/number_text.h"
+
+namespace kovrel {
+namespace {
+
+// The installation state once the ports have been set up.
+constexpr double kPortsSetUp = 10;
+
+// The COM number as the operator and the port names write it: whole numbers without decimals.
+std::string comNumberText(const Dynamic& number) {
+  if (!number.isEmpty() && number.isNumeric()) return shortestNumber(number.toNumber());
+  return number.toText();
+}
+
+}  // namespace
+
+std::string comName(const Dynamic& number) { return "COM" + comNumberText(number); }
+
+bool Form_Load(SharedState& state, Window& window, Plot& plot, VirtualPort& port, const StartupHooks& hooks) {
+  if (hooks.activatePrevInstance && hooks.activatePrevInstance()) return false;
+
+  state.obre_offset = "no";
+  const bool setUpPending = hooks.loadSettings ? hooks.loadSettings() : false;
+  if (setUpPending) {
+    // A first installation: no read until the ports are set up.
+    window.setEnabled(Control::llegirBtn, false);
+    if (hooks.cfg_btn_Click) hooks.cfg_btn_Click();
+  }
+
+  if (state.primera_instalacio == kPortsSetUp) {
+    const std::string name = comName(state.comport2);
+    try {
+      port.obrir_port(name);
+      if (!port.port_existeix()) {
+        port.crear_port(name);
+        port.set_opcio_port(false);
+      }
+    } catch (const VirtualPortError& e) {
+      // The host will not find the port; the operator can still read shapes and set the
+      // ports up again, so start-up goes on.
+      window.setText(Control::Text1, std::string(texts::kVirtualPortStartFailed) + e.what());
+    }
+  }
+
+  window.setText(Control::port_oma_info_lbl, " COM " + comNumberText(state.comport2));
+  window.setEnabled(Control::sortirBtn, true);
+  dibuixa_eixos_coordenades(plot);
+  setServicePanel(window, false);
+  return true;
+}
+
+}  // namespace kovrel

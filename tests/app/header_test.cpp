@@ -1,0 +1,137 @@
+#include "app/header.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "fake_window.h"
+
+namespace kovrel {
+namespace {
+
+// A header laid out field by field at the tracer's fixed positions.
+std::string headerWith(const std::string& pulses, const std::string& arm, const std::string& chord,
+                       const std::string& centre) {
+  std::string h = "*  " + pulses + " " + arm + " 123  4 " + chord + " " + centre + " A7B9";
+  h.resize(64, ' ');
+  return h;
+}
+
+struct HeaderRig {
+  SharedState state;
+  testing::FakeWindow window;
+  int saves = 0;
+
+  HeaderRig() {
+    window.setChecked(Control::CompSiNoChk, true);
+    state.temperatura = 614;
+    state.dades_capsalera = headerWith("1500", "60000", "5200", "800");
+  }
+  void run() {
+    inicialitzar_variables(state, window, [this] { ++saves; });
+  }
+};
+
+TEST(Header, fieldsAreReadWithAPointIgnoringPadding) {
+  const std::pair<const char*, double> rows[] = {{"1500", 1500}, {"15\t0", 150}, {"1\n50", 150},
+                                                 {"15.5", 15.5}, {"15,5", 15},   {"-3", -3},
+                                                 {"abcd", 0},    {"    ", 0}};
+  for (const auto& [field, value] : rows)
+    EXPECT_DOUBLE_EQ(headerField(std::string("***") + field, 4, 4), value) << '"' << field << '"';
+  EXPECT_EQ(headerField("***", 4, 4), 0.0);  // past the end of a short header
+}
+
+TEST(Header, calibrationAndSerialComeFromTheirPositions) {
+  HeaderRig rig;
+  rig.window.setChecked(Control::CompSiNoChk, false);
+  rig.state.carrera = 3000;
+  rig.run();
+  EXPECT_DOUBLE_EQ(rig.state.polsoseix, 150.0);
+  EXPECT_DOUBLE_EQ(rig.state.midaradi, 60.0);
+  EXPECT_DOUBLE_EQ(rig.state.angleplus, 123 / 1e5);  // mantissa 123, two blanks, exponent digit 4
+  EXPECT_DOUBLE_EQ(rig.state.obertura_brac, 52.0);
+  EXPECT_DOUBLE_EQ(rig.state.radi_central, 8.0);
+  EXPECT_EQ(rig.window.text(Control::serieLbl), "A7B9");
+  EXPECT_EQ(rig.state.dades_capsalera, "");
+  EXPECT_EQ(rig.state.carrera, 3000);  // compensation off: derived values and file untouched
+  EXPECT_EQ(rig.saves, 0);
+}
+
+TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
+  struct Row {
+    int raw;
+    char separator;
+    const char* compensation;
+    const char* degrees;
+    double innermost;
+  };
+  const Row rows[] = {{614, ',', "0", "21º", 150},       {634, ',', "-5", "30,7º", 145},
+                      {634, '.', "-5", "30.7º", 145},    {622, ',', "-2", "24,9º", 148},
+                      {700, ',', "-21,5", "62,9º", 141}, {500, ',', "28,5", "-34,7º", 159}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.raw);
+    HeaderRig rig;
+    rig.window.separator = row.separator;
+    rig.state.temperatura = row.raw;
+    rig.run();
+    EXPECT_EQ(rig.window.text(Control::AD_temp), std::to_string(row.raw));
+    EXPECT_EQ(rig.window.text(Control::polsos_temp), row.compensation);
+    EXPECT_EQ(rig.window.text(Control::temp_actual), row.degrees);
+    EXPECT_DOUBLE_EQ(rig.state.polsoseix, row.innermost);
+    EXPECT_DOUBLE_EQ(rig.state.carrera.toNumber(), 4095 - row.innermost);
+    EXPECT_NEAR(rig.state.grausperpols, 2 * std::asin(52.0 / 120.0) / (4095 - row.innermost), 1e-18);
+    EXPECT_NEAR(rig.state.angle_radi_central.toNumber(), 2 * std::asin(8.0 / 120.0), 1e-15);
+    EXPECT_EQ(rig.saves, 1);
+  }
+}
+
+TEST(Header, withoutHeaderTheFirstReadRecomputesOnceAndSwitchesCompensationOff) {
+  HeaderRig rig;
+  rig.window.setChecked(Control::noCapsaleraChk, true);
+  rig.state.polsoseix = 151;
+  rig.state.midaradi = 60;
+  rig.state.obertura_brac = 52;
+  rig.state.radi_central = 8;
+  rig.state.temperatura = 634;
+  rig.run();
+  EXPECT_EQ(rig.window.text(Control::serieLbl), "777777");
+  EXPECT_DOUBLE_EQ(rig.state.polsoseix, 151.0);  // neither the header nor the temperature moves it
+  EXPECT_DOUBLE_EQ(rig.state.carrera.toNumber(), 4095.0 - 151.0);
+  EXPECT_FALSE(rig.window.isChecked(Control::CompSiNoChk));
+  EXPECT_EQ(rig.saves, 1);
+  rig.state.carrera = 1234;
+  rig.run();
+  EXPECT_EQ(rig.state.carrera, 1234);
+  EXPECT_EQ(rig.saves, 1);
+}
+
+TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
+  const std::pair<const char*, std::function<void(HeaderRig&)>> rows[] = {
+      {"blank header: 0/0", [](HeaderRig& r) { r.state.dades_capsalera = "*" + std::string(63, ' '); }},
+      {"chord over twice the arm",
+       [](HeaderRig& r) { r.state.dades_capsalera = headerWith("1500", "20000", "4100", "800"); }},
+      {"centre at twice the arm",
+       [](HeaderRig& r) { r.state.dades_capsalera = headerWith("1500", " 4000", "0700", "800"); }},
+      {"travel of zero counts",
+       [](HeaderRig& r) {
+         r.window.setChecked(Control::noCapsaleraChk, true);
+         r.state.polsoseix = 4095, r.state.midaradi = 60, r.state.obertura_brac = 52;
+       }},
+  };
+  for (const auto& [name, set] : rows) {
+    SCOPED_TRACE(name);
+    HeaderRig rig;
+    rig.state.grausperpols = 2e-4;
+    rig.state.angle_radi_central = 0.13;
+    set(rig);
+    EXPECT_THROW(rig.run(), CalibrationError);
+    EXPECT_TRUE(std::isfinite(rig.state.grausperpols));
+    EXPECT_TRUE(std::isfinite(rig.state.angle_radi_central.toNumber()));
+    EXPECT_EQ(rig.saves, 0);
+  }
+}
+
+}  // namespace
+}  // namespace kovrel

@@ -1,0 +1,94 @@
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/texts.h"
+#include "fake_plot.h"
+#include "fake_virtual_port.h"
+#include "fake_window.h"
+
+namespace kovrel {
+namespace {
+
+struct StartupRig {
+  SharedState state;
+  testing::FakeWindow window;
+  testing::FakePlot plot;
+  testing::FakeVirtualPort port;
+  bool otherCopyRunning = false;
+  int loads = 0;
+  int configurationRequests = 0;
+  Dynamic installation = "10";  // as the settings file holds it
+
+  StartupHooks hooks{[this] { return otherCopyRunning; },
+                     [this] {
+                       ++loads;
+                       state.primera_instalacio = installation;
+                       state.comport2 = "5";
+                       return state.primera_instalacio == 1;
+                     },
+                     [this] { ++configurationRequests; }};
+
+  bool run() { return Form_Load(state, window, plot, port, hooks); }
+};
+
+TEST(Startup, secondCopyHandsOverAndDoesNothingElse) {
+  StartupRig rig;
+  rig.otherCopyRunning = true;
+  EXPECT_FALSE(rig.run());
+  EXPECT_EQ(rig.loads, 0);
+  EXPECT_TRUE(rig.port.calls.empty() && rig.plot.lines.empty());
+}
+
+TEST(Startup, windowIsReadyWithEmptyPlotAndServicePanelHidden) {
+  StartupRig rig;
+  rig.window.setEnabled(Control::sortirBtn, false);
+  EXPECT_TRUE(rig.run());
+  EXPECT_EQ(rig.state.obre_offset, "no");
+  EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn));
+  EXPECT_EQ(rig.window.text(Control::port_oma_info_lbl), " COM 5");
+  EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
+  for (Control c : kServicePanel) EXPECT_FALSE(rig.window.isVisible(c)) << objectName(c);
+  EXPECT_EQ(rig.configurationRequests, 0);
+}
+
+TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
+  struct Row {
+    Dynamic installation;
+    bool exists;
+    std::vector<std::string> calls;
+  };
+  const Row rows[] = {{"10", true, {"obrir COM5"}},
+                      {10, true, {"obrir COM5"}},
+                      {"10", false, {"obrir COM5", "crear COM5", "opcio 0"}},
+                      {10, false, {"obrir COM5", "crear COM5", "opcio 0"}},
+                      {"1", false, {}},
+                      {Dynamic(), false, {}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.installation.toText());
+    StartupRig rig;
+    rig.installation = row.installation;
+    rig.port.exists = row.exists;
+    EXPECT_TRUE(rig.run());
+    EXPECT_EQ(rig.port.calls, row.calls);
+    // A first installation hands over to port set-up, with no read until it is done.
+    EXPECT_EQ(rig.configurationRequests, row.installation == 1 ? 1 : 0);
+    EXPECT_EQ(rig.window.isEnabled(Control::llegirBtn), !(row.installation == 1));
+  }
+}
+
+TEST(Startup, virtualPortFailureIsToldToTheOperatorAndStartUpGoesOn) {
+  StartupRig rig;
+  rig.port.failAll = true;
+  EXPECT_TRUE(rig.run());
+  const std::string shown = rig.window.text(Control::Text1);
+  EXPECT_EQ(shown, std::string(texts::kVirtualPortStartFailed) + "virtual port gone");
+  EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn));
+  EXPECT_FALSE(rig.plot.lines.empty() || rig.window.isVisible(Control::Frame1));
+}
+
+}  // namespace
+}  // namespace kovrel

@@ -1,0 +1,324 @@
+#include "scanner/capture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <stdexcept>
+
+#include "app/texts.h"
+#include "capture_rig.h"
+#include "common/tracer_stream.h"
+
+namespace kovrel {
+namespace {
+
+using testing::BasicCaptureRig;
+using testing::CaptureRig;
+using Bytes = std::vector<std::uint8_t>;
+namespace tk = toolkit;
+
+Bytes samplesRead(const std::vector<int>& samples) {
+  return tk::assembleStream(tk::buildHeader({}), 614, samples, 12, 345);
+}
+Bytes circleRead(double radius, const tk::TracerCalibration& cal = {}) {
+  return tk::buildStream(tk::circle(radius), cal, 12, 345);
+}
+Bytes slice(const Bytes& b, std::size_t first, std::size_t last) {
+  return {b.begin() + static_cast<std::ptrdiff_t>(first), b.begin() + static_cast<std::ptrdiff_t>(last)};
+}
+std::size_t sampleEnd(int n) { return kHeaderBytes + 2 + 2 * static_cast<std::size_t>(n); }
+
+void expectStoppedWith(const CaptureRig& rig, std::string_view message) {
+  const auto& shown = rig.window.text1History;
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_EQ(shown[shown.size() - 2], texts::kReadAborted);
+  EXPECT_EQ(shown.back(), message);
+  EXPECT_EQ(rig.state.esticCapturant, 0);
+  EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn));
+  EXPECT_FALSE(rig.window.isEnabled(Control::parada));
+}
+
+// ---- Decoding a read -------------------------------------------------------------------------
+
+TEST(CaptureRead, firstStepConfiguresThePortAndWaitsForStart) {
+  CaptureRig rig;
+  rig.port.open(9, "9600,N,8,1");  // left open by an earlier probe
+  rig.port.calls.clear();
+  rig.start();
+  EXPECT_EQ(rig.port.calls,
+            (std::vector<std::string>{"close", "open 3 57600,N,8,1", "threshold 2", "clear", "clear"}));
+  EXPECT_EQ(rig.window.text1History, (std::vector<std::string>{"  Inicializando...", "Pulsar START..."}));
+  EXPECT_EQ(rig.state.llegir_capsalera, 1);  // the empty first step
+  EXPECT_EQ(rig.state.dades_capsalera, "");
+  EXPECT_TRUE(rig.window.isEnabled(Control::parada));
+  EXPECT_FALSE(rig.window.isEnabled(Control::llegirBtn));
+}
+
+TEST(CaptureRead, outlinesAreReproducedWithinOneCountAllTheWayRound) {
+  struct Row {
+    const char* name;
+    tk::Outline outline;
+    double angleplus;
+  };
+  const Row rows[] = {{"circle", tk::circle(25), 0.0},
+                      {"ellipse", tk::ellipse(28, 19), 0.0},
+                      {"rectangle-like", tk::superellipse(26, 17, 6), 1.5e-6},
+                      {"off centre", tk::offCentre(tk::ellipse(24, 16), 3, -2), -2.5e-6}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    CaptureRig rig;
+    tk::TracerCalibration cal;
+    cal.angleplus = row.angleplus;
+    rig.start();
+    rig.burst(tk::buildStream(row.outline, cal, 1, 2));
+    ASSERT_EQ(rig.window.text(Control::Text1), texts::kReadFinished);
+    std::vector<bool> tenDegreeSectors(36, false);
+    for (int n = 1; n <= 4095; ++n) {
+      const double angle = rig.state.forma_treball.angle(n);
+      ASSERT_NEAR(rig.state.forma_treball.radius(n), row.outline(angle), tk::countSizeMm(cal)) << n;
+      // Just after the turn wraps a point may lag by up to half the arm's swing.
+      ASSERT_TRUE(angle > -0.5 && angle < 2 * std::numbers::pi) << n << " " << angle;
+      tenDegreeSectors[static_cast<std::size_t>(std::max(angle, 0.0) / (2 * std::numbers::pi) * 36)] = true;
+    }
+    EXPECT_EQ(std::count(tenDegreeSectors.begin(), tenDegreeSectors.end(), false), 0);
+    EXPECT_EQ(rig.plot.dots.size(), 4096u);
+  }
+}
+
+TEST(CaptureRead, burstDeliveryGivesSameTraceAsPaced) {
+  tk::TracerCalibration cal;
+  cal.angleplus = 3e-6;
+  const Bytes stream = tk::buildStream(tk::offCentre(tk::ellipse(27, 18), -1.5, 2), cal, 7, 8);
+  CaptureRig paced, burst;
+  paced.start();
+  paced.paced(stream);
+  burst.start();
+  burst.burst(stream);
+  ASSERT_EQ(paced.window.text(Control::Text1), texts::kReadFinished);
+  EXPECT_TRUE(paced.state.forma_llegida == burst.state.forma_llegida);
+  EXPECT_TRUE(paced.state.forma_treball == burst.state.forma_treball);
+  EXPECT_EQ(paced.window.text1History, burst.window.text1History);
+  EXPECT_EQ(paced.window.progressHistory, burst.window.progressHistory);
+  EXPECT_EQ(paced.plot.refreshes, burst.plot.refreshes);
+}
+
+TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
+  CaptureRig rig;
+  rig.state.signe_x = -1;
+  rig.state.gir_acumulat = 0.4;
+  rig.state.forma_treball.radius(4096) = 99.0;  // the point closing the turn is never handed over
+  rig.start();
+  const Bytes stream = circleRead(30);
+  rig.burst(slice(stream, 0, stream.size() - 2));
+  EXPECT_EQ(rig.window.text(Control::contadorLectures), "Rev.[12]");
+  EXPECT_EQ(rig.window.text(Control::Text1), "");
+  rig.burst(slice(stream, stream.size() - 2, stream.size()));
+
+  EXPECT_EQ(rig.window.text(Control::contadorLectures), "Rev.[345]");
+  EXPECT_EQ(rig.state.contador_treballs, 345);
+  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadFinished);
+  EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_EQ(rig.saves, 1);
+  EXPECT_TRUE(rig.state.signe_x == 1 && rig.state.gir_acumulat == 0.0);
+  EXPECT_EQ(rig.state.forma_treball.radius(4096), 99.0);
+  EXPECT_TRUE(rig.window.isEnabled(Control::mirallHoritzontal) &&
+              rig.window.isEnabled(Control::OffsetMesBtn));
+  EXPECT_FALSE(rig.window.isEnabled(Control::llegirBtn) || rig.window.isEnabled(Control::sortirBtn));
+  const auto& progress = rig.window.progressHistory;  // 2 to 4097 during the samples, then 0
+  ASSERT_EQ(progress.size(), 4097u);
+  EXPECT_TRUE(progress.front() == 2 && progress[4095] == 4097 && progress.back() == 0);
+}
+
+TEST(CaptureRead, withoutHeaderAnyFirstByteIsAcceptedAndTheInnermostCountShown) {
+  CaptureRig rig;
+  rig.window.setChecked(Control::noCapsaleraChk, true);
+  rig.window.setChecked(Control::CompSiNoChk, false);
+  rig.state.polsoseix = 150.5;
+  rig.start();
+  Bytes stream = circleRead(25);
+  stream[0] = '#';
+  rig.burst(stream);
+  const auto& shown = rig.window.text1History;
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "Leyendo forma...150,5"), shown.end());
+  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadFinished);
+  EXPECT_EQ(rig.state.serial_number, "777777");
+}
+
+TEST(CaptureRead, pointZeroIsHandedOverOnlyWhenNoAnglePassedAFullTurn) {
+  CaptureRig wrapped, unwrapped;
+  tk::TracerCalibration eatsTheStep;  // a step correction that keeps every angle below a turn
+  eatsTheStep.angleplus = -0.0015;
+  for (CaptureRig* rig : {&wrapped, &unwrapped}) {
+    rig->state.forma_treball.angle(0) = 7.0;
+    rig->start();
+  }
+  wrapped.burst(circleRead(25));
+  unwrapped.burst(circleRead(25, eatsTheStep));
+  EXPECT_EQ(wrapped.state.forma_treball.angle(0), 7.0);
+  EXPECT_EQ(unwrapped.state.forma_treball.angle(0), 0.0);
+}
+
+TEST(CaptureRead, runningAngleOfExactlyTwoPiIsWrapped) {
+  CaptureRig rig;
+  rig.window.setChecked(Control::noCapsaleraChk, true);
+  rig.window.setChecked(Control::CompSiNoChk, false);
+  rig.state.polsoseix = 0;
+  rig.start();
+  rig.state.grausperpols = 0;  // an arm angle of -2·PI puts the polar angle at exactly 2·PI
+  rig.state.angle_radi_central = -2.0 * kCapturePi;
+  rig.burst(slice(samplesRead(std::vector<int>(4096, 1000)), 0, sampleEnd(1)));
+  EXPECT_EQ(rig.state.forma_llegida.angle(1), 2.0 * kCapturePi);
+  EXPECT_NEAR(rig.state.incrementangles, 2.0 * kCapturePi - kFullTurn, 1e-15);
+}
+
+TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
+  CaptureRig rig;
+  rig.state.estic_calibrant = 1;
+  rig.state.signe_x = -1;
+  rig.state.forma_treball.radius(10) = 21.0;
+  rig.start();
+  const Bytes stream = samplesRead(std::vector<int>(4096, 100));  // would stop a shape read
+  rig.burst(slice(stream, 0, sampleEnd(5)));
+  EXPECT_TRUE(rig.window.isVisible(Control::veri_instrument_txt));
+  EXPECT_EQ(rig.window.text(Control::Text1), texts::kNeedleToCentre);
+  rig.burst(slice(stream, sampleEnd(5), stream.size()));
+
+  EXPECT_FALSE(rig.window.isVisible(Control::veri_instrument_txt));
+  EXPECT_EQ(rig.centreValues, 1);
+  EXPECT_DOUBLE_EQ(rig.state.mitja_centre.toNumber(), 4096.0 * 100 / 4095);
+  EXPECT_EQ(rig.state.forma_treball.radius(10), 21.0);
+  EXPECT_EQ(rig.state.signe_x, -1);
+  EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
+  EXPECT_FALSE(rig.window.isEnabled(Control::OffsetMesBtn));
+}
+
+// ---- Stops and failures ----------------------------------------------------------------------
+
+TEST(CaptureStop, firstByteNotStarStopsTheRead) {
+  CaptureRig rig;
+  rig.start();
+  Bytes stream = circleRead(25);
+  stream[0] = '#';
+  rig.burst(stream);
+  expectStoppedWith(rig, texts::kPressReadFirst);
+  EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
+}
+
+TEST(CaptureStop, needleInsideItsInnermostPositionStopsTheShapeRead) {
+  CaptureRig rig;
+  rig.state.forma_treball.radius(3) = 33.0;
+  rig.start();
+  std::vector<int> samples(4096, 145);  // innermost count 150 less the 5 counts allowed
+  samples[10] = 144;
+  rig.burst(samplesRead(samples));
+  EXPECT_EQ(rig.window.text(Control::Text1), texts::kShapeOutOfRange);  // instead of the abort text
+  EXPECT_EQ(rig.state.esticCapturant, 0);
+  EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
+  EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
+  EXPECT_GT(rig.state.forma_llegida.radius(10), 7.0);  // the points read so far stay
+  EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
+  rig.capture.parada_Click();  // the next stop is an ordinary one again
+  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
+}
+
+TEST(CaptureStop, stopButtonMidReadKeepsThePreviousShape) {
+  CaptureRig rig;
+  rig.state.forma_treball.radius(3) = 33.0;
+  rig.window.setPasswordMode(Control::Text1, true);
+  rig.start();
+  rig.burst(slice(circleRead(25), 0, sampleEnd(2000)));
+  rig.capture.parada_Click();
+  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
+  EXPECT_FALSE(rig.window.passwordMode(Control::Text1));
+  EXPECT_EQ(rig.window.value(Control::ProgressBar1), 0);
+  EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes
+  EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
+  EXPECT_FALSE(rig.port.isOpen());
+}
+
+TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
+  const Bytes good = samplesRead(std::vector<int>(4096, 1400));
+  auto withByte = [&](std::size_t at, std::uint8_t value) {
+    Bytes bytes = good;
+    bytes[at] = value;
+    return bytes;
+  };
+  struct Row {
+    const char* name;
+    std::function<void(CaptureRig&)> provoke;
+    bool portMissing;
+  };
+  const Row rows[] = {
+      {"COM number that does not exist", [](CaptureRig& r) { r.port.openError = kErrNoSuchPort, r.start(); },
+       true},
+      {"port held by another program", [](CaptureRig& r) { r.port.openError = kErrPortInUse, r.start(); },
+       false},
+      {"arm length of zero in the settings", [](CaptureRig& r) { r.state.midaradi = 0, r.start(); }, false},
+      {"temperature over 16 bits", [&](CaptureRig& r) { r.start(), r.burst(withByte(kHeaderBytes, 0x80)); },
+       false},
+      {"sample over 16 bits", [&](CaptureRig& r) { r.start(), r.burst(withByte(sampleEnd(40), 0xC1)); },
+       false},
+      {"blank header",
+       [](CaptureRig& r) {
+         r.start();
+         r.burst(tk::assembleStream("*" + std::string(63, ' '), 614, std::vector<int>(4096, 1400), 1, 2));
+       },
+       false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    CaptureRig rig;
+    rig.window.setChecked(Control::autochk, true);
+    rig.state.grausperpols = 2.5e-4;
+    row.provoke(rig);
+    expectStoppedWith(rig, row.portMissing ? texts::kPortErrorRestart : texts::kProgramErrorRestart);
+    EXPECT_FALSE(rig.window.isChecked(Control::autochk));
+    EXPECT_EQ(rig.window.isEnabled(Control::autochk), !row.portMissing);
+    EXPECT_EQ(rig.window.isEnabled(Control::llegirBtn), !row.portMissing);
+    EXPECT_EQ(rig.window.isEnabled(Control::cfg_btn), !row.portMissing);
+    EXPECT_TRUE(std::isfinite(rig.state.grausperpols));
+    EXPECT_TRUE(std::isfinite(rig.state.angle_radi_central.toNumber()));
+  }
+}
+
+// A tracer switched off mid-read: the port keeps reporting bytes it never delivers.
+class VanishingPort : public testing::FakeSerialPort {
+ public:
+  int bytesWaiting() const override { return gone ? 2 : FakeSerialPort::bytesWaiting(); }
+  std::string read(int maxChars) override {
+    // A capture that kept asking would hang the test; fail it instead.
+    if (gone && ++idleReads > 1000) throw std::runtime_error("the capture keeps reading a silent port");
+    return gone ? "" : FakeSerialPort::read(maxChars);
+  }
+  bool gone = false;
+  int idleReads = 0;
+};
+
+TEST(CaptureStop, deviceGoneMidReadLeavesTheReadWaitingForTheStopButton) {
+  const Bytes stream = circleRead(25);
+  for (std::size_t cut :
+       {std::size_t{11}, std::size_t{kHeaderBytes}, sampleEnd(0) + 1, sampleEnd(300), stream.size() - 3}) {
+    SCOPED_TRACE(cut);
+    BasicCaptureRig<VanishingPort> rig;
+    rig.start();
+    rig.burst(slice(stream, 0, cut));
+    const Dynamic header = rig.state.llegir_capsalera;
+    const int next = rig.state.contadorDadesRebudes;
+    const std::string gathered = rig.state.dades_capsalera;
+    rig.port.gone = true;
+    rig.capture.onReceive();
+    EXPECT_EQ(rig.state.esticCapturant, 1);
+    EXPECT_TRUE(rig.state.llegir_capsalera == header);
+    EXPECT_EQ(rig.state.contadorDadesRebudes, next);
+    EXPECT_EQ(rig.state.dades_capsalera, gathered);
+    rig.capture.parada_Click();
+    EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
+  }
+}
+
+}  // namespace
+}  // namespace kovrel
