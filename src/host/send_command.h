@@ -5,6 +5,7 @@
 // (at most 5 s for the acknowledgement, then 9 s for the host's message); no other operator
 // action is handled meanwhile (`busy()`).
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "app/shared_state.h"
 #include "app/timer.h"
 #include "app/window.h"
+#include "geometry/prepare.h"
 #include "host/virtual_port.h"
 #include "scanner/plot.h"
 
@@ -23,13 +25,24 @@ class SendCommand {
   struct Hooks {
     // Lens-type prompt: start the opening animation of Picture3 and show it.
     std::function<void()> showLensTypePanel;
+    // The preparation of the read shape; prepareShape when left empty.
+    std::function<PreparedShape(const TraceTable&, const PrepareInputs&)> prepare;
   };
 
   enum class Phase { Idle, WaitingAck, ReadingMessage };
 
-  // `pollTimer` runs while the exchange waits for the host (a short interval, 50 ms).
+  // The host may hold a message of at most this many records.
+  static constexpr int kMaxHostRecords = 50;
+  // Seconds the host has to acknowledge the request, then to end its message.
+  static constexpr int kAckWaitSeconds = 5;
+  static constexpr int kMessageWaitSeconds = 9;
+
+  // `pollTimer` runs while the exchange waits for the host (a short interval, 50 ms). The
+  // command takes over the timer's onTick and the port's onBytesArrived: both call poll().
   SendCommand(SharedState& state, Window& window, Plot& plot, VirtualPort& port, Clock& clock,
               Timer& pollTimer, Hooks hooks);
+  SendCommand(const SendCommand&) = delete;
+  SendCommand& operator=(const SendCommand&) = delete;
 
   void interpola_Click();
   // Bytes arrived or the poll timer ticked: moves the exchange on.
@@ -40,7 +53,21 @@ class SendCommand {
   // The host's records of the last exchange (at most 50).
   const std::vector<std::string>& hostRecords() const { return records_; }
 
+  // "horitzontal :<h> Vertical :<v>  <offset>", sizes in hundredths of mm, locale separator.
+  static std::string sizesLine(double mida_h, double mida_v, double offset_radi, char decimalSeparator);
+
  private:
+  bool prepareIfNeeded();
+  void handleByte(std::uint8_t b);
+  void checkTimeOut();
+  void writeAnswer();
+  void finish();
+  void endNoHost(bool afterPreparing);
+  void endTimeOut(bool lockReadAndSend);
+  void endPortMissing();
+  void endPortUnavailable();
+  int secondsWaited() const;
+
   SharedState& s_;
   Window& w_;
   Plot& plot_;
@@ -50,6 +77,7 @@ class SendCommand {
   Hooks hooks_;
   Phase phase_ = Phase::Idle;
   std::vector<std::string> records_;
+  std::size_t record_ = 0;  // index of the host record being filled
 };
 
 }  // namespace kovrel

@@ -1,0 +1,276 @@
+#include "host/send_command.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <utility>
+
+#include "app/texts.h"
+#include "host/oma_framing.h"
+#include "settings/number_text.h"
+
+namespace kovrel {
+namespace {
+
+// Buttons that act on the read shape; the prompt and a delivered shape lock them.
+constexpr Control kShapeEditButtons[] = {Control::antiHorari, Control::Horari, Control::mirallHoritzontal};
+
+bool isRecordSeparator(std::uint8_t b) {
+  return b == oma::FS || b == oma::LF || b == oma::CR || b == oma::RS;
+}
+
+// The coded trace of forma_auxiliar: rows 2..800 of the radius column hold whole codes 0..255.
+std::vector<int> differenceCodes(const TraceTable& forma_auxiliar) {
+  std::vector<int> codes;
+  codes.reserve(799);
+  for (int n = 2; n <= 800; ++n) codes.push_back(static_cast<int>(std::lround(forma_auxiliar.radius(n))));
+  return codes;
+}
+
+}  // namespace
+
+SendCommand::SendCommand(SharedState& state, Window& window, Plot& plot, VirtualPort& port, Clock& clock,
+                         Timer& pollTimer, Hooks hooks)
+    : s_(state),
+      w_(window),
+      plot_(plot),
+      port_(port),
+      clock_(clock),
+      pollTimer_(pollTimer),
+      hooks_(std::move(hooks)) {
+  if (!hooks_.prepare) hooks_.prepare = prepareShape;
+  pollTimer_.onTick = [this] { poll(); };
+  port_.onBytesArrived = [this] { poll(); };
+}
+
+std::string SendCommand::sizesLine(double mida_h, double mida_v, double offset_radi, char decimalSeparator) {
+  std::string line(texts::kSizesHorizontal);
+  line += localeNumber(mida_h, decimalSeparator);
+  line += texts::kSizesVertical;
+  line += localeNumber(mida_v, decimalSeparator);
+  line += "  ";
+  line += localeNumber(offset_radi, decimalSeparator);
+  return line;
+}
+
+void SendCommand::interpola_Click() {
+  // The exchange under way owns the port until it ends.
+  if (busy()) return;
+
+  // A new read must first get its lens type; the operator's choice starts the send again.
+  if (s_.tipoMontura == 0) {
+    for (Control c : kShapeEditButtons) w_.setEnabled(c, false);
+    for (Control c : {Control::cfg_btn, Control::interpola, Control::parada, Control::llegirBtn})
+      w_.setEnabled(c, false);
+    w_.setEnabled(Control::sortirBtn, true);
+    if (hooks_.showLensTypePanel) hooks_.showLensTypePanel();
+    return;
+  }
+
+  const std::string portName = "COM" + s_.comport2.toText();
+  bool hostWaiting = false;
+  try {
+    port_.obrir_port(portName);
+    hostWaiting = port_.port_obert_host();
+  } catch (const VirtualPortError&) {
+    endPortUnavailable();
+    return;
+  }
+  // Reads without the tracer's header and sizes-only runs are bench work: they may prepare the
+  // shape with no host listening.
+  if (!w_.isChecked(Control::noCapsaleraChk) && !w_.isChecked(Control::noMidesChk) && !hostWaiting) {
+    endNoHost(false);
+    return;
+  }
+
+  w_.setPasswordMode(Control::Text1, false);
+  w_.setText(Control::Text1, texts::kSending);
+  w_.repaint(Control::Text1);
+
+  if (!prepareIfNeeded()) return;
+
+  try {
+    port_.obrir_port(portName);
+    hostWaiting = port_.port_obert_host();
+  } catch (const VirtualPortError&) {
+    endPortUnavailable();
+    return;
+  }
+  if (!hostWaiting) {
+    endNoHost(true);
+    return;
+  }
+
+  try {
+    port_.preparar_port();
+    port_.escriure_bytes(oma::requestBytes(shortestNumber(s_.contador_treballs.toNumber())));
+  } catch (const VirtualPortError&) {
+    endPortMissing();
+    return;
+  }
+  s_.timeout_oma = clock_.currentSecond();
+  records_.clear();
+  record_ = 0;
+  phase_ = Phase::WaitingAck;
+  pollTimer_.start();
+  poll();
+}
+
+bool SendCommand::prepareIfNeeded() {
+  if (s_.ja_Enviat == 1) return true;
+
+  // The manual offset goes into every radius of the shape: a value that is not a number must
+  // stop the send rather than reach the edger as some other size.
+  double manualMm = 0.0;
+  if (!parseLocaleNumber(w_.text(Control::offset_mida), w_.decimalSeparator(), manualMm)) {
+    w_.setText(Control::Text1, texts::kManualOffsetInvalid);
+    return false;
+  }
+
+  PrepareInputs in;
+  in.gir_acumulat = s_.gir_acumulat;
+  in.signe_x = s_.signe_x.toNumber() < 0 ? -1 : 1;
+  in.signe_y = s_.signe_y.toNumber() < 0 ? -1 : 1;
+  in.serial_number = s_.serial_number;
+  in.filterscope = s_.filterscope.toNumber();
+  in.manualOffsetMm = manualMm;
+  in.normalOaire = s_.normalOaire.toNumber();
+  in.OffsetMida = s_.OffsetMida.toNumber();
+
+  PreparedShape shape = hooks_.prepare(s_.forma_treball, in);
+  s_.forma_auxiliar = std::move(shape.forma_auxiliar);
+  s_.mida_h = shape.mida_h;
+  s_.mida_v = shape.mida_v;
+  s_.offset_radi = shape.offset_radi;
+
+  clearAndDrawAxes(plot_);
+  for (const auto& [x, y] : shape.plotPoints) plot_.point(x, y, 2);
+  plot_.refresh();
+  return true;
+}
+
+void SendCommand::poll() {
+  if (!busy()) return;
+  try {
+    while (busy() && port_.bytes_pendents() > 0) {
+      std::vector<std::uint8_t> b = port_.llegir_bytes(1);
+      if (b.empty()) break;
+      handleByte(b.front());
+    }
+  } catch (const VirtualPortError&) {
+    endPortMissing();
+    return;
+  } catch (const std::range_error&) {
+    endPortMissing();
+    return;
+  }
+  if (busy()) checkTimeOut();
+}
+
+void SendCommand::handleByte(std::uint8_t b) {
+  if (phase_ == Phase::WaitingAck) {
+    if (b == oma::ACK) {
+      s_.timeout_oma = clock_.currentSecond();
+      records_.assign(1, std::string());
+      record_ = 0;
+      phase_ = Phase::ReadingMessage;
+    } else if (b == oma::NAK) {
+      endTimeOut(true);
+    }
+    // Anything else before the acknowledgement (a GS of an early message, line noise) is dropped.
+    return;
+  }
+
+  if (b == oma::GS) {
+    writeAnswer();
+    return;
+  }
+  if (isRecordSeparator(b)) {
+    ++record_;
+    if (record_ < static_cast<std::size_t>(kMaxHostRecords)) records_.emplace_back();
+    return;
+  }
+  // The host's records are kept, not interpreted: unknown labels, padding or a checksum record
+  // change nothing in the answer. A message longer than the record table ends the exchange.
+  if (record_ >= static_cast<std::size_t>(kMaxHostRecords))
+    throw std::range_error("host message has more than 50 records");
+  records_[record_].push_back(static_cast<char>(b));
+}
+
+int SendCommand::secondsWaited() const {
+  // Only the clock's seconds field is kept, so a wait that crosses a minute adds 60.
+  int now = clock_.currentSecond();
+  int started = static_cast<int>(s_.timeout_oma.toNumber());
+  if (now < started) now += 60;
+  return now - started;
+}
+
+void SendCommand::checkTimeOut() {
+  int limit = phase_ == Phase::WaitingAck ? kAckWaitSeconds : kMessageWaitSeconds;
+  if (secondsWaited() > limit) endTimeOut(phase_ == Phase::ReadingMessage);
+}
+
+void SendCommand::writeAnswer() {
+  oma::Bytes answer = oma::answerBytes(w_.text(Control::contadorLectures), s_.forma_auxiliar.radius(1),
+                                       differenceCodes(s_.forma_auxiliar));
+  port_.escriure_bytes(answer);
+  finish();
+
+  const bool sizesOnly = w_.isChecked(Control::noMidesChk);
+  w_.setText(Control::Text1, sizesOnly
+                                 ? sizesLine(s_.mida_h, s_.mida_v, s_.offset_radi, w_.decimalSeparator())
+                                 : std::string(texts::kSentOk));
+  w_.repaint(Control::Text1);
+
+  for (Control c : kShapeEditButtons) w_.setEnabled(c, false);
+  for (Control c : {Control::parada, Control::offset_mida, Control::OffsetMesBtn, Control::OffsetMenysBtn})
+    w_.setEnabled(c, false);
+  for (Control c : {Control::interpola, Control::sortirBtn, Control::llegirBtn, Control::cfg_btn})
+    w_.setEnabled(c, true);
+  s_.ja_Enviat = 1;
+  // The manual offset was for the shape just delivered; the next read starts without it. A send
+  // that failed keeps it, so the retry delivers the size the operator asked for.
+  w_.setText(Control::offset_mida, "0");
+
+  // In automatic mode the host's next request brings the window back.
+  if (w_.isChecked(Control::autochk)) w_.setVisible(Control::Form1, false);
+}
+
+void SendCommand::finish() {
+  pollTimer_.stop();
+  phase_ = Phase::Idle;
+}
+
+void SendCommand::endNoHost(bool afterPreparing) {
+  for (Control c : {Control::sortirBtn, Control::interpola, Control::parada}) w_.setEnabled(c, true);
+  if (!afterPreparing) w_.setEnabled(Control::llegirBtn, false);
+  w_.setText(Control::Text1, texts::kNoHostWaiting);
+  if (afterPreparing && w_.isChecked(Control::noMidesChk)) {
+    w_.setText(Control::Text1, sizesLine(s_.mida_h, s_.mida_v, s_.offset_radi, w_.decimalSeparator()));
+    w_.setEnabled(Control::interpola, false);
+  }
+}
+
+void SendCommand::endTimeOut(bool lockReadAndSend) {
+  finish();
+  w_.setText(Control::Text1, texts::kOmaTimeout);
+  w_.setEnabled(Control::parada, true);
+  if (lockReadAndSend) {
+    w_.setEnabled(Control::interpola, false);
+    w_.setEnabled(Control::llegirBtn, false);
+  }
+}
+
+void SendCommand::endPortMissing() {
+  finish();
+  w_.setText(Control::Text1, texts::kOutputPortMissing);
+}
+
+void SendCommand::endPortUnavailable() {
+  // The port was never created or its link is gone: only the ports set-up mends that. The
+  // operator can still try again or leave.
+  w_.setText(Control::Text1, texts::kVirtualPortUnavailable);
+  w_.setEnabled(Control::sortirBtn, true);
+  w_.setEnabled(Control::interpola, true);
+}
+
+}  // namespace kovrel

@@ -1,0 +1,233 @@
+#include "settings/size_offsets.h"
+
+#include <gtest/gtest.h>
+
+#include "app/texts.h"
+#include "fake_timer.h"
+#include "fake_window.h"
+
+namespace kovrel {
+namespace {
+
+using testing::FakeTimer;
+using testing::FakeWindow;
+
+constexpr Control kEditor[] = {Control::OK_manualbtn, Control::offset_mida, Control::OffsetMesBtn,
+                               Control::OffsetMenysBtn};
+constexpr Control kGeneralButtons[] = {Control::sortir_offset, Control::mes_offset, Control::menys_offset};
+
+class SizeOffsetsTest : public ::testing::Test {
+ protected:
+  SizeOffsetsTest() {
+    // The window as it comes up: editor and general panel hidden, lens-type panel slid shut.
+    for (Control c : kEditor) w.setVisible(c, false);
+    for (Control c : kGeneralButtons) w.setEnabled(c, false), w.setVisible(c, false);
+    w.setVisible(Control::offsetTxt, false);
+    w.setText(Control::offset_mida, texts::kManualOffsetInitial);
+    w.setHeightTwips(Control::Picture3, 15);
+    w.setTopTwips(Control::Picture3, 5000);
+    s.tipoMontura = 0;
+    s.OffsetMida = 0.0;
+  }
+  std::string manual() const { return w.text(Control::offset_mida); }
+  std::string general() const { return w.text(Control::offsetTxt); }
+  void press(void (SizeOffsets::*handler)(), int times) {
+    for (int i = 0; i < times; ++i) (offsets.*handler)();
+  }
+
+  SharedState s;
+  FakeWindow w;
+  FakeTimer timer1, timer2;
+  int sends = 0;
+  SizeOffsets offsets{s, w, timer1, timer2, {[this] { ++sends; }}};
+};
+
+// ===== Lens-type panel ============================================================================
+
+TEST_F(SizeOffsetsTest, eachLensTypeSetsItsOffsetClosesThePanelAndSends) {
+  for (auto [type, mm] :
+       {std::pair{LensType::Larger, 0.2}, {LensType::Same, 0.0}, {LensType::Smaller, -0.1}}) {
+    s.tipoMontura = 0;
+    timer2.active = false;
+    offsets.lensTypeClick(type);
+    EXPECT_DOUBLE_EQ(s.normalOaire.toNumber(), mm);
+    EXPECT_EQ(s.tipoMontura, 1);
+    EXPECT_TRUE(timer2.active);
+  }
+  EXPECT_EQ(sends, 3);
+}
+
+TEST_F(SizeOffsetsTest, lensTypeClickIsIgnoredWhileSlidingEditingOrAlreadyChosen) {
+  timer1.active = true;
+  offsets.lensTypeClick(LensType::Larger);
+  timer1.active = false;
+  timer2.active = true;
+  offsets.lensTypeClick(LensType::Larger);
+  timer2.active = false;
+  w.setVisible(Control::OK_manualbtn, true);
+  offsets.lensTypeClick(LensType::Larger);
+  w.setVisible(Control::OK_manualbtn, false);
+  s.tipoMontura = "1";
+  offsets.lensTypeClick(LensType::Larger);
+  EXPECT_EQ(sends, 0);
+  EXPECT_TRUE(s.normalOaire.isEmpty());
+
+  s.tipoMontura = 0;  // a new read
+  offsets.lensTypeClick(LensType::Larger);
+  EXPECT_EQ(sends, 1);
+}
+
+TEST_F(SizeOffsetsTest, hoverBringsTheDarkTwinForwardAndTheBackgroundTheLightOnesOnce) {
+  offsets.lightPictureHover(LensType::Smaller);
+  offsets.Picture3_MouseMove();
+  offsets.Picture3_MouseMove();
+  EXPECT_EQ(w.frontOrder, (std::vector<Control>{Control::Image_fosca_petita, Control::Image_clara_gran,
+                                                Control::Image_clara_igual, Control::Image_clara_petita}));
+}
+
+TEST_F(SizeOffsetsTest, panelSlidesOpenAndShutInFastThenSlowSteps) {
+  offsets.openPanel();
+  EXPECT_TRUE(w.isVisible(Control::Picture3));
+  std::vector<int> heights;
+  while (timer1.active && heights.size() < 100) {
+    timer1.tick();
+    heights.push_back(w.heightTwips(Control::Picture3));
+  }
+  // 15 + 26 x 40 = 1055, + 11 x 15 = 1220, then pinned at 1215; the top rises as much as it grew.
+  ASSERT_EQ(heights.size(), 38u);
+  EXPECT_EQ(std::vector<int>(heights.begin() + 25, heights.begin() + 27), (std::vector<int>{1055, 1070}));
+  EXPECT_EQ(std::vector<int>(heights.end() - 2, heights.end()), (std::vector<int>{1220, 1215}));
+  EXPECT_EQ(w.topTwips(Control::Picture3), 5000 - 1205);
+
+  // 1215 - 26 x 40 = 175, - 11 x 15 = 10, then pinned at 15.
+  timer2.start();
+  int ticks = 0;
+  for (; timer2.active && ticks < 100; ++ticks) timer2.tick();
+  EXPECT_EQ(ticks, 38);
+  EXPECT_EQ(w.heightTwips(Control::Picture3), 15);
+  EXPECT_EQ(w.topTwips(Control::Picture3), 5000);
+}
+
+// ===== Manual offset editor =======================================================================
+
+TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsColour) {
+  w.setPasswordMode(Control::Text1, true);
+  press(&SizeOffsets::OffsetMesBtn_Click, 10);
+  EXPECT_EQ(manual(), "0,5");
+  EXPECT_EQ(w.foreColor(Control::offset_mida), kBlue);
+  EXPECT_FALSE(w.passwordMode(Control::Text1));
+  press(&SizeOffsets::OffsetMesBtn_Click, 1);
+  EXPECT_EQ(manual(), "0,5");
+
+  press(&SizeOffsets::OffsetMenysBtn_Click, 9);
+  EXPECT_EQ(manual(), "0,05");
+  press(&SizeOffsets::OffsetMenysBtn_Click, 1);
+  EXPECT_EQ(manual(), "0");
+  EXPECT_EQ(w.foreColor(Control::offset_mida), kBlack);
+  press(&SizeOffsets::OffsetMenysBtn_Click, 3);
+  EXPECT_EQ(manual(), "-0,15");
+  EXPECT_EQ(w.foreColor(Control::offset_mida), kRed);
+  press(&SizeOffsets::OffsetMenysBtn_Click, 8);
+  EXPECT_EQ(manual(), "-0,5");
+
+  w.setText(Control::offset_mida, "abc");  // stepping from text that is not a number starts at 0
+  offsets.OffsetMesBtn_Click();
+  EXPECT_EQ(manual(), "0,05");
+  w.separator = '.';
+  w.setText(Control::offset_mida, "0.1");
+  offsets.OffsetMesBtn_Click();
+  EXPECT_EQ(manual(), "0.15");
+}
+
+TEST_F(SizeOffsetsTest, typedValueBeyondHalfAMillimetreBecomesZero) {
+  const std::pair<const char*, const char*> rows[] = {{"0,7", "0"},   {"-0,6", "0"},    {"0,51", "0"},
+                                                      {"0,5", "0,5"}, {"-0,5", "-0,5"}, {"0,25", "0,25"},
+                                                      {"-", "-"},     {"0,", "0,"}};
+  for (auto [typed, shown] : rows) {
+    w.setText(Control::offset_mida, typed);
+    w.setForeColor(Control::offset_mida, kBlue);
+    offsets.offset_mida_Change();
+    EXPECT_EQ(manual(), shown) << typed;
+    EXPECT_EQ(w.foreColor(Control::offset_mida) == kBlack, std::string(shown) == "0") << typed;
+  }
+}
+
+TEST_F(SizeOffsetsTest, okSendsWithoutLensTypeOffsetWhileTheCrossOnlyCloses) {
+  s.normalOaire = 0.2;
+  w.setEnabled(Control::parada, false);
+  offsets.offset_aquiLbl_Click();
+  EXPECT_FALSE(w.isVisible(Control::offset_aquiLbl) || w.isVisible(Control::ajustar_manualmentLbl));
+  for (Control c : kEditor) EXPECT_TRUE(w.isVisible(c) && w.isEnabled(c)) << objectName(c);
+  offsets.OffsetMesBtn_Click();
+  offsets.SurtEviaOma_Click();
+  EXPECT_EQ(sends, 0);
+  EXPECT_EQ(s.tipoMontura, 0);
+  EXPECT_DOUBLE_EQ(s.normalOaire.toNumber(), 0.2);
+  EXPECT_TRUE(w.isEnabled(Control::parada));
+  EXPECT_TRUE(timer2.active);
+
+  timer2.active = false;
+  offsets.offset_aquiLbl_Click();
+  offsets.OK_manualbtn_Click();
+  EXPECT_EQ(sends, 1);
+  EXPECT_EQ(s.tipoMontura, 1);
+  EXPECT_DOUBLE_EQ(s.normalOaire.toNumber(), 0.0);
+  EXPECT_TRUE(timer2.active);
+  EXPECT_EQ(manual(), "0,05") << "the send takes the manual value from the box";
+  EXPECT_TRUE(w.isVisible(Control::offset_aquiLbl) && w.isVisible(Control::ajustar_manualmentLbl));
+  for (Control c : kEditor) EXPECT_FALSE(w.isVisible(c) || w.isEnabled(c)) << objectName(c);
+}
+
+// ===== General offset panel =======================================================================
+
+TEST_F(SizeOffsetsTest, generalCounterStaysWithinHalfAMillimetreFromWhereItStarts) {
+  s.OffsetMida = 0.8;  // counter pinned at 0.5: only steps down
+  offsets.activa_offset();
+  offsets.mes_offset_Click();
+  EXPECT_EQ(general(), "0,8");
+  offsets.menys_offset_Click();
+  EXPECT_EQ(general(), "0,79");
+
+  s.OffsetMida = "0.3";  // as the settings file gives it: 20 steps up
+  offsets.activa_offset();
+  press(&SizeOffsets::mes_offset_Click, 25);
+  EXPECT_EQ(general(), "0,5");
+
+  s.OffsetMida = 0.0;  // 50 steps each way
+  offsets.activa_offset();
+  press(&SizeOffsets::mes_offset_Click, 51);
+  EXPECT_EQ(general(), "0,5");
+  press(&SizeOffsets::menys_offset_Click, 101);
+  EXPECT_EQ(general(), "-0,5");
+
+  s.OffsetMida = -0.3;  // a small offset restarts the counter at 0 unless the manual one is negative
+  offsets.activa_offset();
+  EXPECT_EQ(s.offset_ajust, 0.0);
+  w.setText(Control::offset_mida, "-0,1");
+  offsets.activa_offset();
+  EXPECT_EQ(s.offset_ajust, -0.3);
+}
+
+TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
+  s.obre_offset = "si";
+  offsets.activa_offset();
+  for (Control c : kGeneralButtons) EXPECT_TRUE(w.isVisible(c) && w.isEnabled(c)) << objectName(c);
+  w.setText(Control::offsetTxt, "0,1a");
+  offsets.sortir_offset_Click();
+  EXPECT_EQ(w.text(Control::Text1), texts::kGeneralOffsetInvalid);
+  EXPECT_EQ(s.OffsetMida, 0.0);
+  EXPECT_TRUE(w.isVisible(Control::sortir_offset)) << "the panel stays open to correct it";
+
+  w.setText(Control::offsetTxt, "0");
+  press(&SizeOffsets::mes_offset_Click, 3);
+  offsets.sortir_offset_Click();
+  EXPECT_TRUE(s.OffsetMida.isNumber());
+  EXPECT_DOUBLE_EQ(s.OffsetMida.toNumber(), 0.03);
+  EXPECT_EQ(w.text(Control::Text1), texts::kCorrectionSet);
+  EXPECT_EQ(s.obre_offset, "no");
+  for (Control c : kGeneralButtons) EXPECT_FALSE(w.isVisible(c) || w.isEnabled(c)) << objectName(c);
+  EXPECT_FALSE(w.isVisible(Control::offsetTxt) || w.isVisible(Control::info_vista));
+}
+
+}  // namespace
+}  // namespace kovrel
