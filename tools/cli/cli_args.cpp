@@ -1,0 +1,156 @@
+#include "cli_args.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace kovrel::cli {
+namespace {
+
+bool toDouble(const std::string& text, double& out) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
+}
+
+bool toInt(const std::string& text, int& out) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::optional<Command> commandFromName(const std::string& name) {
+  if (name == "trace") return Command::Trace;
+  if (name == "answer") return Command::Answer;
+  if (name == "oma") return Command::Oma;
+  if (name == "svg") return Command::Svg;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string cliUsage() {
+  return R"(kovrel-cli: runs the program's own capture, shape editing and send on a recorded read.
+
+Usage:
+  kovrel-cli trace  STREAM [--filter N]
+  kovrel-cli answer STREAM [options]  > answer.bin
+  kovrel-cli oma    STREAM [options]  > trace.oma
+  kovrel-cli svg    STREAM [options]  > shape.svg
+
+STREAM is a raw read of the tracer (8262 bytes: header, temperature, 4096 samples, two job
+counter words), as kovrel-tracer-sim --record or generate writes it; "-" reads standard input.
+The calibration comes from the read's header with temperature compensation on, as in the
+program; other settings are those of a fresh installation.
+
+Commands:
+  trace   the read shape, one line per point 1..4095: point, angle (radians), radius (mm),
+          separated by one blank, 17 significant digits
+  answer  the exact bytes the send writes after the host's GS: ACK FS ... RS GS ACK
+  oma     the 800 radii the host decodes from that answer, as a plain-text OMA trace file
+          (TRCFMT=1;800;E;R;D, radii in hundredths of a millimetre)
+  svg     the decoded outline drawn at true size (width and height in mm)
+
+Options (answer, oma, svg; --filter for all):
+  --filter N          the filter setting (start of the probe-tip neighbour search; default 3)
+  --mirror            one click of the mirror button
+  --turn-steps N      N single steps of the counter-clockwise button (N > 0) or |N| steps of
+                      the clockwise button (N < 0), 1/6 degree each
+  --lens TYPE         lens type chosen on the panel: larger (+0.2 mm), same (default), smaller
+                      (-0.1 mm)
+  --manual MM         manual offset typed on the panel, mm (-0.5..0.5; outside, the panel
+                      turns it into 0). Without --lens the panel's OK button sends.
+  --general MM        general offset (the service setting), mm (default 0)
+  --help              this text
+
+Exit status: 0 done; 1 the program stopped the read or the send (its message, the text of the
+information box, on standard error); 2 a mistake on the command line or an unreadable file.
+)";
+}
+
+std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::string& error) {
+  CliArgs a;
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
+    a.help = true;
+    return a;
+  }
+  if (args.empty()) {
+    error = "a command is needed: trace, answer, oma or svg";
+    return std::nullopt;
+  }
+  auto command = commandFromName(args[0]);
+  if (!command) {
+    error = "unknown command '" + args[0] + "'";
+    return std::nullopt;
+  }
+  a.command = *command;
+
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& opt = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) {
+        error = opt + " needs a value";
+        return false;
+      }
+      out = args[++i];
+      return true;
+    };
+    const bool shapeOption = opt == "--mirror" || opt == "--turn-steps" || opt == "--lens" ||
+                             opt == "--manual" || opt == "--general";
+    if (shapeOption && a.command == Command::Trace) {
+      error = opt + " acts on the send: use it with answer, oma or svg";
+      return std::nullopt;
+    }
+    std::string v;
+    if (opt == "--help" || opt == "-h") {
+      a.help = true;
+    } else if (opt == "--mirror") {
+      a.mirror = true;
+    } else if (opt == "--filter") {
+      if (!value(v)) return std::nullopt;
+      if (!toDouble(v, a.filterscope)) {
+        error = "--filter takes a number, not '" + v + "'";
+        return std::nullopt;
+      }
+    } else if (opt == "--turn-steps") {
+      if (!value(v)) return std::nullopt;
+      if (!toInt(v, a.turnSteps)) {
+        error = "--turn-steps takes a whole number, not '" + v + "'";
+        return std::nullopt;
+      }
+    } else if (opt == "--lens") {
+      if (!value(v)) return std::nullopt;
+      if (v == "larger") {
+        a.lens = LensType::Larger;
+      } else if (v == "same") {
+        a.lens = LensType::Same;
+      } else if (v == "smaller") {
+        a.lens = LensType::Smaller;
+      } else {
+        error = "--lens takes larger, same or smaller, not '" + v + "'";
+        return std::nullopt;
+      }
+      a.lensGiven = true;
+    } else if (opt == "--manual" || opt == "--general") {
+      if (!value(v)) return std::nullopt;
+      double mm = 0.0;
+      if (!toDouble(v, mm)) {
+        error = opt + " takes a number of millimetres, not '" + v + "'";
+        return std::nullopt;
+      }
+      (opt == "--manual" ? a.manualMm : a.generalMm) = mm;
+    } else if (opt.size() > 1 && opt[0] == '-' && opt != "-") {
+      error = "unknown option '" + opt + "'";
+      return std::nullopt;
+    } else if (a.stream.empty()) {
+      a.stream = opt;
+    } else {
+      error = "one STREAM only ('" + opt + "' is extra)";
+      return std::nullopt;
+    }
+  }
+  if (!a.help && a.stream.empty()) {
+    error = "a STREAM file is needed";
+    return std::nullopt;
+  }
+  return a;
+}
+
+}  // namespace kovrel::cli

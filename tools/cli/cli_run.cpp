@@ -1,0 +1,98 @@
+#include "cli_run.h"
+
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "cli_args.h"
+#include "cli_outputs.h"
+#include "common/oma_file.h"
+#include "headless_program.h"
+#include "settings/default_settings.h"
+
+namespace kovrel::cli {
+namespace {
+
+bool readStream(const std::string& path, std::istream& in, std::vector<std::uint8_t>& bytes) {
+  if (path == "-") {
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+void write(std::ostream& out, const oma::Bytes& bytes) {
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  std::string error;
+  const auto parsed = parseCliArgs(args, error);
+  if (!parsed) {
+    err << "kovrel-cli: " << error << "\n" << cliUsage();
+    return kExitUsage;
+  }
+  const CliArgs& a = *parsed;
+  if (a.help) {
+    out << cliUsage();
+    return kExitDone;
+  }
+
+  std::vector<std::uint8_t> stream;
+  if (!readStream(a.stream, in, stream)) {
+    err << "kovrel-cli: cannot read " << a.stream << "\n";
+    return kExitUsage;
+  }
+
+  HeadlessProgram program(a.filterscope, a.generalMm.value_or(DefaultCalibration::OffsetMida));
+  if (!program.read(stream)) {
+    // The operator's message first, as the information box showed it; then what the file held.
+    err << program.message() << "\n";
+    err << "kovrel-cli: the read of " << a.stream << " (" << stream.size() << " bytes) did not complete\n";
+    return kExitStopped;
+  }
+
+  if (a.command == Command::Trace) {
+    out << traceText(program.state().forma_treball);
+    return kExitDone;
+  }
+
+  if (a.mirror) program.mirror();
+  program.turn(a.turnSteps);
+
+  oma::Bytes answer;
+  if (!program.send(a.lens, a.lensGiven, a.manualMm, answer)) {
+    err << program.message() << "\n";
+    err << "kovrel-cli: the send did not complete\n";
+    return kExitStopped;
+  }
+  if (a.command == Command::Answer) {
+    write(out, answer);
+    return kExitDone;
+  }
+
+  std::vector<int> radii;
+  if (!oma::decodeAnswerRadii(answer, radii, &error)) {
+    err << "kovrel-cli: the answer does not decode: " << error << "\n";
+    return kExitStopped;
+  }
+  out << (a.command == Command::Oma ? writeOmaTrace(radii) : outlineSvg(radii));
+  return kExitDone;
+}
+
+}  // namespace
+
+int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+  try {
+    return run(args, in, out, err);
+  } catch (const std::exception& e) {
+    // The window would have caught this in its event loop; here it ends the run.
+    err << "kovrel-cli: " << e.what() << "\n";
+    return kExitStopped;
+  }
+}
+
+}  // namespace kovrel::cli

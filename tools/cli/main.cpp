@@ -1,0 +1,16 @@
+// kovrel-cli: the program's capture, shape editing and send run on a recorded read, without a
+// window, a tracer or a host.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli_run.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const int code = kovrel::cli::runCli(args, std::cin, std::cout, std::cerr);
+  std::cout.flush();
+  return code;
+}
