@@ -16,14 +16,14 @@
 namespace kovrel {
 
 struct PrepareInputs {
-  double gir_acumulat = 0.0;     // radians
-  int signe_x = 1;               // +1 or -1 (mirrored)
+  double gir_acumulat = 0.0;  // radians
+  int signe_x = 1;            // +1 or -1 (mirrored)
   int signe_y = 1;
-  std::string serial_number;     // its numeric value selects the probe-tip radius
-  double filterscope = 3.0;      // start of the neighbour index of the tip compensation
-  double manualOffsetMm = 0.0;   // offset_mida as a number, mm of diameter
-  double normalOaire = 0.0;      // lens-type offset, mm of diameter
-  double OffsetMida = 0.0;       // general offset, mm of diameter
+  std::string serial_number;    // its numeric value selects the probe-tip radius
+  double filterscope = 3.0;     // start of the neighbour index of the tip compensation
+  double manualOffsetMm = 0.0;  // offset_mida as a number, mm of diameter
+  double normalOaire = 0.0;     // lens-type offset, mm of diameter
+  double OffsetMida = 0.0;      // general offset, mm of diameter
 };
 
 struct PreparedShape {
@@ -36,7 +36,8 @@ struct PreparedShape {
   double mida_h = 0.0;       // horizontal size, hundredths of mm (diameter)
   double mida_v = 0.0;       // vertical size, hundredths of mm
   double offset_radi = 0.0;  // radius offset, hundredths of mm
-  // Points of the resampled shape to draw (plot position in mm, rounded to 0.1 mm), width 2.
+  // Rows 2..800 of the resampled shape as plot positions (mm, rounded to 0.1 mm), to be drawn
+  // with width 2 on a cleared plot with fresh axes, refreshing after every point.
   std::vector<std::pair<double, double>> plotPoints;
 };
 
