@@ -17,6 +17,27 @@ inline constexpr std::string_view kClockwiseButton = "giro horario";
 inline constexpr std::string_view kCounterClockwiseButton = "giro antihorario";
 inline constexpr std::string_view kServicePanelFrame = "Opciones Avanzadas solo para Servicio tecnico";
 inline constexpr std::string_view kCalibrationNotice = "    VERIFICANT                  INSTRUMENT !!!";
+// Start-up: the host's virtual port could not be opened or created; the reason follows.
+inline constexpr std::string_view kVirtualPortStartFailed = "Puerto virtual no disponible: ";
+// Captions of the main window's buttons (the longer texts above are their tool tips).
+inline constexpr std::string_view kReadCaption = "LEER";
+inline constexpr std::string_view kSendCaption = "ENVIAR";
+inline constexpr std::string_view kStopCaption = "STOP";
+inline constexpr std::string_view kExitCaption = "SALIR";
+// Service panel captions and starting values.
+inline constexpr std::string_view kPanelZero = "0";
+inline constexpr std::string_view kTemperatureLabel = "Temp";
+inline constexpr std::string_view kCompensationLabel = "Comp(T)";
+inline constexpr std::string_view kRawTemperatureLabel = "Dato.(T)";
+inline constexpr std::string_view kSerialLabel = "Serial";
+inline constexpr std::string_view kConfigWindowButton = "Config";
+inline constexpr std::string_view kJobCounterInitial = "Rev";
+inline constexpr std::string_view kNoHeaderLabel = "NoLeerCab";
+inline constexpr std::string_view kSizesOnlyLabel = "Mostrar X/Y";
+inline constexpr std::string_view kCalibrateTravelLabel = "Calibra Carrera";
+inline constexpr std::string_view kUpdateValueLabel = "Actualiza valor";
+inline constexpr std::string_view kEncoderButton = "Enco   ";
+inline constexpr std::string_view kEncoderCalibration = "E.Calib";
 
 // Read and capture
 inline constexpr std::string_view kInitialising = "  Inicializando...";
@@ -37,6 +58,10 @@ inline constexpr std::string_view kSending = " Enviando forma OMA...";
 inline constexpr std::string_view kOutputPortMissing = "Puerto de salida no existente >AJUSTAR";
 inline constexpr std::string_view kOmaTimeout = "TimeOut OMA Comunication";
 inline constexpr std::string_view kSentOk = "Envio >OK< ";
+inline constexpr std::string_view kVirtualPortUnavailable = "Puerto virtual no disponible >AJUSTAR";
+inline constexpr std::string_view kManualOffsetInvalid = "Variación manual no válida: escribir un número";
+inline constexpr std::string_view kSizesHorizontal = "horitzontal :";  // then mida_h
+inline constexpr std::string_view kSizesVertical = " Vertical :";      // then mida_v, 2 blanks, offset_radi
 
 // Size offsets
 inline constexpr std::string_view kLargerHover =
@@ -50,6 +75,34 @@ inline constexpr std::string_view kDecrementHover = "Decrementar 0.05";
 inline constexpr std::string_view kIncrementHover = "incrementar 0.05";
 inline constexpr std::string_view kManualOffsetInitial = "0,00";
 inline constexpr std::string_view kCorrectionSet = "...corrección establecida !!";
+inline constexpr std::string_view kManualOk = "OK";
+inline constexpr std::string_view kClosePanel = "x";
+inline constexpr std::string_view kStepUp = "+";
+inline constexpr std::string_view kStepDown = "-";
+inline constexpr std::string_view kGeneralOffsetExit = "Salir";
+inline constexpr std::string_view kGeneralOffsetInvalid = "Corrección no válida: escribir un número";
+
+// Virtual port towards the host: why an operation failed (shown after kVirtualPortStartFailed
+// or by the send).
+inline constexpr std::string_view kVirtualPortBadName = "nombre de puerto no válido: ";    // then the name
+inline constexpr std::string_view kVirtualPortInUse = " ya lo usa otro programa";          // after the name
+inline constexpr std::string_view kVirtualPortNotCreated = "no se pudo crear el puerto ";  // then the name
+inline constexpr std::string_view kVirtualPortMissing = "el puerto virtual no existe";
+inline constexpr std::string_view kVirtualPortClosed = "el puerto virtual está cerrado";
+inline constexpr std::string_view kVirtualPortNotRead = "la aplicación no lee el puerto";
+
+// Settings file
+inline constexpr std::string_view kSettingsMissing =
+    "No se encontró trac_conf.cfg: se ha creado uno con valores por defecto";
+inline constexpr std::string_view kSettingsUnreadable =
+    "No se pudo leer trac_conf.cfg: se ha creado uno con valores por defecto";
+inline constexpr std::string_view kSettingsEmpty =
+    "trac_conf.cfg estaba vacío: se ha creado uno con valores por defecto";
+inline constexpr std::string_view kSettingsDefaultsNotSaved =
+    "No se pudo crear trac_conf.cfg: se usan valores por defecto sin guardar";
+inline constexpr std::string_view kSettingsNotSaved = "No se pudo guardar trac_conf.cfg";
+inline constexpr std::string_view kDiskFull = "disco lleno";
+inline constexpr std::string_view kNoWritePermission = "sin permiso de escritura";
 
 // Shell
 inline constexpr std::string_view kTitleAttention = "Atenció";
@@ -58,5 +111,18 @@ inline constexpr std::string_view kConfigureButton = "CONFIG";
 inline constexpr std::string_view kAuto = "Auto";
 inline constexpr std::string_view kContinue = "Continuar";
 inline constexpr std::string_view kCancel = "Cancelar";
+inline constexpr std::string_view kExitWhileHostHolds = "Abortar primero en Tavrek luego en Kovrel ";
+// Functions not yet available on this system.
+inline constexpr std::string_view kPortSetupPending = "Configuración de puertos pendiente";
+inline constexpr std::string_view kConfigWindowPending = "Ventana de configuración pendiente";
+// info_vista: the administrator notice, after a line of blanks.
+inline constexpr std::string_view kAdminNotice =
+    "                                        \n"
+    "Atención !!! para que los cambios \n"
+    "de configuración tengan efecto en \n"
+    "windows Vista o posterior debe \n"
+    "iniciar la aplicación como \n"
+    "administrador, si ya lo ha realizado \n"
+    "seleccione CONTINUAR si no CANCELE e inicie como administrador con la opción auto desactivada";
 
 }  // namespace kovrel::texts

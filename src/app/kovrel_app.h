@@ -1,0 +1,117 @@
+#pragma once
+// The program put together: the shared state, the main window, the tracer port, the host's
+// virtual port, the settings file, the handlers and their timers. One instance lives for the
+// whole run; everything else is handed the parts it needs from here.
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "app/clock.h"
+#include "app/main_window.h"
+#include "app/shared_state.h"
+#include "app/timer.h"
+#include "host/virtual_port.h"
+#include "scanner/serial_port.h"
+
+namespace kovrel {
+
+class Capture;
+class ComRegistry;
+class ReadCommand;
+class SendCommand;
+class SettingsFile;
+class ShapeEditor;
+class SizeOffsets;
+
+// The main window's timers.
+enum class AppTimer {
+  Timer1,            // lens-type panel opens, 20 ms
+  Timer2,            // lens-type panel closes, 20 ms
+  Timer_horari,      // clockwise turn repeats while held, 20 ms
+  Timer_antiHorari,  // counter-clockwise turn repeats while held, 20 ms
+  Poll,              // the host exchange looks at the port and the clock, 50 ms
+};
+int intervalMs(AppTimer timer);
+
+class KovrelApp {
+ public:
+  struct Options {
+    // Folder of the program and its settings file; the executable's folder when empty.
+    std::filesystem::path programFolder;
+    // The tracer's port and the host's port; the system's serial ports and a published
+    // pseudo-terminal when empty.
+    std::unique_ptr<SerialPort> tracerPort;
+    std::unique_ptr<VirtualPort> hostPort;
+    std::unique_ptr<Clock> clock;  // the wall clock when empty
+    // Window timers; QTimer-backed when empty.
+    std::function<std::unique_ptr<Timer>(AppTimer)> makeTimer;
+    // Hand-over to an earlier running copy; returns true when it handed over. No guard yet on
+    // this system: empty means "no other copy".
+    std::function<bool()> activatePrevInstance;
+    // The port configuration request (CONFIG button, and a first installation). Empty: tell
+    // the operator that port set-up is not available yet.
+    std::function<void()> cfg_btn_Click;
+    // The configuration window (service code, service panel button). Empty: tell the operator.
+    std::function<void()> showConfiguration;
+    // Ends the event loop; QCoreApplication::quit when empty.
+    std::function<void()> quit;
+  };
+
+  explicit KovrelApp(Options options = {});
+  ~KovrelApp();
+  KovrelApp(const KovrelApp&) = delete;
+  KovrelApp& operator=(const KovrelApp&) = delete;
+
+  // Start-up (Form_Load). Returns false when it handed over to a running copy: the program then
+  // ends without showing its window.
+  bool start();
+
+  // The exit button: saves the settings, then hides (automatic mode), refuses while the host
+  // holds its port, or leaves.
+  void sortirBtn_Click();
+  // The system asks the program to end (logout, Ctrl+C): save and leave, asking nothing.
+  void shutdown();
+
+  // The program has been asked to end (the exit button, the system): the caller leaves.
+  bool quitRequested() const { return quitRequested_; }
+
+  MainWindow& window() { return *window_; }
+  SharedState& state() { return state_; }
+  SettingsFile& settings() { return *settings_; }
+  SerialPort& tracerPort() { return *tracerPort_; }
+  VirtualPort& hostPort() { return *hostPort_; }
+  Timer& timer(AppTimer which) { return *timers_[static_cast<std::size_t>(which)]; }
+  SendCommand& sendCommand() { return *send_; }
+
+ private:
+  void dispatch(Control c, UiEvent e);
+  void click(Control c);
+  void cfg_btn_Click();
+  void showConfiguration();
+  bool loadSettings();
+  // guarda_dades, telling the operator when the file could not be written.
+  void saveSettings(bool messageNow);
+  void onLineSignal();
+  void releaseHostPort();
+  void quit();
+
+  Options options_;
+  SharedState state_;
+  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<ComRegistry> registry_;
+  std::unique_ptr<SerialPort> tracerPort_;
+  std::unique_ptr<VirtualPort> hostPort_;
+  std::unique_ptr<Clock> clock_;
+  std::array<std::unique_ptr<Timer>, 5> timers_;
+  std::unique_ptr<SettingsFile> settings_;
+  std::unique_ptr<Capture> capture_;
+  std::unique_ptr<ReadCommand> read_;
+  std::unique_ptr<ShapeEditor> editor_;
+  std::unique_ptr<SizeOffsets> offsets_;
+  std::unique_ptr<SendCommand> send_;
+  bool quitRequested_ = false;
+};
+
+}  // namespace kovrel

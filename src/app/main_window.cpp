@@ -1,0 +1,295 @@
+#include "app/main_window.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+
+#include "scanner/plot_scale.h"
+#include "scanner/plot_widget.h"
+
+namespace kovrel {
+
+namespace {
+
+QString toQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool isOperatorInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::Enter:
+    case QEvent::HoverEnter:
+    case QEvent::HoverMove:
+      return true;
+    default:
+      return false;  // releases go through, so a turn button never stays down
+  }
+}
+
+// Swallows the operator's input to the window while the host exchange runs. Lives on the
+// application, ahead of every widget's own handling.
+class InputGate : public QObject {
+ public:
+  InputGate(QWidget* window, std::function<bool()> blocked)
+      : QObject(window), window_(window), blocked_(std::move(blocked)) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!isOperatorInput(event->type()) || !blocked_()) return false;
+    auto* w = qobject_cast<QWidget*>(watched);
+    return w != nullptr && (w == window_ || window_->isAncestorOf(w));
+  }
+
+ private:
+  QWidget* window_;
+  std::function<bool()> blocked_;
+};
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+  colours_.fill(kBlack);
+  buildControls();
+  connectEvents();
+  qApp->installEventFilter(new InputGate(this, [this] { return blocked(); }));
+}
+
+MainWindow::~MainWindow() = default;
+
+int MainWindow::toPixels(double twips) const { return twipsToPixels(twips, logicalDpiY()); }
+
+Control MainWindow::controlOf(const QObject* object) const {
+  for (int i = 0; i < kControlCount; ++i) {
+    if (controls_[static_cast<std::size_t>(i)] == object) return static_cast<Control>(i);
+  }
+  return Control::Count;
+}
+
+void MainWindow::report(Control c, UiEvent e) {
+  // A control that changes under a handler, or a button coming up, is not an operator action
+  // to refuse.
+  if (e != UiEvent::Release && e != UiEvent::Change && blocked()) return;
+  if (onEvent) onEvent(c, e);
+}
+
+void MainWindow::connectEvents() {
+  for (int i = 0; i < kControlCount; ++i) {
+    const auto c = static_cast<Control>(i);
+    auto* button = qobject_cast<QAbstractButton*>(control(c));
+    if (button == nullptr) continue;
+    connect(button, &QAbstractButton::clicked, this, [this, c] { report(c, UiEvent::Click); });
+    if (c == Control::Horari || c == Control::antiHorari) {
+      connect(button, &QAbstractButton::pressed, this, [this, c] { report(c, UiEvent::Press); });
+      connect(button, &QAbstractButton::released, this, [this, c] { report(c, UiEvent::Release); });
+    }
+  }
+  auto* offsetBox = static_cast<QLineEdit*>(control(Control::offset_mida));
+  connect(offsetBox, &QLineEdit::textChanged, this,
+          [this] { report(Control::offset_mida, UiEvent::Change); });
+
+  for (Control c : {Control::Text1, Control::Picture3, Control::offset_aquiLbl, Control::Image_clara_gran,
+                    Control::Image_clara_igual, Control::Image_clara_petita, Control::Image_fosca_gran,
+                    Control::Image_fosca_igual, Control::Image_fosca_petita}) {
+    control(c)->installEventFilter(this);
+  }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const Control c = controlOf(watched);
+  switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
+      if (c == Control::Text1) report(c, UiEvent::DoubleClick);
+      break;
+    case QEvent::MouseButtonRelease: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const bool clickable = c == Control::offset_aquiLbl || c == Control::Image_fosca_gran ||
+                             c == Control::Image_fosca_igual || c == Control::Image_fosca_petita;
+      if (clickable && mouse->button() == Qt::LeftButton &&
+          static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
+        report(c, UiEvent::Click);
+      }
+      break;
+    }
+    case QEvent::Enter:
+      if (c == Control::Image_clara_gran || c == Control::Image_clara_igual ||
+          c == Control::Image_clara_petita) {
+        report(c, UiEvent::Hover);
+      }
+      break;
+    case QEvent::MouseMove:
+      if (c == Control::Picture3) report(c, UiEvent::MouseMove);
+      break;
+    default:
+      break;
+  }
+  return false;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (blocked()) {
+    event->ignore();
+    return;
+  }
+  if (!onEvent) {
+    event->accept();
+    return;
+  }
+  // The program decides: it may save and quit, hide, or refuse while the host holds the port.
+  event->ignore();
+  report(Control::Form1, UiEvent::Close);
+}
+
+// --- Window ----------------------------------------------------------------------------------
+
+void MainWindow::setEnabled(Control c, bool on) { control(c)->setEnabled(on); }
+
+bool MainWindow::isEnabled(Control c) const {
+  // The control's own setting, whatever its container says.
+  return !control(c)->testAttribute(Qt::WA_ForceDisabled);
+}
+
+void MainWindow::setVisible(Control c, bool on) {
+  if (c == Control::Form1) {
+    QWidget::setVisible(on);
+    return;
+  }
+  control(c)->setVisible(on);
+}
+
+bool MainWindow::isVisible(Control c) const { return !control(c)->isHidden(); }
+
+void MainWindow::setText(Control c, std::string_view text) {
+  const QString s = toQString(text);
+  QWidget* w = control(c);
+  if (c == Control::Form1) {
+    setWindowTitle(s);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    edit->setText(s);
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(s);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    button->setText(s);
+  } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+    group->setTitle(s);
+  } else if (auto* area = qobject_cast<QPlainTextEdit*>(w)) {
+    area->setPlainText(s);
+  }
+}
+
+std::string MainWindow::text(Control c) const {
+  QWidget* w = control(c);
+  QString s;
+  if (c == Control::Form1) {
+    s = windowTitle();
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    s = edit->text();
+  } else if (auto* label = qobject_cast<QLabel*>(w)) {
+    s = label->text();
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    s = button->text();
+  } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+    s = group->title();
+  } else if (auto* area = qobject_cast<QPlainTextEdit*>(w)) {
+    s = area->toPlainText();
+  }
+  return s.toStdString();
+}
+
+void MainWindow::setChecked(Control c, bool on) {
+  if (auto* button = qobject_cast<QAbstractButton*>(control(c))) button->setChecked(on);
+}
+
+bool MainWindow::isChecked(Control c) const {
+  auto* button = qobject_cast<QAbstractButton*>(control(c));
+  return button != nullptr && button->isChecked();
+}
+
+void MainWindow::setForeColor(Control c, Rgb colour) {
+  colours_[static_cast<std::size_t>(c)] = colour;
+  QWidget* w = control(c);
+  QPalette palette = w->palette();
+  const QColor qc(colour.r, colour.g, colour.b);
+  palette.setColor(QPalette::WindowText, qc);
+  palette.setColor(QPalette::Text, qc);
+  palette.setColor(QPalette::ButtonText, qc);
+  w->setPalette(palette);
+}
+
+Rgb MainWindow::foreColor(Control c) const { return colours_[static_cast<std::size_t>(c)]; }
+
+void MainWindow::setPasswordMode(Control c, bool on) {
+  if (auto* edit = qobject_cast<QLineEdit*>(control(c)))
+    edit->setEchoMode(on ? QLineEdit::Password : QLineEdit::Normal);
+}
+
+bool MainWindow::passwordMode(Control c) const {
+  auto* edit = qobject_cast<QLineEdit*>(control(c));
+  return edit != nullptr && edit->echoMode() == QLineEdit::Password;
+}
+
+void MainWindow::setValue(Control c, int value) {
+  if (auto* bar = qobject_cast<QProgressBar*>(control(c))) bar->setValue(value);
+}
+
+int MainWindow::value(Control c) const {
+  auto* bar = qobject_cast<QProgressBar*>(control(c));
+  return bar != nullptr ? bar->value() : 0;
+}
+
+int MainWindow::heightTwips(Control c) const { return geometry_[static_cast<std::size_t>(c)].height; }
+
+void MainWindow::setHeightTwips(Control c, int twips) {
+  geometry_[static_cast<std::size_t>(c)].height = twips;
+  applyGeometry(c);
+}
+
+int MainWindow::topTwips(Control c) const { return geometry_[static_cast<std::size_t>(c)].top; }
+
+void MainWindow::setTopTwips(Control c, int twips) {
+  geometry_[static_cast<std::size_t>(c)].top = twips;
+  applyGeometry(c);
+}
+
+void MainWindow::bringToFront(Control c) { control(c)->raise(); }
+
+void MainWindow::repaint(Control c) {
+  if (c == Control::Picture1) {
+    plot_->repaintNow();
+  } else {
+    control(c)->repaint();
+  }
+}
+
+void MainWindow::messageBox(std::string_view text, std::string_view title) {
+  if (showMessage) {
+    showMessage(text, title);
+    return;
+  }
+  QMessageBox::information(this, toQString(title), toQString(text));
+}
+
+char MainWindow::decimalSeparator() const {
+  const QString point = QLocale::system().decimalPoint();
+  if (point.size() == 1 && point.at(0).unicode() < 128) return static_cast<char>(point.at(0).unicode());
+  return '.';
+}
+
+}  // namespace kovrel
