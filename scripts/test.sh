@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test: once in a plain build and once with
+# AddressSanitizer and UBSan. Also checks the formatting of our sources.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+
+echo "== formatting"
+files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tools/*.cpp' 'tools/*.h' 'bench/*.cpp' 2>/dev/null || true)
+if [ -n "$files" ]; then
+  # shellcheck disable=SC2086
+  clang-format --dry-run --Werror $files
+fi
+
+export QT_QPA_PLATFORM=offscreen
+for preset in debug asan-ubsan; do
+  echo "== $preset build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  echo "== $preset tests"
+  ctest --preset "$preset" -j2
+done
