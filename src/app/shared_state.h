@@ -60,29 +60,29 @@ struct SharedState {
   double comodiCalcul1 = 0.0;
   double incrementangles = 0.0;  // running turntable angle, radians
   double anterior = 0.0;
-  double PI = 0.0;               // 3.14159265 as the capture sets it
-  double xPur = 0.0;             // scratch plot coordinates, mm
+  double PI = 0.0;    // 3.14159265 as the capture sets it
+  double xPur = 0.0;  // scratch plot coordinates, mm
   double yPur = 0.0;
-  int esticCapturant = 0;        // a read is under way
-  int stopemergencia = 0;        // the last read stopped because the needle left its range
-  int estic_calibrant = 0;       // the read is a centre calibration
-  Dynamic mitja_centre;          // sum, then mean, of the raw samples of a centre calibration
-  int ja_Enviat = 0;             // the current shape has been prepared and sent
+  int esticCapturant = 0;   // a read is under way
+  int stopemergencia = 0;   // the last read stopped because the needle left its range
+  int estic_calibrant = 0;  // the read is a centre calibration
+  Dynamic mitja_centre;     // sum, then mean, of the raw samples of a centre calibration
+  int ja_Enviat = 0;        // the current shape has been prepared and sent
 
   // --- Flags and values owned by other windows -----------------------------------------------
-  Dynamic obre_offset;            // "si"/"no": the general-offset panel was asked for
-  Dynamic tipoMontura;            // 0 = no lens type chosen for this read
-  Dynamic normalOaire;            // lens-type offset, mm
-  int estem_en_picture3 = 0;      // pointer last over the offset panel's background
+  Dynamic obre_offset;              // "si"/"no": the general-offset panel was asked for
+  Dynamic tipoMontura;              // 0 = no lens type chosen for this read
+  Dynamic normalOaire;              // lens-type offset, mm
+  int estem_en_picture3 = 0;        // pointer last over the offset panel's background
   Dynamic temporitzacio_mousedown;  // hold counter of the turn buttons
-  Dynamic timeout_oma;            // clock second at which the current host wait started
+  Dynamic timeout_oma;              // clock second at which the current host wait started
   Dynamic datoEncoder;
   Dynamic datoEncoderPetit;
   Dynamic datoEncoderGran;
   std::string primeraLecturaEncoder;
   Dynamic estaba_configurat;
   Dynamic Marxar_sense_tocarres;
-  double offset_ajust = 0.0;      // step counter of the general-offset panel, -0.5..0.5
+  double offset_ajust = 0.0;  // step counter of the general-offset panel, -0.5..0.5
 
   // --- Results of the last preparation, shown by the send in sizes-only mode -----------------
   double mida_h = 0.0;       // horizontal size, hundredths of mm

@@ -8,7 +8,8 @@ namespace kovrel::texts {
 
 // Main window
 inline constexpr std::string_view kCaption = "  Kovrel   v1.4";
-inline constexpr std::string_view kInfoInitial = "                       >>  INFO de proceso <<";  // 23 blanks
+inline constexpr std::string_view kInfoInitial =
+    "                       >>  INFO de proceso <<";  // 23 blanks
 inline constexpr std::string_view kInfoToolTip = "Ventana de información";
 inline constexpr std::string_view kReadButton = "Leer forma de lente";
 inline constexpr std::string_view kSendButton = "Enviar forma escaneada";

@@ -11,24 +11,26 @@
 namespace kovrel {
 
 // Every control of the main window that a handler touches, under its object name.
-#define KOVREL_CONTROLS(X)                                                                     \
-  X(Form1) X(Text1) X(llegirBtn) X(parada) X(sortirBtn) X(cfg_btn) X(interpola) X(antiHorari)   \
-  X(Horari) X(mirallHoritzontal) X(Picture1) X(ProgressBar1) X(port_oma_info_lbl) X(autochk)    \
-  X(veri_instrument_txt)                                                                        \
-  /* service panel, in the order it is shown and hidden */                                      \
-  X(Frame1) X(temp_actual) X(Label9) X(polsos_temp) X(CompSiNoChk) X(label20) X(serieLbl)       \
-  X(openCfgBtn) X(Shape2) X(contadorLectures) X(noCapsaleraChk) X(Label3) X(noMidesChk)         \
-  X(Label4) X(calibraCentreChk) X(Label6) X(ActualitzaDatoChk) X(Label2) X(CentEncBtn)          \
-  X(PortEncEstatOpc) X(CalibracioEncoderTxt) X(monitorEncoderShp) X(Label8) X(AD_temp)          \
-  X(Label10)                                                                                    \
-  /* lens-type and manual-offset panel */                                                       \
-  X(Picture3) X(Image_clara_gran) X(Image_clara_igual) X(Image_clara_petita)                    \
-  X(Image_fosca_gran) X(Image_fosca_igual) X(Image_fosca_petita) X(offset_aquiLbl)              \
-  X(ajustar_manualmentLbl) X(offset_mida) X(OffsetMenysBtn) X(OffsetMesBtn) X(OK_manualbtn)     \
-  X(SurtEviaOma)                                                                                \
+// clang-format off
+#define KOVREL_CONTROLS(X)                                                                    \
+  X(Form1) X(Text1) X(llegirBtn) X(parada) X(sortirBtn) X(cfg_btn) X(interpola)                \
+  X(antiHorari) X(Horari) X(mirallHoritzontal) X(Picture1) X(ProgressBar1)                     \
+  X(port_oma_info_lbl) X(autochk) X(veri_instrument_txt)                                       \
+  /* service panel, in the order it is shown and hidden */                                     \
+  X(Frame1) X(temp_actual) X(Label9) X(polsos_temp) X(CompSiNoChk) X(label20) X(serieLbl)      \
+  X(openCfgBtn) X(Shape2) X(contadorLectures) X(noCapsaleraChk) X(Label3) X(noMidesChk)        \
+  X(Label4) X(calibraCentreChk) X(Label6) X(ActualitzaDatoChk) X(Label2) X(CentEncBtn)         \
+  X(PortEncEstatOpc) X(CalibracioEncoderTxt) X(monitorEncoderShp) X(Label8) X(AD_temp)         \
+  X(Label10)                                                                                   \
+  /* lens-type and manual-offset panel */                                                      \
+  X(Picture3) X(Image_clara_gran) X(Image_clara_igual) X(Image_clara_petita)                   \
+  X(Image_fosca_gran) X(Image_fosca_igual) X(Image_fosca_petita) X(offset_aquiLbl)             \
+  X(ajustar_manualmentLbl) X(offset_mida) X(OffsetMenysBtn) X(OffsetMesBtn) X(OK_manualbtn)    \
+  X(SurtEviaOma)                                                                               \
   /* general-offset panel and administrator notice */                                          \
-  X(offsetTxt) X(mes_offset) X(menys_offset) X(sortir_offset) X(info_vista) X(inicio_adminBtn)  \
+  X(offsetTxt) X(mes_offset) X(menys_offset) X(sortir_offset) X(info_vista) X(inicio_adminBtn) \
   X(cancelar_adminBtn)
+// clang-format on
 
 enum class Control : int {
 #define KOVREL_ENUM(name) name,
@@ -43,16 +45,31 @@ constexpr int kControlCount = static_cast<int>(Control::Count);
 std::string_view objectName(Control c);
 
 // The service panel's controls in the order they are shown and hidden.
-inline constexpr Control kServicePanel[] = {
-    Control::Frame1,          Control::temp_actual,       Control::Label9,
-    Control::polsos_temp,     Control::CompSiNoChk,       Control::label20,
-    Control::serieLbl,        Control::openCfgBtn,        Control::Shape2,
-    Control::contadorLectures, Control::noCapsaleraChk,   Control::Label3,
-    Control::noMidesChk,      Control::Label4,            Control::calibraCentreChk,
-    Control::Label6,          Control::ActualitzaDatoChk, Control::Label2,
-    Control::CentEncBtn,      Control::PortEncEstatOpc,   Control::CalibracioEncoderTxt,
-    Control::monitorEncoderShp, Control::Label8,          Control::AD_temp,
-    Control::Label10};
+inline constexpr Control kServicePanel[] = {Control::Frame1,
+                                            Control::temp_actual,
+                                            Control::Label9,
+                                            Control::polsos_temp,
+                                            Control::CompSiNoChk,
+                                            Control::label20,
+                                            Control::serieLbl,
+                                            Control::openCfgBtn,
+                                            Control::Shape2,
+                                            Control::contadorLectures,
+                                            Control::noCapsaleraChk,
+                                            Control::Label3,
+                                            Control::noMidesChk,
+                                            Control::Label4,
+                                            Control::calibraCentreChk,
+                                            Control::Label6,
+                                            Control::ActualitzaDatoChk,
+                                            Control::Label2,
+                                            Control::CentEncBtn,
+                                            Control::PortEncEstatOpc,
+                                            Control::CalibracioEncoderTxt,
+                                            Control::monitorEncoderShp,
+                                            Control::Label8,
+                                            Control::AD_temp,
+                                            Control::Label10};
 
 // Colours as red/green/blue.
 struct Rgb {

@@ -30,7 +30,7 @@ class SizeOffsets {
   void openPanel();  // the send's prompt: Timer1 on, Picture3 shown
   void Timer1_Timer();
   void Timer2_Timer();
-  void lensTypeClick(LensType type);  // Image_fosca_*_Click
+  void lensTypeClick(LensType type);      // Image_fosca_*_Click
   void lightPictureHover(LensType type);  // Image_clara_*_MouseMove
   void Picture3_MouseMove();
 

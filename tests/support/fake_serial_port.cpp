@@ -40,7 +40,9 @@ void FakeSerialPort::setDtr(bool on) {
   dtr = on;
 }
 
-void FakeSerialPort::feedSilently(std::string_view bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
+void FakeSerialPort::feedSilently(std::string_view bytes) {
+  input_.insert(input_.end(), bytes.begin(), bytes.end());
+}
 
 void FakeSerialPort::feed(std::string_view bytes) {
   feedSilently(bytes);

@@ -31,12 +31,12 @@ class FakeVirtualPort : public VirtualPort {
   // The host raises or drops its line; canvi_senyal fires.
   void hostSignals(bool raised);
 
-  bool exists = false;        // the port has been created
-  bool hostHolds = false;     // the host holds its side open
+  bool exists = false;     // the port has been created
+  bool hostHolds = false;  // the host holds its side open
   bool externalSignal = false;
-  bool opened = false;        // this program's side is open
+  bool opened = false;  // this program's side is open
   bool opcio = true;
-  bool failAll = false;       // every operation throws VirtualPortError (link gone)
+  bool failAll = false;  // every operation throws VirtualPortError (link gone)
   std::string name;
   std::vector<std::uint8_t> written;  // everything the program wrote, in order
   std::vector<std::string> calls;     // "crear COM5", "obrir COM5", "preparar", ...
