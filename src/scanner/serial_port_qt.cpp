@@ -175,12 +175,13 @@ void QtSerialPort::setDtr(bool on) {
 void QtSerialPort::onReadyRead() { notifyIfDue(); }
 
 void QtSerialPort::notifyIfDue() {
-  if (!open_ || lost_ || !onReceive) return;
+  // A lost device still hands over what had arrived before it went.
+  if (!open_ || !onReceive) return;
   const int before = bytesWaiting();
   if (before < effectiveThreshold()) return;
   const unsigned generation = generation_;
   onReceive();
-  if (generation != generation_ || !open_ || lost_) return;  // the handler closed or reopened
+  if (generation != generation_ || !open_) return;  // the handler closed or reopened
   const int after = bytesWaiting();
   // Bytes taken and enough left: call again, after the other events waiting, as the serial
   // control keeps firing while its threshold is met.
@@ -210,6 +211,8 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
   lost_ = true;
   leftover_ += port_.readAll();
   port_.close();
+  // The tracer may have sent its last bytes just before the line went: they still make a read.
+  scheduleNotify();
 }
 
 }  // namespace kovrel
