@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 ./scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target kovrel kovrel-tracer-sim kovrel-host-sim
+cmake --build --preset release --target kovrel kovrel-tracer-sim kovrel-host-sim kovrel_settings_file
 
 bin=build/release
 kovrel=$bin/src/kovrel
@@ -36,6 +36,6 @@ pids+=($!)
 "$kovrel" &
 kovrel_pid=$!
 pids+=($kovrel_pid)
-"$host" --com 5 --window &
+"$host" --com 5 --wait 30 --window &
 pids+=($!)
 wait "$kovrel_pid"

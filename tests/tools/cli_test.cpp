@@ -2,9 +2,12 @@
 // host receives, and how it ends on the reads the program stops.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <sstream>
 
@@ -15,6 +18,7 @@
 #include "geometry/shape_editor.h"
 #include "host/oma_framing.h"
 #include "read_source.h"
+#include "settings/settings_file.h"
 
 namespace kovrel::cli {
 namespace {
@@ -264,6 +268,26 @@ TEST(CliCommandLine, mistakesAndMissingFilesExitWithUsage) {
   std::ostringstream out, err;
   EXPECT_EQ(runCli({"--help"}, in, out, err), kExitDone);
   EXPECT_NE(out.str().find("--turn-steps"), std::string::npos);
+}
+
+TEST(CliSettingsFile, installsTheDefaultFileButNeverReplacesALabsFile) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("kovrel-cli-settings-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::istringstream in;
+  std::ostringstream out, err;
+  ASSERT_EQ(runCli({"settings-file", folder.string()}, in, out, err), kExitDone) << err.str();
+  SettingsFile settings(folder);
+  SharedState state;
+  EXPECT_FALSE(settings.carrega_dades(state).replacedByDefault);
+  EXPECT_TRUE(state.primera_instalacio == 10);  // start-up opens the virtual port
+
+  std::ofstream(folder / kSettingsFileName, std::ios::binary | std::ios::trunc) << "[COMM]=7\r\n";
+  ASSERT_EQ(runCli({"settings-file", folder.string()}, in, out, err), kExitDone);
+  std::ifstream kept(folder / kSettingsFileName, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "[COMM]=7\r\n");
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ std::optional<Command> commandFromName(const std::string& name) {
   if (name == "answer") return Command::Answer;
   if (name == "oma") return Command::Oma;
   if (name == "svg") return Command::Svg;
+  if (name == "settings-file") return Command::SettingsFile;
   return std::nullopt;
 }
 
@@ -34,6 +35,7 @@ Usage:
   kovrel-cli answer STREAM [options]  > answer.bin
   kovrel-cli oma    STREAM [options]  > trace.oma
   kovrel-cli svg    STREAM [options]  > shape.svg
+  kovrel-cli settings-file FOLDER
 
 STREAM is a raw read of the tracer (8262 bytes: header, temperature, 4096 samples, two job
 counter words), as kovrel-tracer-sim --record or generate writes it; "-" reads standard input.
@@ -47,6 +49,9 @@ Commands:
   oma     the 800 radii the host decodes from that answer, as a plain-text OMA trace file
           (TRCFMT=1;800;E;R;D, radii in hundredths of a millimetre)
   svg     the decoded outline drawn at true size (width and height in mm)
+  settings-file
+          installs the settings file of a fresh installation (trac_conf.cfg) in FOLDER, the
+          program's folder; a file already there is left as it is
 
 Options (answer, oma, svg; --filter for all):
   --filter N          the filter setting (start of the probe-tip neighbour search; default 3)
@@ -72,7 +77,7 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
     return a;
   }
   if (args.empty()) {
-    error = "a command is needed: trace, answer, oma or svg";
+    error = "a command is needed: trace, answer, oma, svg or settings-file";
     return std::nullopt;
   }
   auto command = commandFromName(args[0]);

@@ -9,12 +9,12 @@
 
 namespace kovrel::cli {
 
-enum class Command { Trace, Answer, Oma, Svg };
+enum class Command { Trace, Answer, Oma, Svg, SettingsFile };
 
 struct CliArgs {
   bool help = false;
   Command command = Command::Trace;
-  std::string stream;        // path of a recorded read; "-" for standard input
+  std::string stream;        // path of a recorded read; "-" for standard input; a folder for settings-file
   double filterscope = 3.0;  // the filter setting of the settings file
   bool mirror = false;       // one click of the mirror button
   int turnSteps = 0;         // > 0 counter-clockwise steps, < 0 clockwise steps

@@ -1,5 +1,6 @@
 #include "cli_run.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -9,6 +10,8 @@
 #include "common/oma_file.h"
 #include "headless_program.h"
 #include "settings/default_settings.h"
+#include "settings/file_sync.h"
+#include "settings/settings_file.h"
 
 namespace kovrel::cli {
 namespace {
@@ -22,6 +25,24 @@ bool readStream(const std::string& path, std::istream& in, std::vector<std::uint
   if (!file) return false;
   bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   return !file.bad();
+}
+
+// What an installation puts next to the program: the default settings file, never over one the
+// lab already has (its calibration would be lost).
+int installSettingsFile(const std::filesystem::path& folder, std::ostream& out, std::ostream& err) {
+  const std::filesystem::path target = folder / kSettingsFileName;
+  std::error_code ec;
+  if (std::filesystem::exists(target, ec)) {
+    out << target.string() << " is already there: left as it is\n";
+    return kExitDone;
+  }
+  const WriteOutcome written = replaceFileAtomically(target, SettingsFile::defaultFileContent(folder));
+  if (!written.ok()) {
+    err << "kovrel-cli: cannot write " << target.string() << ": " << written.detail << "\n";
+    return kExitUsage;
+  }
+  out << target.string() << " written\n";
+  return kExitDone;
 }
 
 void write(std::ostream& out, const oma::Bytes& bytes) {
@@ -40,6 +61,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     out << cliUsage();
     return kExitDone;
   }
+
+  if (a.command == Command::SettingsFile) return installSettingsFile(a.stream, out, err);
 
   std::vector<std::uint8_t> stream;
   if (!readStream(a.stream, in, stream)) {

@@ -29,6 +29,7 @@ Options:
   --misbehave WHAT   nak | silence | no-gs | many-records | garbage | slow | close-mid
   --timeout S        seconds to wait for the answer after the host's message (default 20)
   --once             leave after one exchange
+  --wait S           wait up to S seconds for the program to publish its port (default 0)
   --save FILE        save the decoded trace as a plain-text OMA file (TRCFMT=1;800;E;R;D)
   --quiet            do not print the radii
   --window           draw the decoded outline
@@ -74,7 +75,7 @@ std::optional<HostArgs> parseHostArgs(const std::vector<std::string>& args, std:
         return std::nullopt;
       }
       a.config.misbehaviour = *m;
-    } else if (opt == "--com" || opt == "--records" || opt == "--timeout") {
+    } else if (opt == "--com" || opt == "--records" || opt == "--timeout" || opt == "--wait") {
       if (!value(v)) return std::nullopt;
       int n = 0;
       if (!toInt(v, n) || n < 0) {
@@ -84,6 +85,7 @@ std::optional<HostArgs> parseHostArgs(const std::vector<std::string>& args, std:
       if (opt == "--com") a.com = n;
       if (opt == "--records") a.config.records = n;
       if (opt == "--timeout") a.config.answerTimeout = std::chrono::seconds(n);
+      if (opt == "--wait") a.waitSeconds = n;
     } else {
       error = "unknown option '" + opt + "'";
       return std::nullopt;

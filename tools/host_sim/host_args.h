@@ -17,7 +17,8 @@ struct HostArgs {
   bool once = false;     // leave after one exchange
   std::string savePath;  // decoded trace saved as a plain-text OMA file
   bool window = false;
-  bool quiet = false;  // no radii on standard output
+  bool quiet = false;   // no radii on standard output
+  int waitSeconds = 0;  // how long to wait for the program to publish its port
 };
 
 std::optional<HostArgs> parseHostArgs(const std::vector<std::string>& args, std::string& error);

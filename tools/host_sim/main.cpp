@@ -3,9 +3,11 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 #include "common/oma_file.h"
 #include "host_args.h"
@@ -73,7 +75,14 @@ int main(int argc, char** argv) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   }
 
-  const std::string path = devicePath(*args, error);
+  // A host started before the program waits for the program's port to appear, as a lab's host
+  // program polls for its tracer.
+  std::string path = devicePath(*args, error);
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(args->waitSeconds);
+  while (path.empty() && std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    path = devicePath(*args, error);
+  }
   if (path.empty()) {
     std::cerr << "kovrel-host-sim: " << error << "\n";
     return 1;
