@@ -1,20 +1,14 @@
 #include "cli_args.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "common/command_line.h"
 
 namespace kovrel::cli {
 namespace {
 
-bool toDouble(const std::string& text, double& out) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc() && end == text.data() + text.size() && std::isfinite(out);
-}
-
-bool toInt(const std::string& text, int& out) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc() && end == text.data() + text.size();
-}
+using toolkit::toDouble;
+using toolkit::toInt;
 
 std::optional<Command> commandFromName(const std::string& name) {
   if (name == "trace") return Command::Trace;
@@ -89,14 +83,7 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
 
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& opt = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        error = opt + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
+    auto value = [&](std::string& out) { return toolkit::takeValue(args, i, out, error); };
     const bool shapeOption = opt == "--mirror" || opt == "--turn-steps" || opt == "--lens" ||
                              opt == "--manual" || opt == "--general";
     if (shapeOption && a.command == Command::Trace) {

@@ -1,16 +1,9 @@
 #include "host_args.h"
 
-#include <charconv>
+#include "common/command_line.h"
 
 namespace kovrel::tools {
-namespace {
-
-bool toInt(const std::string& text, int& out) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
-}  // namespace
+using toolkit::toInt;
 
 std::string hostUsage() {
   return R"(kovrel-host-sim: plays the lab's host program on the virtual port.
@@ -46,14 +39,7 @@ std::optional<HostArgs> parseHostArgs(const std::vector<std::string>& args, std:
   HostArgs a;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& opt = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        error = opt + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
+    auto value = [&](std::string& out) { return toolkit::takeValue(args, i, out, error); };
     std::string v;
     if (opt == "--help" || opt == "-h") {
       a.help = true;

@@ -1,22 +1,12 @@
 #include "sim_args.h"
 
-#include <charconv>
 #include <filesystem>
 
+#include "common/command_line.h"
+
 namespace kovrel::tools {
-namespace {
-
-bool toInt(const std::string& text, int& out) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
-bool toDouble(const std::string& text, double& out) {
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
-}  // namespace
+using toolkit::toDouble;
+using toolkit::toInt;
 
 std::string simUsage() {
   return R"(kovrel-tracer-sim: plays the lens-shape tracer on a pseudo-terminal.
@@ -62,14 +52,7 @@ std::optional<SimArgs> parseSimArgs(const std::vector<std::string>& args, std::s
   }
   for (; i < args.size(); ++i) {
     const std::string& opt = args[i];
-    auto value = [&](std::string& out) {
-      if (i + 1 >= args.size()) {
-        error = opt + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
+    auto value = [&](std::string& out) { return toolkit::takeValue(args, i, out, error); };
     std::string v;
     if (opt == "--help" || opt == "-h") {
       a.help = true;
