@@ -52,6 +52,17 @@ std::string SendCommand::sizesLine(double mida_h, double mida_v, double offset_r
   return line;
 }
 
+bool SendCommand::openAndAskForHost(bool& hostWaiting) {
+  try {
+    port_.obrir_port("COM" + s_.comport2.toText());
+    hostWaiting = port_.port_obert_host();
+    return true;
+  } catch (const VirtualPortError&) {
+    endPortUnavailable();
+    return false;
+  }
+}
+
 void SendCommand::interpola_Click() {
   // The exchange under way owns the port until it ends.
   if (busy()) return;
@@ -66,15 +77,8 @@ void SendCommand::interpola_Click() {
     return;
   }
 
-  const std::string portName = "COM" + s_.comport2.toText();
   bool hostWaiting = false;
-  try {
-    port_.obrir_port(portName);
-    hostWaiting = port_.port_obert_host();
-  } catch (const VirtualPortError&) {
-    endPortUnavailable();
-    return;
-  }
+  if (!openAndAskForHost(hostWaiting)) return;
   // Reads without the tracer's header and sizes-only runs are bench work: they may prepare the
   // shape with no host listening.
   if (!w_.isChecked(Control::noCapsaleraChk) && !w_.isChecked(Control::noMidesChk) && !hostWaiting) {
@@ -88,13 +92,7 @@ void SendCommand::interpola_Click() {
 
   if (!prepareIfNeeded()) return;
 
-  try {
-    port_.obrir_port(portName);
-    hostWaiting = port_.port_obert_host();
-  } catch (const VirtualPortError&) {
-    endPortUnavailable();
-    return;
-  }
+  if (!openAndAskForHost(hostWaiting)) return;
   if (!hostWaiting) {
     endNoHost(true);
     return;

@@ -57,6 +57,9 @@ class SendCommand {
   static std::string sizesLine(double mida_h, double mida_v, double offset_radi, char decimalSeparator);
 
  private:
+  // Opens this side of the virtual port and asks whether a host holds it; false (the operator
+  // told) when the port itself is not there.
+  bool openAndAskForHost(bool& hostWaiting);
   bool prepareIfNeeded();
   void handleByte(std::uint8_t b);
   void checkTimeOut();
