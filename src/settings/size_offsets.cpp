@@ -40,6 +40,15 @@ Control darkPicture(LensType type) {
   return Control::Image_fosca_petita;
 }
 
+// Starts one slide of Picture3 and ends the other: run together they undo each other's step on
+// every tick, neither reaches its end, and the lens-type pictures, which ignore clicks while the
+// panel slides, stay dead. It happens when the panel is asked open again while it still folds
+// away (a quick read after a send) or closed with its "x" while it still opens.
+void slide(Timer& starting, Timer& other) {
+  other.stop();
+  starting.start();
+}
+
 constexpr Control kManualEditor[] = {Control::OK_manualbtn, Control::offset_mida, Control::OffsetMesBtn,
                                      Control::OffsetMenysBtn};
 constexpr Control kGeneralButtons[] = {Control::sortir_offset, Control::mes_offset, Control::menys_offset};
@@ -68,7 +77,7 @@ SizeOffsets::SizeOffsets(SharedState& state, Window& window, Timer& timer1, Time
 // --- Lens-type panel ---------------------------------------------------------------------------
 
 void SizeOffsets::openPanel() {
-  timer1_.start();
+  slide(timer1_, timer2_);
   w_.setVisible(Control::Picture3, true);
 }
 
@@ -104,7 +113,7 @@ void SizeOffsets::lensTypeClick(LensType type) {
   if (w_.isVisible(Control::OK_manualbtn)) return;
   if (s_.tipoMontura == 1) return;
   s_.normalOaire = lensTypeOffset(type);
-  timer2_.start();
+  slide(timer2_, timer1_);
   s_.tipoMontura = 1;
   if (hooks_.interpola_Click) hooks_.interpola_Click();
 }
@@ -191,14 +200,14 @@ void SizeOffsets::offset_mida_Change() {
 
 void SizeOffsets::OK_manualbtn_Click() {
   closeManualEditor(w_);
-  timer2_.start();
+  slide(timer2_, timer1_);
   s_.normalOaire = 0.0;
   s_.tipoMontura = 1;
   if (hooks_.interpola_Click) hooks_.interpola_Click();
 }
 
 void SizeOffsets::SurtEviaOma_Click() {
-  timer2_.start();
+  slide(timer2_, timer1_);
   w_.setEnabled(Control::parada, true);
   closeManualEditor(w_);
 }

@@ -108,6 +108,35 @@ TEST_F(SizeOffsetsTest, panelSlidesOpenAndShutInFastThenSlowSteps) {
   EXPECT_EQ(w.topTwips(Control::Picture3), 5000);
 }
 
+TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
+  // Both timers tick in the window: a tick of each while both run.
+  auto tickBoth = [&](int rounds) {
+    for (int i = 0; i < rounds; ++i) timer1.tick(), timer2.tick();
+  };
+  // Closed with its "x" while still opening.
+  offsets.openPanel();
+  tickBoth(5);
+  offsets.SurtEviaOma_Click();
+  EXPECT_FALSE(timer1.active);
+  tickBoth(100);
+  EXPECT_FALSE(timer2.active);
+  EXPECT_EQ(w.heightTwips(Control::Picture3), 15);
+
+  // Asked open again (a new read sent at once) while it still folds away after a choice.
+  offsets.openPanel();
+  tickBoth(100);
+  offsets.lensTypeClick(LensType::Same);
+  tickBoth(5);
+  offsets.openPanel();
+  EXPECT_FALSE(timer2.active);
+  tickBoth(100);
+  EXPECT_FALSE(timer1.active);
+  EXPECT_EQ(w.heightTwips(Control::Picture3), 1215);
+  s.tipoMontura = 0;
+  offsets.lensTypeClick(LensType::Larger);  // the pictures take clicks again
+  EXPECT_EQ(sends, 2);
+}
+
 // ===== Manual offset editor =======================================================================
 
 TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsColour) {
