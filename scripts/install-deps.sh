@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-format
+  clang-format clang-tidy
   xvfb xauth
 )
 

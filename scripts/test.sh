@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in a plain build and once with
-# AddressSanitizer and UBSan. Also checks the formatting of our sources.
+# AddressSanitizer and UBSan. Also checks the formatting of our sources and runs clang-tidy
+# (a focused profile, .clang-tidy) over the program and the tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,4 +21,10 @@ for preset in debug asan-ubsan; do
   cmake --build --preset "$preset"
   echo "== $preset tests"
   ctest --preset "$preset" -j2
+  if [ "$preset" = debug ]; then
+    echo "== clang-tidy"
+    # shellcheck disable=SC2046
+    git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs -P2 -n4 clang-tidy -p build/debug --quiet \
+      --extra-arg=-Wno-unknown-warning-option
+  fi
 done
