@@ -10,26 +10,23 @@
 namespace kovrel {
 namespace {
 
-std::string fixture(const char* name) {
-  std::stringstream text;
-  text << std::ifstream(std::filesystem::path(KOVREL_FIXTURES) / "oma" / name, std::ios::binary).rdbuf();
-  return text.str();
-}
-
 TEST(OmaFile, realFilesGiveTheirFirstTraceAndItsBox) {
-  if (!std::filesystem::exists(std::filesystem::path(KOVREL_FIXTURES) / "oma")) GTEST_SKIP();
+  const std::filesystem::path folder = std::filesystem::path(KOVREL_FIXTURES) / "oma";
+  if (!std::filesystem::exists(folder)) GTEST_SKIP();
+  const auto read = [&](const char* name, OmaTrace& trace, std::string& error) {
+    std::stringstream text;
+    text << std::ifstream(folder / name, std::ios::binary).rdbuf();
+    return readOmaTrace(text.str(), trace, &error);
+  };
   OmaTrace trace;
   std::string error;
-  ASSERT_TRUE(readOmaTrace(fixture("R360_3.oma"), trace, &error)) << error;
-  EXPECT_EQ(trace.count, 360);
-  EXPECT_EQ(trace.side, "R");
-  EXPECT_EQ(trace.radii.front(), 2482);
-  EXPECT_EQ(trace.hbox, 51.00);
-  EXPECT_EQ(trace.vbox, 44.01);
+  ASSERT_TRUE(read("R360_3.oma", trace, error)) << error;
+  EXPECT_TRUE(trace.count == 360 && trace.side == "R" && trace.radii.front() == 2482);
+  EXPECT_TRUE(trace.hbox == 51.00 && trace.vbox == 44.01);
   // Thickness records (with R= lines of their own) come before the trace: they are not radii.
-  ASSERT_TRUE(readOmaTrace(fixture("STHKFMT.oma"), trace, &error)) << error;
+  ASSERT_TRUE(read("STHKFMT.oma", trace, error)) << error;
   EXPECT_EQ(trace.radii.size(), 360u);
-  EXPECT_FALSE(readOmaTrace(fixture("TRCFMT6.oma"), trace, &error));
+  EXPECT_FALSE(read("TRCFMT6.oma", trace, error));
   EXPECT_NE(error.find("format 6"), std::string::npos) << error;
 }
 
@@ -47,7 +44,7 @@ TEST(OmaFile, malformedTracesAreRefusedWithTheirReason) {
   }
 }
 
-TEST(OmaFile, writtenTraceReadsBackWithTheLeftEyeBox) {
+TEST(OmaFile, writtenTraceReadsBackAndItsOutlineWrapsRoundTheTurn) {
   std::vector<int> radii(23);
   for (int i = 0; i < 23; ++i) radii[i] = 2000 + i * 7;
   const std::string text = writeOmaTrace(radii, 'L');
@@ -55,10 +52,8 @@ TEST(OmaFile, writtenTraceReadsBackWithTheLeftEyeBox) {
   OmaTrace trace;
   ASSERT_TRUE(readOmaTrace("HBOX=50.5;49.5\n" + text, trace, nullptr));
   EXPECT_EQ(trace.radii, radii);
-  EXPECT_EQ(trace.hbox, 49.5);
-}
+  EXPECT_EQ(trace.hbox, 49.5);  // the left eye's box
 
-TEST(OmaFile, outlineInterpolatesBetweenPointsAndWrapsRoundTheTurn) {
   const auto outline = outlineFromTrace(OmaTrace{4, {2000, 2400, 2000, 1600}, "R", {}, {}});
   const double quarter = std::numbers::pi / 2;
   EXPECT_DOUBLE_EQ(outline(quarter), 24.0);

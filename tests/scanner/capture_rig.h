@@ -21,28 +21,22 @@ struct BasicCaptureRig {
   FakeWindow window;
   FakePlot plot;
   Port port;
-  int saves = 0;
-  int centreValues = 0;
+  int saves = 0, centreValues = 0;
   Capture capture{state, window, plot, port, Capture::Hooks{[this] { ++saves; }, [this] { ++centreValues; }}};
 
   BasicCaptureRig() {
+    using D = DefaultCalibration;
     state.comport1 = "3";
-    state.midaradi = DefaultCalibration::midaradi;
-    state.obertura_brac = DefaultCalibration::obertura_brac;
-    state.radi_central = DefaultCalibration::radi_central;
-    state.polsoseix = DefaultCalibration::polsoseix;
-    state.carrera = DefaultCalibration::carrera;
-    state.grausperpols = DefaultCalibration::grausperpols;
+    state.midaradi = D::midaradi, state.obertura_brac = D::obertura_brac,
+    state.radi_central = D::radi_central;
+    state.polsoseix = D::polsoseix, state.carrera = D::carrera, state.grausperpols = D::grausperpols;
     window.setChecked(Control::CompSiNoChk, true);  // ticked when the program starts
     port.onReceive = [this] { capture.onReceive(); };
   }
 
-  // The read button's call of the first step.
-  void start() { capture.captura_dibuixa(); }
-
+  void start() { capture.captura_dibuixa(); }  // the read button's call of the first step
   // Everything at once, one notification (a serial layer that gathers a whole read).
   void burst(const std::vector<std::uint8_t>& bytes) { port.feed(bytes); }
-
   // One byte per arrival, a notification whenever two or more wait.
   void paced(const std::vector<std::uint8_t>& bytes) {
     for (std::uint8_t b : bytes) port.feed(std::string(1, static_cast<char>(b)));

@@ -58,52 +58,37 @@ TEST(CaptureRead, firstStepConfiguresThePortAndWaitsForStart) {
   EXPECT_FALSE(rig.window.isEnabled(Control::llegirBtn));
 }
 
-TEST(CaptureRead, outlinesAreReproducedWithinOneCountAllTheWayRound) {
-  struct Row {
-    const char* name;
-    tk::Outline outline;
-    double angleplus;
-  };
-  const Row rows[] = {{"circle", tk::circle(25), 0.0},
-                      {"ellipse", tk::ellipse(28, 19), 0.0},
-                      {"rectangle-like", tk::superellipse(26, 17, 6), 1.5e-6},
-                      {"off centre", tk::offCentre(tk::ellipse(24, 16), 3, -2), -2.5e-6}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    CaptureRig rig;
+TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTraceAsPaced) {
+  const std::tuple<const char*, tk::Outline, double> rows[] = {
+      {"circle", tk::circle(25), 0.0},
+      {"ellipse", tk::ellipse(28, 19), 0.0},
+      {"rectangle-like", tk::superellipse(26, 17, 6), 1.5e-6},
+      {"off centre", tk::offCentre(tk::ellipse(24, 16), 3, -2), -2.5e-6}};  // angleplus, radians
+  for (const auto& [name, outline, angleplus] : rows) {
+    SCOPED_TRACE(name);
     tk::TracerCalibration cal;
-    cal.angleplus = row.angleplus;
-    rig.start();
-    rig.burst(tk::buildStream(row.outline, cal, 1, 2));
+    cal.angleplus = angleplus;
+    const Bytes stream = tk::buildStream(outline, cal, 1, 2);
+    CaptureRig rig, paced;
+    rig.start(), paced.start();
+    rig.burst(stream), paced.paced(stream);
     ASSERT_EQ(rig.window.text(Control::Text1), texts::kReadFinished);
     std::vector<bool> tenDegreeSectors(36, false);
     for (int n = 1; n <= 4095; ++n) {
       const double angle = rig.state.forma_treball.angle(n);
-      ASSERT_NEAR(rig.state.forma_treball.radius(n), row.outline(angle), tk::countSizeMm(cal)) << n;
+      ASSERT_NEAR(rig.state.forma_treball.radius(n), outline(angle), tk::countSizeMm(cal)) << n;
       // Just after the turn wraps a point may lag by up to half the arm's swing.
       ASSERT_TRUE(angle > -0.5 && angle < 2 * std::numbers::pi) << n << " " << angle;
       tenDegreeSectors[static_cast<std::size_t>(std::max(angle, 0.0) / (2 * std::numbers::pi) * 36)] = true;
     }
     EXPECT_EQ(std::count(tenDegreeSectors.begin(), tenDegreeSectors.end(), false), 0);
     EXPECT_EQ(rig.plot.dots.size(), 4096u);
+    EXPECT_TRUE(paced.state.forma_llegida == rig.state.forma_llegida);
+    EXPECT_TRUE(paced.state.forma_treball == rig.state.forma_treball);
+    EXPECT_EQ(paced.window.text1History, rig.window.text1History);
+    EXPECT_EQ(paced.window.progressHistory, rig.window.progressHistory);
+    EXPECT_EQ(paced.plot.refreshes, rig.plot.refreshes);
   }
-}
-
-TEST(CaptureRead, burstDeliveryGivesSameTraceAsPaced) {
-  tk::TracerCalibration cal;
-  cal.angleplus = 3e-6;
-  const Bytes stream = tk::buildStream(tk::offCentre(tk::ellipse(27, 18), -1.5, 2), cal, 7, 8);
-  CaptureRig paced, burst;
-  paced.start();
-  paced.paced(stream);
-  burst.start();
-  burst.burst(stream);
-  ASSERT_EQ(paced.window.text(Control::Text1), texts::kReadFinished);
-  EXPECT_TRUE(paced.state.forma_llegida == burst.state.forma_llegida);
-  EXPECT_TRUE(paced.state.forma_treball == burst.state.forma_treball);
-  EXPECT_EQ(paced.window.text1History, burst.window.text1History);
-  EXPECT_EQ(paced.window.progressHistory, burst.window.progressHistory);
-  EXPECT_EQ(paced.plot.refreshes, burst.plot.refreshes);
 }
 
 TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
@@ -131,21 +116,6 @@ TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   const auto& progress = rig.window.progressHistory;  // 2 to 4097 during the samples, then 0
   ASSERT_EQ(progress.size(), 4097u);
   EXPECT_TRUE(progress.front() == 2 && progress[4095] == 4097 && progress.back() == 0);
-}
-
-TEST(CaptureRead, withoutHeaderAnyFirstByteIsAcceptedAndTheInnermostCountShown) {
-  CaptureRig rig;
-  rig.window.setChecked(Control::noCapsaleraChk, true);
-  rig.window.setChecked(Control::CompSiNoChk, false);
-  rig.state.polsoseix = 150.5;
-  rig.start();
-  Bytes stream = circleRead(25);
-  stream[0] = '#';
-  rig.burst(stream);
-  const auto& shown = rig.window.text1History;
-  EXPECT_NE(std::find(shown.begin(), shown.end(), "Leyendo forma...150,5"), shown.end());
-  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadFinished);
-  EXPECT_EQ(rig.state.serial_number, "777777");
 }
 
 TEST(CaptureRead, pointZeroIsHandedOverOnlyWhenNoAnglePassedAFullTurn) {
@@ -198,46 +168,54 @@ TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
 
 // ---- Stops and failures ----------------------------------------------------------------------
 
-TEST(CaptureStop, firstByteNotStarStopsTheRead) {
-  CaptureRig rig;
-  rig.start();
+TEST(CaptureStop, firstByteNotStarStopsTheReadUnlessTheTracerSendsNoHeader) {
   Bytes stream = circleRead(25);
   stream[0] = '#';
+  CaptureRig rig, headerless;
+  rig.start();
   rig.burst(stream);
   expectStoppedWith(rig, texts::kPressReadFirst);
   EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
+
+  headerless.window.setChecked(Control::noCapsaleraChk, true);
+  headerless.window.setChecked(Control::CompSiNoChk, false);
+  headerless.state.polsoseix = 150.5;
+  headerless.start();
+  headerless.burst(stream);
+  const auto& shown = headerless.window.text1History;
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "Leyendo forma...150,5"), shown.end());  // innermost count
+  EXPECT_EQ(headerless.window.text(Control::Text1), texts::kReadFinished);
+  EXPECT_EQ(headerless.state.serial_number, "777777");
 }
 
-TEST(CaptureStop, needleInsideItsInnermostPositionStopsTheShapeRead) {
-  CaptureRig rig;
-  rig.state.forma_treball.radius(3) = 33.0;
-  rig.start();
-  std::vector<int> samples(4096, 145);  // innermost count 150 less the 5 counts allowed
-  samples[10] = 144;
-  rig.burst(samplesRead(samples));
-  EXPECT_EQ(rig.window.text(Control::Text1), texts::kShapeOutOfRange);  // instead of the abort text
-  EXPECT_EQ(rig.state.esticCapturant, 0);
-  EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
-  EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
-  EXPECT_GT(rig.state.forma_llegida.radius(10), 7.0);  // the points read so far stay
-  EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
-  rig.capture.parada_Click();  // the next stop is an ordinary one again
-  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
-}
-
-TEST(CaptureStop, stopButtonMidReadKeepsThePreviousShape) {
-  CaptureRig rig;
-  rig.state.forma_treball.radius(3) = 33.0;
-  rig.window.setPasswordMode(Control::Text1, true);
-  rig.start();
-  rig.burst(slice(circleRead(25), 0, sampleEnd(2000)));
-  rig.capture.parada_Click();
-  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
-  EXPECT_FALSE(rig.window.passwordMode(Control::Text1));
-  EXPECT_EQ(rig.window.value(Control::ProgressBar1), 0);
-  EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes
-  EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
-  EXPECT_FALSE(rig.port.isOpen());
+TEST(CaptureStop, stopOrNeedleInsideItsInnermostPositionKeepsThePreviousShape) {
+  std::vector<int> inside(4096, 145);  // innermost count 150 less the 5 counts allowed
+  inside[10] = 144;
+  for (bool byNeedle : {false, true}) {
+    SCOPED_TRACE(byNeedle ? "needle inside" : "stop button");
+    CaptureRig rig;
+    rig.state.forma_treball.radius(3) = 33.0;
+    rig.window.setPasswordMode(Control::Text1, true);
+    rig.start();
+    if (byNeedle) {
+      rig.burst(samplesRead(inside));
+    } else {
+      rig.burst(slice(circleRead(25), 0, sampleEnd(2000)));
+      rig.capture.parada_Click();
+    }
+    EXPECT_EQ(rig.window.text(Control::Text1), byNeedle ? texts::kShapeOutOfRange : texts::kReadAborted);
+    EXPECT_EQ(rig.state.esticCapturant, 0);
+    EXPECT_FALSE(rig.window.passwordMode(Control::Text1) || rig.port.isOpen());
+    EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
+    EXPECT_EQ(rig.window.value(Control::ProgressBar1), 0);
+    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes
+    EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
+    if (!byNeedle) continue;
+    EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
+    EXPECT_GT(rig.state.forma_llegida.radius(10), 7.0);  // the points read so far stay
+    rig.capture.parada_Click();                          // the next stop is an ordinary one again
+    EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
+  }
 }
 
 TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
@@ -247,41 +225,28 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
     bytes[at] = value;
     return bytes;
   };
-  struct Row {
-    const char* name;
-    std::function<void(CaptureRig&)> provoke;
-    bool portMissing;
-  };
-  const Row rows[] = {
-      {"COM number that does not exist", [](CaptureRig& r) { r.port.openError = kErrNoSuchPort, r.start(); },
-       true},
-      {"port held by another program", [](CaptureRig& r) { r.port.openError = kErrPortInUse, r.start(); },
-       false},
-      {"arm length of zero in the settings", [](CaptureRig& r) { r.state.midaradi = 0, r.start(); }, false},
-      {"temperature over 16 bits", [&](CaptureRig& r) { r.start(), r.burst(withByte(kHeaderBytes, 0x80)); },
-       false},
-      {"sample over 16 bits", [&](CaptureRig& r) { r.start(), r.burst(withByte(sampleEnd(40), 0xC1)); },
-       false},
-      {"blank header",
-       [](CaptureRig& r) {
-         r.start();
-         r.burst(tk::assembleStream("*" + std::string(63, ' '), 614, std::vector<int>(4096, 1400), 1, 2));
-       },
-       false},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
+  using Rig = CaptureRig;
+  const Bytes blankHeader =
+      tk::assembleStream("*" + std::string(63, ' '), 614, std::vector<int>(4096, 1400), 1, 2);
+  const std::tuple<const char*, std::function<void(Rig&)>, bool> rows[] = {
+      {"COM number that does not exist", [](Rig& r) { r.port.openError = kErrNoSuchPort, r.start(); }, true},
+      {"port held by another program", [](Rig& r) { r.port.openError = kErrPortInUse, r.start(); }, false},
+      {"arm length of zero in the settings", [](Rig& r) { r.state.midaradi = 0, r.start(); }, false},
+      {"temperature over 16 bits", [&](Rig& r) { r.start(), r.burst(withByte(kHeaderBytes, 0x80)); }, false},
+      {"sample over 16 bits", [&](Rig& r) { r.start(), r.burst(withByte(sampleEnd(40), 0xC1)); }, false},
+      {"blank header", [&](Rig& r) { r.start(), r.burst(blankHeader); }, false}};
+  for (const auto& [name, provoke, portMissing] : rows) {
+    SCOPED_TRACE(name);
     CaptureRig rig;
     rig.window.setChecked(Control::autochk, true);
     rig.state.grausperpols = 2.5e-4;
-    row.provoke(rig);
-    expectStoppedWith(rig, row.portMissing ? texts::kPortErrorRestart : texts::kProgramErrorRestart);
+    provoke(rig);
+    expectStoppedWith(rig, portMissing ? texts::kPortErrorRestart : texts::kProgramErrorRestart);
     EXPECT_FALSE(rig.window.isChecked(Control::autochk));
-    EXPECT_EQ(rig.window.isEnabled(Control::autochk), !row.portMissing);
-    EXPECT_EQ(rig.window.isEnabled(Control::llegirBtn), !row.portMissing);
-    EXPECT_EQ(rig.window.isEnabled(Control::cfg_btn), !row.portMissing);
-    EXPECT_TRUE(std::isfinite(rig.state.grausperpols));
-    EXPECT_TRUE(std::isfinite(rig.state.angle_radi_central.toNumber()));
+    for (Control c : {Control::autochk, Control::llegirBtn, Control::cfg_btn})
+      EXPECT_EQ(rig.window.isEnabled(c), !portMissing) << objectName(c);
+    EXPECT_TRUE(std::isfinite(rig.state.grausperpols) &&
+                std::isfinite(rig.state.angle_radi_central.toNumber()));
   }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A fresh program folder for each test, removed afterwards, and byte-exact access to its
-// trac_conf.cfg.
+// A fresh program folder for each test, removed afterwards, byte-exact access to its
+// trac_conf.cfg, and a settings file loaded from given bytes.
 
 #include <stdlib.h>
 
@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/shared_state.h"
 #include "settings/default_settings.h"
@@ -40,7 +41,6 @@ class ProgramFolder {
     const std::u8string u8 = path_.u8string();
     return std::string(u8.begin(), u8.end());
   }
-
   void write(std::string_view bytes) const {
     std::ofstream(file(), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
@@ -65,19 +65,24 @@ inline std::string crlf(std::initializer_list<std::string_view> lines) {
 inline SharedState calibratedState() {
   using D = DefaultCalibration;
   SharedState s;
-  s.grausperpols = D::grausperpols;
-  s.midaradi = D::midaradi;
-  s.polsoseix = D::polsoseix;
-  s.polsosini = D::polsosini;
-  s.carrera = D::carrera;
-  s.obertura_brac = D::obertura_brac;
-  s.radi_central = D::radi_central;
-  s.filterscope = "3";
-  s.comport1 = "3";
-  s.comport2 = "5";
-  s.lletra = "/opt/kovrel";
-  s.primera_instalacio = "10";
+  s.grausperpols = D::grausperpols, s.midaradi = D::midaradi, s.polsoseix = D::polsoseix;
+  s.polsosini = D::polsosini, s.carrera = D::carrera, s.obertura_brac = D::obertura_brac;
+  s.radi_central = D::radi_central, s.filterscope = "3", s.comport1 = "3", s.comport2 = "5";
+  s.lletra = "/opt/kovrel", s.primera_instalacio = "10";
   return s;
 }
+
+// A program folder whose file holds `bytes`, loaded into `state` (which starts as `initial`).
+struct LoadedSettings {
+  explicit LoadedSettings(std::string_view bytes, SharedState initial = calibratedState())
+      : state(std::move(initial)) {
+    folder.write(bytes);
+    outcome = file.carrega_dades(state);
+  }
+  ProgramFolder folder;
+  SettingsFile file{folder.path()};
+  SharedState state;
+  LoadOutcome outcome;
+};
 
 }  // namespace kovrel::testing

@@ -15,30 +15,26 @@
 namespace kovrel {
 namespace {
 
-using testing::calibratedState;
 using testing::crlf;
+using testing::LoadedSettings;
 using testing::ProgramFolder;
+using D = DefaultCalibration;
 
 bool startsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
-
-// A file as a technician's years of hand edits leave it: far more than a hundred records, blank
-// lines, commas, quotes, accents, lines the program does not know.
-std::string wellWornFile(const std::string& folderUtf8) {
-  std::string text =
-      crlf({"[INIC]", "", utf8ToWindows1252("; Calibración de fábrica, 5º intento"), "[GPOL]= 0.000227",
-            "[RADI]= 60", "", "", "\"quoted, kept\"", "[PULS]= 150", "[FILT]=3", "[COMM]=3", "[VSPA]=5",
-            "[RCEN]= 8", "[CARR]= 3945", "[PINI]= 4050", "[OBER]= 52"});
-  for (int i = 1; i <= 120; ++i) text += crlf({"; note " + std::to_string(i) + ", checked"});
-  text += utf8ToWindows1252(crlf({"[PATH]=" + folderUtf8}));
-  text += crlf({"[INST]=10", "[OFFS]=-0.1", "", "[FINL]"});
-  return text;
-}
 
 // ---- No line lost or multiplied ---------------------------------------------------------------
 
 TEST(SettingsRoundTrip, wornFileWithCommaInFolderSurvivesManyCyclesByteIdentical) {
+  // A file as a technician's years of hand edits leave it: far more than a hundred records, blank
+  // lines, commas, quotes, accents, lines the program does not know.
   ProgramFolder folder("Ópticas Año, S.L.");
-  const std::string original = wellWornFile(folder.text());
+  std::string original =
+      crlf({"[INIC]", "", utf8ToWindows1252("; Calibración de fábrica, 5º intento"), "[GPOL]= 0.000227",
+            "[RADI]= 60", "", "", "\"quoted, kept\"", "[PULS]= 150", "[FILT]=3", "[COMM]=3", "[VSPA]=5",
+            "[RCEN]= 8", "[CARR]= 3945", "[PINI]= 4050", "[OBER]= 52"});
+  for (int i = 1; i <= 120; ++i) original += crlf({"; note " + std::to_string(i) + ", checked"});
+  original +=
+      utf8ToWindows1252(crlf({"[PATH]=" + folder.text()})) + crlf({"[INST]=10", "[OFFS]=-0.1", "", "[FINL]"});
   ASSERT_NE(original.find("A\xF1o, S.L."), std::string::npos);  // one byte per accent on disk
   folder.write(original);
   for (int cycle = 0; cycle < 5; ++cycle) {
@@ -53,26 +49,14 @@ TEST(SettingsRoundTrip, wornFileWithCommaInFolderSurvivesManyCyclesByteIdentical
   }
 }
 
-TEST(SettingsRoundTrip, lineEndsOfOtherSystemsComeBackAsCrLf) {
-  ProgramFolder folder;
-  folder.write("[INIC]\n[COMM]=3\r; old\r\n\n[FINL]");
-  SettingsFile file(folder.path());
-  SharedState state = calibratedState();
-  file.carrega_dades(state);
-  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved);
-  EXPECT_EQ(folder.read(), crlf({"[INIC]", "[COMM]=3", "; old", "", "[FINL]"}));
-}
-
-TEST(SettingsRoundTrip, reloadingAShorterFileReplacesTheWholeLineTable) {
-  ProgramFolder folder;
-  folder.write(crlf({"[INIC]", "; a", "; b", "; c", "[FINL]"}));
-  SettingsFile file(folder.path());
-  SharedState state = calibratedState();
-  file.carrega_dades(state);
-  folder.write(crlf({"[INIC]", "[FINL]"}));
-  file.carrega_dades(state);
-  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved);
-  EXPECT_EQ(folder.read(), crlf({"[INIC]", "[FINL]"}));
+TEST(SettingsRoundTrip, otherLineEndsComeBackAsCrLfAndAShorterReloadReplacesTheLineTable) {
+  LoadedSettings s("[INIC]\n[COMM]=3\r; old\r\n\n[FINL]");
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[COMM]=3", "; old", "", "[FINL]"}));
+  s.folder.write(crlf({"[INIC]", "[FINL]"}));
+  s.file.carrega_dades(s.state);
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[FINL]"}));
 }
 
 TEST(SettingsRoundTrip, everyByteOfTheCodePageComesBack) {
@@ -81,30 +65,32 @@ TEST(SettingsRoundTrip, everyByteOfTheCodePageComesBack) {
   EXPECT_EQ(utf8ToWindows1252(windows1252ToUtf8(all)), all);
   EXPECT_EQ(windows1252ToUtf8("\x80\xF1\xBA"), "€ñº");
   EXPECT_EQ(utf8ToWindows1252("ñº€"), "\xF1\xBA\x80");
-  EXPECT_EQ(utf8ToWindows1252("a中b"), "a?b");  // no such character in the code page
-  EXPECT_EQ(utf8ToWindows1252("a\xC3"
-                              "b"),
-            "a?b");                                // broken UTF-8
-  EXPECT_EQ(utf8ToWindows1252("\xC0\xAF"), "??");  // overlong form
+  EXPECT_EQ(utf8ToWindows1252("a中b"), "a?b");                      // no such character in the code page
+  EXPECT_EQ(utf8ToWindows1252(std::string("a\xC3") + "b"), "a?b");  // broken UTF-8
+  EXPECT_EQ(utf8ToWindows1252("\xC0\xAF"), "??");                   // overlong form
 }
 
 // ---- Missing, empty or unusable file ----------------------------------------------------------
 
-TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultAndLoaded) {
-  const std::vector<std::pair<bool, std::string_view>> cases = {{false, texts::kSettingsMissing},
-                                                                {true, texts::kSettingsEmpty}};
-  for (const auto& [emptyFile, problem] : cases) {
+TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewrittenUnchanged) {
+  for (const bool emptyFile : {false, true}) {
+    SCOPED_TRACE(emptyFile ? "empty" : "missing");
     ProgramFolder folder;
     if (emptyFile) folder.write("");
     SettingsFile file(folder.path());
     SharedState state;
     const LoadOutcome outcome = file.carrega_dades(state);
     EXPECT_TRUE(outcome.replacedByDefault);
-    EXPECT_EQ(outcome.problem, problem);
+    EXPECT_EQ(outcome.problem, emptyFile ? texts::kSettingsEmpty : texts::kSettingsMissing);
     EXPECT_FALSE(outcome.portSetupPending);
-    EXPECT_EQ(folder.read(), SettingsFile::defaultFileContent(folder.path()));
-    EXPECT_EQ(state.midaradi, DefaultCalibration::midaradi);
+    const std::string content = SettingsFile::defaultFileContent(folder.path());
+    EXPECT_EQ(folder.read(), content);
+    EXPECT_NEAR(state.grausperpols, D::grausperpols, 1e-18);
+    EXPECT_TRUE(state.midaradi == D::midaradi && state.carrera == D::carrera);
+    EXPECT_TRUE(state.comport2 == D::comport2 && state.primera_instalacio == D::primera_instalacio);
+    EXPECT_EQ(state.lletra, folder.text());
     EXPECT_EQ(file.guarda_dades(state), SaveResult::Saved);
+    EXPECT_EQ(folder.read(), content);
   }
 }
 
@@ -117,7 +103,7 @@ TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemory) {
   EXPECT_TRUE(outcome.replacedByDefault);
   EXPECT_TRUE(startsWith(outcome.problem, texts::kSettingsDefaultsNotSaved)) << outcome.problem;
   EXPECT_EQ(file.lastError(), outcome.problem);
-  EXPECT_EQ(state.polsoseix, DefaultCalibration::polsoseix);
+  EXPECT_EQ(state.polsoseix, D::polsoseix);
   EXPECT_EQ(file.linies_config().size(), 18u);
   EXPECT_TRUE(std::filesystem::is_directory(folder.file()));
   EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(folder.file())));
@@ -126,7 +112,7 @@ TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemory) {
 TEST(SettingsMissingFile, saveBeforeAnyLoadLeavesTheFileAlone) {
   ProgramFolder folder;
   folder.write(crlf({"[INIC]", "[FINL]"}));
-  SharedState state = calibratedState();
+  SharedState state = testing::calibratedState();
   EXPECT_EQ(SettingsFile(folder.path()).guarda_dades(state), SaveResult::Refused);
   EXPECT_EQ(folder.read(), crlf({"[INIC]", "[FINL]"}));
 }
@@ -135,22 +121,16 @@ TEST(SettingsMissingFile, saveBeforeAnyLoadLeavesTheFileAlone) {
 
 class SettingsAtomicRewrite : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder.write(original);
-    file.carrega_dades(state);
-    state.midaradi = 61;  // a change that must not half-reach the disk
-  }
-  ProgramFolder folder;
+  SettingsAtomicRewrite() { s.state.midaradi = 61; }  // a change that must not half-reach the disk
   const std::string original = SettingsFile::defaultFileContent();
-  SettingsFile file{folder.path()};
-  SharedState state;
+  LoadedSettings s{original, SharedState()};
 };
 
 TEST_F(SettingsAtomicRewrite, failureToCreateTheNewFileKeepsTheOldOne) {
-  std::filesystem::create_directory(temporaryPathFor(folder.file()));
-  EXPECT_EQ(file.guarda_dades(state), SaveResult::Failed);
-  EXPECT_TRUE(startsWith(file.lastError(), texts::kSettingsNotSaved)) << file.lastError();
-  EXPECT_EQ(folder.read(), original);
+  std::filesystem::create_directory(temporaryPathFor(s.folder.file()));
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);
+  EXPECT_TRUE(startsWith(s.file.lastError(), texts::kSettingsNotSaved)) << s.file.lastError();
+  EXPECT_EQ(s.folder.read(), original);
 }
 
 TEST_F(SettingsAtomicRewrite, diskFullMidWriteKeepsTheOldFileAndLeavesNoTemporary) {
@@ -161,23 +141,23 @@ TEST_F(SettingsAtomicRewrite, diskFullMidWriteKeepsTheOldFileAndLeavesNoTemporar
   small.rlim_cur = 64;  // bytes; the file is several times that
   const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const SaveResult result = file.guarda_dades(state);
+  const SaveResult result = s.file.guarda_dades(s.state);
   setrlimit(RLIMIT_FSIZE, &previous);
   signal(SIGXFSZ, previousHandler);
 
   EXPECT_EQ(result, SaveResult::Failed);
-  EXPECT_NE(file.lastError().find(texts::kDiskFull), std::string::npos) << file.lastError();
-  EXPECT_EQ(folder.read(), original);
-  EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(folder.file())));
-  EXPECT_EQ(file.guarda_dades(state), SaveResult::Saved);  // room again: the change goes through
-  EXPECT_NE(folder.read().find("[RADI]= 61\r\n"), std::string::npos);
+  EXPECT_NE(s.file.lastError().find(texts::kDiskFull), std::string::npos) << s.file.lastError();
+  EXPECT_EQ(s.folder.read(), original);
+  EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(s.folder.file())));
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);  // room again: the change goes through
+  EXPECT_NE(s.folder.read().find("[RADI]= 61\r\n"), std::string::npos);
 }
 
 TEST_F(SettingsAtomicRewrite, newFileKeepsThePermissionsOfTheOldOne) {
-  ASSERT_EQ(::chmod(folder.file().c_str(), 0600), 0);
-  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved);
+  ASSERT_EQ(::chmod(s.folder.file().c_str(), 0600), 0);
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
   struct stat after {};
-  ASSERT_EQ(::stat(folder.file().c_str(), &after), 0);
+  ASSERT_EQ(::stat(s.folder.file().c_str(), &after), 0);
   EXPECT_EQ(after.st_mode & 0777, 0600u);
 }
 

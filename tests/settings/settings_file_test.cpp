@@ -13,20 +13,18 @@
 namespace kovrel {
 namespace {
 
-using testing::calibratedState;
 using testing::crlf;
-using testing::ProgramFolder;
+using testing::LoadedSettings;
 
 // ---- Reading records --------------------------------------------------------------------------
 
-struct RecordCase {
-  std::string line;       // as it stands in the file (Windows-1252)
-  double midaradi;        // after the load; the state starts at 60 mm
-  std::string rewritten;  // the line after a save; empty when the save must be refused
-};
-
 TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
-  const std::vector<RecordCase> cases = {
+  struct Row {
+    std::string line;       // as it stands in the file (Windows-1252)
+    double midaradi;        // after the load; the state starts at 60 mm
+    std::string rewritten;  // the line after a save; empty when the save must be refused
+  };
+  const std::vector<Row> rows = {
       {"[RADI]=62.5", 62.5, "[RADI]= 62.5"},
       {"[RADI]=3.5E2", 350, "[RADI]= 350"},
       {"[RADI]=12mm", 12, "[RADI]= 12"},
@@ -38,92 +36,58 @@ TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
       {"[RADI]=abc", 0, ""},
       {"[RADI]", 0, ""},
   };
-  for (const auto& c : cases) {
-    ProgramFolder folder;
-    folder.write(crlf({"[INIC]", c.line, "[FINL]"}));
-    SettingsFile file(folder.path());
-    SharedState state = calibratedState();
-    file.carrega_dades(state);
-    EXPECT_EQ(state.midaradi, c.midaradi) << c.line;
-    if (c.rewritten.empty()) {
-      EXPECT_EQ(file.guarda_dades(state), SaveResult::Refused) << c.line;
-      EXPECT_EQ(folder.read(), crlf({"[INIC]", c.line, "[FINL]"})) << c.line;
-    } else {
-      EXPECT_EQ(file.guarda_dades(state), SaveResult::Saved) << c.line;
-      EXPECT_EQ(folder.read(), crlf({"[INIC]", c.rewritten, "[FINL]"})) << c.line;
-    }
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    LoadedSettings s(crlf({"[INIC]", row.line, "[FINL]"}));
+    EXPECT_EQ(s.state.midaradi, row.midaradi);
+    const bool refused = row.rewritten.empty();
+    EXPECT_EQ(s.file.guarda_dades(s.state), refused ? SaveResult::Refused : SaveResult::Saved);
+    EXPECT_EQ(s.folder.read(), crlf({"[INIC]", refused ? row.line : row.rewritten, "[FINL]"}));
   }
 }
 
-TEST(SettingsRecords, rewriteKeepsLineOrderAndPutsTheCurrentValues) {
-  ProgramFolder folder;
-  folder.write(crlf({"[INIC] version 2", "[GPOL]= 0.0002", "; tracer of bench 2", "[COMM]=3", "[FINL]x"}));
-  SettingsFile file(folder.path());
-  SharedState state = calibratedState();
-  file.carrega_dades(state);
-  EXPECT_EQ(state.grausperpols, 0.0002);
-  EXPECT_TRUE(state.comport1.isText());
-  EXPECT_EQ(file.linies_config(),
-            (std::vector<std::string>{"[INIC]", "[GPOL]", "; tracer of bench 2", "[COMM]", "[FINL]"}));
-
-  state.grausperpols = 0.000225;
-  state.comport1 = 4;
-  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved);
-  EXPECT_EQ(folder.read(), crlf({"[INIC]", "[GPOL]= 0.000225", "; tracer of bench 2", "[COMM]=4", "[FINL]"}));
+TEST(SettingsRecords, rewriteKeepsLineOrderAndPutsTheCurrentValuesBehindEveryRepeatOfATag) {
+  LoadedSettings s(crlf({"[INIC] version 2", "[GPOL]= 0.0002", "; tracer of bench 2", "[COMM]=3",
+                         "[PULS]=150", "[PULS]=160", "[FINL]x"}));
+  EXPECT_EQ(s.state.grausperpols, 0.0002);
+  EXPECT_TRUE(s.state.comport1.isText());
+  EXPECT_EQ(s.state.polsoseix, 160);  // the later record wins
+  EXPECT_EQ(s.file.linies_config(), (std::vector<std::string>{"[INIC]", "[GPOL]", "; tracer of bench 2",
+                                                              "[COMM]", "[PULS]", "[PULS]", "[FINL]"}));
+  s.state.grausperpols = 0.000225;
+  s.state.comport1 = 4;
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[GPOL]= 0.000225", "; tracer of bench 2", "[COMM]=4",
+                                   "[PULS]= 160", "[PULS]= 160", "[FINL]"}));
 }
 
 TEST(SettingsRecords, textSettingsStayTextAndNumberSettingsAreWrittenAsNumbers) {
-  ProgramFolder folder;
-  folder.write(crlf({"[FILT]=3", "[VSPA]=5", "[CCEN]=1", "[CCAL]=2.50", "[OFFS]=-0.10", "[CARR]=3945"}));
-  SettingsFile file(folder.path());
-  SharedState state = calibratedState();
-  file.carrega_dades(state);
-  EXPECT_TRUE(state.filterscope.isText());
-  EXPECT_EQ(state.calibra_centre.toText(), "1");
-  EXPECT_TRUE(state.OffsetMida.isNumber());
-  EXPECT_TRUE(state.carrera.isNumber());
-
-  state.filterscope = 2.5;  // the configuration window stores numbers
-  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved);
-  EXPECT_EQ(folder.read(),
+  LoadedSettings s(crlf({"[FILT]=3", "[VSPA]=5", "[CCEN]=1", "[CCAL]=2.50", "[OFFS]=-0.10", "[CARR]=3945"}));
+  EXPECT_TRUE(s.state.filterscope.isText());
+  EXPECT_EQ(s.state.calibra_centre.toText(), "1");
+  EXPECT_TRUE(s.state.OffsetMida.isNumber() && s.state.carrera.isNumber());
+  s.state.filterscope = 2.5;  // the configuration window stores numbers
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_EQ(s.folder.read(),
             crlf({"[FILT]=2.5", "[VSPA]=5", "[CCEN]= 1", "[CCAL]= 2.5", "[OFFS]=-0.1", "[CARR]= 3945"}));
 }
 
-TEST(SettingsRecords, repeatedTagSetsTwiceLaterWinsAndBothLinesStay) {
-  ProgramFolder folder;
-  folder.write(crlf({"[PULS]=150", "[PULS]=160"}));
-  SettingsFile file(folder.path());
-  SharedState state = calibratedState();
-  file.carrega_dades(state);
-  EXPECT_EQ(state.polsoseix, 160);
-  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved);
-  EXPECT_EQ(folder.read(), crlf({"[PULS]= 160", "[PULS]= 160"}));
-}
-
 TEST(SettingsRecords, storedFolderHoldsUntilTheWriterPutsTheRunningOne) {
-  ProgramFolder folder;
-  folder.write(crlf({"[INIC]"}));
-  SettingsFile file(folder.path());
-  SharedState state = calibratedState();
-  file.carrega_dades(state);
-  EXPECT_EQ(state.lletra, folder.text());  // no [PATH]: the running folder
-  folder.write(crlf({"[PATH]=C:\\Archivos de programa\\Kovrel"}));
-  file.carrega_dades(state);
-  EXPECT_EQ(state.lletra, "C:\\Archivos de programa\\Kovrel");
-  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved);
-  EXPECT_EQ(state.lletra, folder.text());
-  EXPECT_EQ(folder.read(), crlf({"[PATH]=" + folder.text()}));
+  LoadedSettings s(crlf({"[INIC]"}));
+  EXPECT_EQ(s.state.lletra, s.folder.text());  // no [PATH]: the running folder
+  s.folder.write(crlf({"[PATH]=C:\\Archivos de programa\\Kovrel"}));
+  s.file.carrega_dades(s.state);
+  EXPECT_EQ(s.state.lletra, "C:\\Archivos de programa\\Kovrel");
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_EQ(s.state.lletra, s.folder.text());
+  EXPECT_EQ(s.folder.read(), crlf({"[PATH]=" + s.folder.text()}));
 }
 
 TEST(SettingsRecords, installStateOneAsksForPortSetup) {
-  const std::vector<std::pair<std::string, bool>> cases = {
+  const std::vector<std::pair<std::string, bool>> rows = {
       {"[INST]=1", true}, {"[INST]= 1.0", true}, {"[INST]=10", false}, {"[INST]=", false}, {"[INIC]", false}};
-  for (const auto& [line, pending] : cases) {
-    ProgramFolder folder;
-    folder.write(crlf({line}));
-    SharedState state;
-    EXPECT_EQ(SettingsFile(folder.path()).carrega_dades(state).portSetupPending, pending) << line;
-  }
+  for (const auto& [line, pending] : rows)
+    EXPECT_EQ(LoadedSettings(crlf({line}), SharedState()).outcome.portSetupPending, pending) << line;
 }
 
 // ---- Refusal ----------------------------------------------------------------------------------
@@ -147,30 +111,17 @@ TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
   };
   const std::string original = SettingsFile::defaultFileContent();
   for (const auto& [name, zero] : zeroings) {
-    ProgramFolder folder;
-    folder.write(original);
-    SettingsFile file(folder.path());
-    SharedState state;
-    file.carrega_dades(state);
-    zero(state);
-    EXPECT_EQ(file.guarda_dades(state), SaveResult::Refused) << name;
-    EXPECT_TRUE(file.lastError().empty()) << name;
-    EXPECT_EQ(folder.read(), original) << name;
+    LoadedSettings s(original, SharedState());
+    zero(s.state);
+    EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Refused) << name;
+    EXPECT_TRUE(s.file.lastError().empty()) << name;
+    EXPECT_EQ(s.folder.read(), original) << name;
   }
-}
-
-TEST(SettingsRefusal, optionalSettingsAtZeroAndAFolderTextStillSave) {
-  ProgramFolder folder;
-  folder.write(SettingsFile::defaultFileContent());
-  SettingsFile file(folder.path());
-  SharedState state;
-  file.carrega_dades(state);
-  state.angleplus = 0;
-  state.calibra_centre = "0";
-  state.cicle_calibracio = Dynamic();
-  state.OffsetMida = 0;
-  state.lletra = "/opt/kovrel";  // a path is not a number, so not zero
-  EXPECT_EQ(file.guarda_dades(state), SaveResult::Saved);
+  // Optional settings at zero, and a folder text (not a number, so not zero), still save.
+  LoadedSettings s(original, SharedState());
+  s.state.angleplus = 0, s.state.calibra_centre = "0", s.state.cicle_calibracio = Dynamic();
+  s.state.OffsetMida = 0, s.state.lletra = "/opt/kovrel";
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
 }
 
 }  // namespace
