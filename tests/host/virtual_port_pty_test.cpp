@@ -21,19 +21,23 @@ namespace {
 namespace fs = std::filesystem;
 using testing::processEventsUntil;
 using testing::processPendingEvents;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
 // The lab program's side of the port.
 class Host {
  public:
   explicit Host(const fs::path& link)
-      : fd_(::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+      : fd_(::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
+    EXPECT_GE(fd_, 0) << link;
+  }
   ~Host() { close(); }
-  bool isOpen() const { return fd_ >= 0; }
   void close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
-  // Raw 8N1 at 57600, as a host sets its port up.
+  // Raw 8N1, as a host sets its port up; some hosts also clear the extended processing flags.
   void configure(bool keepExtendedProcessing = true, speed_t speed = B57600) {
     termios t{};
     ASSERT_EQ(tcgetattr(fd_, &t), 0);
@@ -42,21 +46,14 @@ class Host {
     cfsetspeed(&t, speed);
     ASSERT_EQ(tcsetattr(fd_, TCSANOW, &t), 0);
   }
-  void send(const std::vector<std::uint8_t>& bytes) {
-    ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // Whatever is there now; nothing when nothing waits.
-  std::vector<std::uint8_t> receiveNow() {
-    std::vector<std::uint8_t> got;
+  void send(const Bytes& b) { ASSERT_EQ(::write(fd_, b.data(), b.size()), static_cast<ssize_t>(b.size())); }
+  // What arrives until `count` bytes are there; with 0, whatever is there now.
+  Bytes receive(std::size_t count = 0) {
+    Bytes got;
     std::uint8_t buffer[512];
-    for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;) got.insert(got.end(), buffer, buffer + n);
-    return got;
-  }
-  std::vector<std::uint8_t> receive(std::size_t count) {
-    std::vector<std::uint8_t> got;
     processEventsUntil([&] {
-      auto more = receiveNow();
-      got.insert(got.end(), more.begin(), more.end());
+      for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) > 0;)
+        got.insert(got.end(), buffer, buffer + n);
       return got.size() >= count;
     });
     return got;
@@ -66,18 +63,13 @@ class Host {
   int fd_;
 };
 
-std::vector<std::uint8_t> bytes(std::string_view text) { return {text.begin(), text.end()}; }
-
 class VirtualPortOnPty : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("kovrel-vport-" + std::to_string(getpid()));
     fs::remove_all(root_);
-    ComFolders folders;
-    folders.sysfs = root_ / "sys";
-    folders.state = root_ / "state";
-    folders.links = root_ / "links";
-    registry_ = std::make_unique<ComRegistry>(folders);
+    registry_ = std::make_unique<ComRegistry>(
+        ComFolders{root_ / "sys", "/dev", "/proc", root_ / "state", root_ / "links"});
     port_ = std::make_unique<PtyVirtualPort>(*registry_);
     port_->canvi_senyal = [this] { signals_.push_back(port_->senyal_extern()); };
     port_->onBytesArrived = [this] { ++arrivals_; };
@@ -88,6 +80,13 @@ class VirtualPortOnPty : public ::testing::Test {
   }
   fs::path link() const { return registry_->linkPath(5); }
   bool raisedLine() const { return std::find(signals_.begin(), signals_.end(), true) != signals_.end(); }
+  // A host on COM5 that has configured its line, seen by this side.
+  std::unique_ptr<Host> configuredHost() {
+    auto host = std::make_unique<Host>(link());
+    host->configure();
+    EXPECT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
+    return host;
+  }
 
   fs::path root_;
   std::unique_ptr<ComRegistry> registry_;
@@ -98,23 +97,19 @@ class VirtualPortOnPty : public ::testing::Test {
 
 // ---- creating and removing --------------------------------------------------------------------------
 
-TEST_F(VirtualPortOnPty, startUpOpensAnAbsentNameThenCreatesIt) {
-  EXPECT_NO_THROW(port_->obrir_port("COM5"));
+TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
+  EXPECT_THROW(port_->crear_port("LPT1"), VirtualPortError);
+  EXPECT_THROW(port_->obrir_port("COM0"), VirtualPortError);
+  EXPECT_NO_THROW(port_->obrir_port("COM5"));  // start-up opens an absent name, then creates it
   EXPECT_FALSE(port_->port_existeix());
   port_->crear_port("COM5");
-  port_->set_opcio_port(false);
   EXPECT_TRUE(port_->port_existeix());
-  EXPECT_FALSE(port_->opcio_port());
   EXPECT_EQ(fs::read_symlink(link()), fs::path(port_->devicePath()));
-  ASSERT_TRUE(registry_->publication(5).has_value());
-  EXPECT_EQ(registry_->publication(5)->ownerPid, getpid());
+  EXPECT_EQ(registry_->publication(5).value_or(Publication{}).ownerPid, getpid());
   EXPECT_EQ(registry_->serialCommEntries(),
             (std::vector<SerialCommEntry>{{"\\Device\\KovrelPort0", "COM5"}}));
   EXPECT_FALSE(port_->port_obert_host());
-}
 
-TEST_F(VirtualPortOnPty, removingThePortTakesItsNameAwayAndSoDoesTheEnd) {
-  port_->crear_port("COM5");
   port_->eliminar_port();
   EXPECT_FALSE(fs::is_symlink(link()));
   EXPECT_FALSE(fs::exists(registry_->ownerRecordPath(5)));
@@ -123,25 +118,21 @@ TEST_F(VirtualPortOnPty, removingThePortTakesItsNameAwayAndSoDoesTheEnd) {
   EXPECT_NO_THROW(port_->eliminar_port());  // nothing left to remove
 
   port_->crear_port("COM6");
-  port_.reset();
+  port_.reset();  // the program ends: its name goes with it
   EXPECT_FALSE(fs::is_symlink(registry_->linkPath(6)));
 }
 
-TEST_F(VirtualPortOnPty, nameLeftByACrashIsTakenOver) {
-  int master = -1, slave = -1;
-  char name[64] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-  registry_->publish(5, name, getpid(), PortKind::Virtual);
+TEST_F(VirtualPortOnPty, nameLeftByACrashIsTakenOverButAnotherProgramsLiveNameIsNot) {
+  int master = -1, slave = -1, hold[2];
+  char left[64] = {}, live[64] = {};
+  ASSERT_EQ(openpty(&master, &slave, left, nullptr, nullptr), 0);
+  registry_->publish(5, left, getpid(), PortKind::Virtual);
   ::close(slave);
   ::close(master);  // that pty is gone; its number may now be someone's terminal
   port_->crear_port("COM5");
   EXPECT_EQ(fs::read_symlink(link()), fs::path(port_->devicePath()));
-}
 
-TEST_F(VirtualPortOnPty, anotherProgramsLiveNameIsNeitherOpenedNorCreated) {
-  int master = -1, slave = -1, hold[2];
-  char name[64] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  ASSERT_EQ(openpty(&master, &slave, live, nullptr, nullptr), 0);
   ASSERT_EQ(::pipe(hold), 0);
   const pid_t other = fork();
   if (other == 0) {  // the other program: holds the pty until told to go
@@ -154,67 +145,53 @@ TEST_F(VirtualPortOnPty, anotherProgramsLiveNameIsNeitherOpenedNorCreated) {
   ::close(hold[0]);
   ::close(slave);
   ::close(master);
-  registry_->publish(7, name, other, PortKind::Virtual);
-
+  registry_->publish(7, live, other, PortKind::Virtual);
   EXPECT_THROW(port_->obrir_port("COM7"), VirtualPortError);
   EXPECT_TRUE(port_->port_existeix());
   EXPECT_THROW(port_->crear_port("COM7"), VirtualPortError);
-  EXPECT_EQ(fs::read_symlink(registry_->linkPath(7)), fs::path(name));
-
+  EXPECT_EQ(fs::read_symlink(registry_->linkPath(7)), fs::path(live));
   ::close(hold[1]);
-  int status = 0;
-  waitpid(other, &status, 0);
-}
-
-TEST_F(VirtualPortOnPty, namesThatAreNoComNamesAreRefused) {
-  EXPECT_THROW(port_->crear_port("LPT1"), VirtualPortError);
-  EXPECT_THROW(port_->obrir_port("COM0"), VirtualPortError);
-  EXPECT_FALSE(port_->port_existeix());
+  waitpid(other, nullptr, 0);
 }
 
 // ---- the host holding the port -----------------------------------------------------------------------
 
-TEST_F(VirtualPortOnPty, hostOpeningConfiguringAndClosingIsFollowed) {
+// Some hosts clear the extended processing flags when they set the line up; they must still be
+// seen, at every configuration and in the next session.
+TEST_F(VirtualPortOnPty, hostOpeningConfiguringAndClosingIsFollowedEvenWithoutExtendedProcessing) {
   port_->crear_port("COM5");
   Host host(link());
-  ASSERT_TRUE(host.isOpen());
   EXPECT_TRUE(port_->port_obert_host());
   ASSERT_TRUE(processEventsUntil([&] { return !signals_.empty(); }));
   EXPECT_FALSE(port_->senyal_extern());  // open alone raises no line
-
-  host.configure();
+  host.configure(/*keepExtendedProcessing=*/false);
   ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
   EXPECT_TRUE(signals_.back());
-
+  signals_.clear();
+  host.configure(false, B9600);  // a second configuration in the same session
+  ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
   host.close();
   EXPECT_FALSE(port_->port_obert_host());
   ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }));
   EXPECT_FALSE(signals_.back());
-}
-
-TEST_F(VirtualPortOnPty, hostThatClearsExtendedProcessingIsStillSeenNextTime) {
-  port_->crear_port("COM5");
-  {
-    Host host(link());
-    host.configure(/*keepExtendedProcessing=*/false);
-    ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
-    signals_.clear();
-    host.configure(false, B9600);  // a second configuration in the same session
-    ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
-  }
-  ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern() && !port_->port_obert_host(); }));
   signals_.clear();
   Host again(link());
   again.configure(false);
   ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
 }
 
-TEST_F(VirtualPortOnPty, secondCopySignalFasterThanTheEventLoopStillArrives) {
+TEST_F(VirtualPortOnPty, visitsFasterThanTheEventLoopAreStillSeen) {
   port_->crear_port("COM5");
-  {
+  { Host visitor(link()); }
+  ASSERT_TRUE(processEventsUntil([&] { return signals_.size() >= 2; }));
+  EXPECT_EQ(signals_, (std::vector<bool>{false, false}));  // came and went, no line raised
+  processPendingEvents();
+  EXPECT_EQ(signals_.size(), 2u);  // and nothing more while nobody holds it
+
+  {  // a second copy of the program: open, configure, close before this program looks
     Host secondCopy(link());
     secondCopy.configure();
-  }  // open, configure, close before this program looks
+  }
   ASSERT_TRUE(processEventsUntil([&] { return raisedLine() && !signals_.back(); }));
   EXPECT_FALSE(port_->senyal_extern());
   EXPECT_FALSE(port_->port_obert_host());
@@ -230,28 +207,17 @@ TEST_F(VirtualPortOnPty, secondCopyOpeningTheNameAsASerialPortRaisesTheSignal) {
   ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
 }
 
-TEST_F(VirtualPortOnPty, quickOpenAndCloseIsStillSeen) {
-  port_->crear_port("COM5");
-  { Host visitor(link()); }
-  ASSERT_TRUE(processEventsUntil([&] { return signals_.size() >= 2; }));
-  EXPECT_EQ(signals_, (std::vector<bool>{false, false}));  // came and went, no line raised
-  processPendingEvents();
-  EXPECT_EQ(signals_.size(), 2u);  // and nothing more while nobody holds it
-}
-
 // ---- bytes ---------------------------------------------------------------------------------------
 
-TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWays) {
+TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithoutTheEventLoop) {
   port_->crear_port("COM5");
   port_->obrir_port("COM5");
-  Host host(link());
-  host.configure();
-  std::vector<std::uint8_t> all;
+  auto host = configuredHost();
+  Bytes all;
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<std::uint8_t>(b));
-
-  host.send(all);
+  host->send(all);
   ASSERT_TRUE(processEventsUntil([&] { return arrivals_ > 0 && port_->bytes_pendents() == 256; }));
-  std::vector<std::uint8_t> got;
+  Bytes got;
   while (port_->bytes_pendents() > 0) {
     auto one = port_->llegir_bytes(1);
     ASSERT_EQ(one.size(), 1u);
@@ -259,69 +225,44 @@ TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWays) {
   }
   EXPECT_EQ(got, all);
   EXPECT_TRUE(port_->llegir_bytes(1).empty());
-
   for (std::uint8_t b : all) port_->escriure_bytes({b});  // the exchange writes one byte at a time
-  EXPECT_EQ(host.receive(256), all);
-}
+  EXPECT_EQ(host->receive(256), all);
 
-TEST_F(VirtualPortOnPty, waitingCountSeesHostBytesWithoutTheEventLoop) {
-  port_->crear_port("COM5");
-  Host host(link());
-  host.configure();
-  host.send(bytes("\x06"));
+  // The exchange spins on the count while it waits for the host's reply.
+  host->send(bytes("\x06"));
   QDeadlineTimer deadline(5000);
   while (port_->bytes_pendents() == 0 && !deadline.hasExpired()) {
   }
   EXPECT_EQ(port_->llegir_bytes(1), bytes("\x06"));
 }
 
-TEST_F(VirtualPortOnPty, answerLeftUnreadIsNotReadByTheNextHost) {
+// Bytes must only ever reach the side they were meant for, in the session they were meant for.
+TEST_F(VirtualPortOnPty, staleBytesAreNeverReadAndAClosedSideRefusesToWrite) {
   port_->crear_port("COM5");
+  port_->escriure_bytes(bytes("LOST"));  // nobody holds the port
   {
-    Host first(link());
-    first.configure();
-    ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
+    auto first = configuredHost();
+    EXPECT_TRUE(first->receive().empty());
     port_->escriure_bytes(bytes("STALE ANSWER"));
   }  // leaves without reading
   ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }));
-  Host next(link());
-  next.configure();
-  EXPECT_TRUE(next.receiveNow().empty());
+  auto host = configuredHost();
+  EXPECT_TRUE(host->receive().empty());
   port_->escriure_bytes(bytes("NEW"));
-  EXPECT_EQ(next.receive(3), bytes("NEW"));
-}
+  EXPECT_EQ(host->receive(3), bytes("NEW"));
 
-TEST_F(VirtualPortOnPty, bytesWrittenWithNobodyHoldingThePortAreDropped) {
-  port_->crear_port("COM5");
-  port_->escriure_bytes(bytes("LOST"));
-  Host host(link());
-  host.configure();
-  EXPECT_TRUE(host.receiveNow().empty());
-  port_->escriure_bytes(bytes("Y"));
-  EXPECT_EQ(host.receive(1), bytes("Y"));
-}
-
-TEST_F(VirtualPortOnPty, preparingDropsWhatTheHostSentBefore) {
-  port_->crear_port("COM5");
-  Host host(link());
-  host.configure();
-  host.send(bytes("noise"));
+  host->send(bytes("noise"));
   ASSERT_TRUE(processEventsUntil([&] { return port_->bytes_pendents() == 5; }));
-  port_->preparar_port();
+  port_->preparar_port();  // drops what the host sent before
   EXPECT_EQ(port_->bytes_pendents(), 0);
-  host.send(bytes("\x06"));
+  host->send(bytes("\x06"));
   ASSERT_TRUE(processEventsUntil([&] { return port_->bytes_pendents() == 1; }));
-}
 
-TEST_F(VirtualPortOnPty, closedSideRefusesToWriteUntilOpenedAgain) {
-  port_->crear_port("COM5");
-  Host host(link());
-  host.configure();
   port_->tancar_port();
   EXPECT_THROW(port_->escriure_bytes(bytes("x")), VirtualPortError);
   port_->obrir_port("COM5");
   port_->escriure_bytes(bytes("x"));
-  EXPECT_EQ(host.receive(1), bytes("x"));
+  EXPECT_EQ(host->receive(1), bytes("x"));
   port_->eliminar_port();
   EXPECT_THROW(port_->escriure_bytes(bytes("x")), VirtualPortError);
 }

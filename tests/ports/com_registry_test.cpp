@@ -4,8 +4,6 @@
 #include "ports/com_registry.h"
 
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -24,64 +22,66 @@ void writeFile(const fs::path& file, const std::string& content) {
 class FakeSystem : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("kovrel-ports-" + std::to_string(getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("kovrel-ports-" + std::to_string(getpid()));
     fs::remove_all(root_);
     folders_ = {root_ / "sys", root_ / "dev", root_ / "proc", root_ / "state", root_ / "links"};
-    fs::create_directories(folders_.sysfs / "class" / "tty");
-    fs::create_directories(folders_.dev / "pts");
-    fs::create_directories(folders_.proc);
   }
   void TearDown() override { fs::remove_all(root_); }
 
-  // A USB adapter: the USB device at `usbPath` (e.g. "1-2"), its interface, and the tty under it,
-  // linked from class/tty the way the kernel does.
-  void plugUsb(const std::string& tty, const std::string& vendor, const std::string& product,
-               const std::string& serial, const std::string& usbPath = "1-1",
-               const std::string& iface = "00") {
-    const fs::path usb = folders_.sysfs / "devices" / "pci0000:00" / "usb1" / usbPath;
-    writeFile(usb / "idVendor", vendor + "\n");
-    writeFile(usb / "idProduct", product + "\n");
+  fs::path dev(const std::string& name) const { return folders_.dev / name; }
+  fs::path tty(const std::string& name) const { return folders_.sysfs / "class" / "tty" / name; }
+  // A USB adapter ("vendor:product"): the USB device at `usbPath` (e.g. "1-2"), its interface and
+  // the tty under it, linked from class/tty the way the kernel does.
+  void plugUsb(const std::string& name, const std::string& id, const std::string& serial,
+               const std::string& usbPath = "1-1", const std::string& iface = "00") {
+    const fs::path usb = folders_.sysfs / "devices" / "usb1" / usbPath,
+                   port = usb / (usbPath + ":1." + iface);
+    writeFile(usb / "idVendor", id.substr(0, 4) + "\n");
+    writeFile(usb / "idProduct", id.substr(5) + "\n");
     if (!serial.empty()) writeFile(usb / "serial", serial + "\n");
-    const fs::path port = usb / (usbPath + ":1." + iface) / tty;
-    writeFile(usb / (usbPath + ":1." + iface) / "bInterfaceNumber", iface + "\n");
-    fs::create_directories(port);
-    fs::create_directories(folders_.sysfs / "class" / "tty" / tty);
-    fs::create_directory_symlink(port, folders_.sysfs / "class" / "tty" / tty / "device");
-    writeFile(folders_.dev / tty, "");
+    writeFile(port / "bInterfaceNumber", iface + "\n");
+    fs::create_directories(port / name);
+    fs::create_directories(tty(name));
+    fs::create_directory_symlink(port / name, tty(name) / "device");
+    writeFile(dev(name), "");
   }
-  void unplug(const std::string& tty) {
-    fs::remove_all(folders_.sysfs / "class" / "tty" / tty);
-    fs::remove(folders_.dev / tty);
-  }
+  void unplug(const std::string& name) { fs::remove_all(tty(name)), fs::remove(dev(name)); }
   void addUart(int index, const std::string& type) {
-    const std::string tty = "ttyS" + std::to_string(index);
-    writeFile(folders_.sysfs / "class" / "tty" / tty / "type", type + "\n");
-    writeFile(folders_.dev / tty, "");
+    writeFile(tty("ttyS" + std::to_string(index)) / "type", type + "\n");
+    writeFile(dev("ttyS" + std::to_string(index)), "");
   }
-  // A pts device node and a process `pid` holding file descriptors that lead to `fds`.
   fs::path addPts(int n) {
-    const fs::path pts = folders_.dev / "pts" / std::to_string(n);
-    writeFile(pts, "");
-    return pts;
+    writeFile(dev("pts/" + std::to_string(n)), "");
+    return dev("pts/" + std::to_string(n));
   }
-  void addProcess(int pid, const std::map<int, std::pair<fs::path, std::string>>& fds) {
+  // Process `pid` holds descriptor `fd` leading to `held`; a pty master's fdinfo names its pty.
+  void addFd(int pid, int fd, const fs::path& held, const std::string& info = "") {
     const fs::path process = folders_.proc / std::to_string(pid);
+    writeFile(process / "fdinfo" / std::to_string(fd), "pos:\t0\nflags:\t02\n" + info);
     fs::create_directories(process / "fd");
-    for (const auto& [fd, what] : fds) {
-      fs::create_symlink(what.first, process / "fd" / std::to_string(fd));
-      writeFile(process / "fdinfo" / std::to_string(fd), "pos:\t0\nflags:\t02\n" + what.second);
-    }
+    fs::create_symlink(held, process / "fd" / std::to_string(fd));
   }
-  // A process holding the master of pts `n`, as a pty owner does.
-  void addPtyOwner(int pid, int n) {
-    addProcess(pid, {{3, {"/dev/ptmx", "tty-index:\t" + std::to_string(n) + "\n"}}});
+  void addPtyOwner(int pid, int n) { addFd(pid, 3, "/dev/ptmx", "tty-index:\t" + std::to_string(n) + "\n"); }
+  void crash(int pid) { fs::remove_all(folders_.proc / std::to_string(pid)); }
+  fs::path publishPty(ComRegistry& registry, int com, int n, int pid, PortKind kind = PortKind::Virtual) {
+    addPtyOwner(pid, n);
+    registry.publish(com, addPts(n), pid, kind);
+    return dev("pts/" + std::to_string(n));
   }
-
-  std::map<std::string, std::string> entries(ComRegistry& registry) {
-    std::map<std::string, std::string> byCom;
-    for (const auto& e : registry.serialCommEntries()) byCom[e.data] = e.valueName;
-    return byCom;
+  // "1:ttyS0 2:ttyUSB0 5:pts/4": the numbers and the devices they open.
+  std::string listed(ComRegistry& registry) const {
+    std::string text;
+    for (const auto& p : registry.ports())
+      text += (text.empty() ? "" : " ") + std::to_string(p.number) + ":" +
+              p.device.lexically_relative(folders_.dev).string();
+    return text;
+  }
+  // The serial-port key as the port search reads it: "COM1=\Device\Serial0 ...".
+  static std::string key(ComRegistry& registry) {
+    std::string text;
+    for (const auto& e : registry.serialCommEntries())
+      text += (text.empty() ? "" : " ") + e.data + "=" + e.valueName;
+    return text;
   }
 
   fs::path root_;
@@ -99,255 +99,144 @@ TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
   EXPECT_EQ(comNameOf(7), "COM7");
 }
 
-TEST(ComFolderChoice, runtimeFolderHoldsTheLinksWhenTheSessionHasOne) {
-  std::map<std::string, std::string> env = {
-      {"XDG_RUNTIME_DIR", "/run/user/1000"}, {"XDG_STATE_HOME", "/home/op/.st"}, {"HOME", "/home/op"}};
-  auto folders = comFoldersFromEnvironment([&](const char* n) -> std::optional<std::string> {
-    if (env.count(n)) return env[n];
-    return std::nullopt;
-  });
-  EXPECT_EQ(folders.links, "/run/user/1000/kovrel");
-  EXPECT_EQ(folders.state, "/home/op/.st/kovrel");
-}
-
-TEST(ComFolderChoice, withoutRuntimeFolderTheLinksGoUnderTheStateFolder) {
-  std::map<std::string, std::string> env = {{"HOME", "/home/op"}, {"XDG_RUNTIME_DIR", "relative/run"}};
-  auto folders = comFoldersFromEnvironment([&](const char* n) -> std::optional<std::string> {
-    if (env.count(n)) return env[n];
-    return std::nullopt;
-  });
-  EXPECT_EQ(folders.state, "/home/op/.local/state/kovrel");
-  EXPECT_EQ(folders.links, "/home/op/.local/state/kovrel/ports");
+TEST(ComFolderChoice, linksGoToTheSessionsRuntimeFolderElseUnderTheStateFolder) {
+  auto from = [](std::map<std::string, std::string> env) {
+    return comFoldersFromEnvironment([env](const char* n) -> std::optional<std::string> {
+      if (auto it = env.find(n); it != env.end()) return it->second;
+      return std::nullopt;
+    });
+  };
+  const auto session =
+      from({{"XDG_RUNTIME_DIR", "/run/user/1000"}, {"XDG_STATE_HOME", "/home/op/.st"}, {"HOME", "/home/op"}});
+  EXPECT_EQ(session.links, "/run/user/1000/kovrel");
+  EXPECT_EQ(session.state, "/home/op/.st/kovrel");
+  const auto noSession = from({{"HOME", "/home/op"}, {"XDG_RUNTIME_DIR", "relative/run"}});
+  EXPECT_EQ(noSession.state, "/home/op/.local/state/kovrel");
+  EXPECT_EQ(noSession.links, "/home/op/.local/state/kovrel/ports");
 }
 
 // ---- numbers of devices ---------------------------------------------------------------------------
 
-TEST_F(FakeSystem, adapterKeepsItsNumberAcrossRestartsAndReplugs) {
+TEST_F(FakeSystem, adapterKeepsItsNumberByIdentityInterfaceOrSocketAcrossRestartsAndReplugs) {
   addUart(0, "4");
-  plugUsb("ttyUSB0", "0403", "6001", "A50285BI", "1-1");
-  {
-    ComRegistry registry(folders_);
-    EXPECT_EQ(registry.resolve(2), folders_.dev / "ttyUSB0");
-  }
-  // Unplugged; another adapter arrives first and takes the next free number; the first one comes
-  // back in another socket under another kernel name and still is COM2.
-  unplug("ttyUSB0");
-  plugUsb("ttyUSB0", "1a86", "7523", "", "1-3");
-  plugUsb("ttyUSB1", "0403", "6001", "A50285BI", "1-4");
+  plugUsb("ttyUSB0", "0403:6001", "A50285BI", "1-1");
+  plugUsb("ttyUSB1", "0403:6010", "FT2232X", "1-2", "00");  // one chip, two ports
+  plugUsb("ttyUSB2", "0403:6010", "FT2232X", "1-2", "01");
+  plugUsb("ttyUSB3", "1a86:7523", "", "1-3");  // no serial number: known by the socket
+  plugUsb("ttyUSB4", "1a86:7523", "", "1-5");
+  ComRegistry first(folders_);
+  EXPECT_EQ(listed(first), "1:ttyS0 2:ttyUSB0 3:ttyUSB1 4:ttyUSB2 5:ttyUSB3 6:ttyUSB4");
+  // All unplugged; a new adapter arrives first and takes the next free number; the others come
+  // back under other kernel names (the chip's interfaces swapped), the serial-less pair in their
+  // sockets, the rest in other sockets.
+  for (const char* name : {"ttyUSB0", "ttyUSB1", "ttyUSB2", "ttyUSB3", "ttyUSB4"}) unplug(name);
+  plugUsb("ttyUSB0", "067b:2303", "", "1-6");
+  plugUsb("ttyUSB1", "1a86:7523", "", "1-3");
+  plugUsb("ttyUSB2", "1a86:7523", "", "1-5");
+  plugUsb("ttyUSB3", "0403:6010", "FT2232X", "1-4", "01");
+  plugUsb("ttyUSB4", "0403:6010", "FT2232X", "1-4", "00");
+  plugUsb("ttyUSB5", "0403:6001", "A50285BI", "1-7");
   ComRegistry restarted(folders_);
-  EXPECT_EQ(restarted.resolve(2), folders_.dev / "ttyUSB1");
-  EXPECT_EQ(restarted.resolve(3), folders_.dev / "ttyUSB0");
-  EXPECT_EQ(restarted.resolve(1), folders_.dev / "ttyS0");
+  EXPECT_EQ(listed(restarted), "1:ttyS0 2:ttyUSB5 3:ttyUSB4 4:ttyUSB3 5:ttyUSB1 6:ttyUSB2 7:ttyUSB0");
 }
 
-TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldByUartsPublishedNamesOrAbsentAdapters) {
+// Saved numbers hold (a damaged line of the file costs only that line); a new adapter takes the
+// lowest number not held by a real UART, a published name or a saved adapter that is absent.
+TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkipped) {
   addUart(0, "4");
-  addUart(1, "4");
-  writeFile(folders_.state / kAssignmentsFileName, "3 usb:0403:6001:GONE:00\n");
-  ComRegistry registry(folders_);
-  const fs::path pts = addPts(4);
-  addPtyOwner(500, 4);
-  registry.publish(4, pts, 500, PortKind::Virtual);
-  plugUsb("ttyUSB0", "0403", "6001", "NEW1");
-  EXPECT_EQ(registry.resolve(5), folders_.dev / "ttyUSB0");
-}
-
-TEST_F(FakeSystem, eachInterfaceOfAMultiPortChipIsItsOwnPort) {
-  plugUsb("ttyUSB0", "0403", "6010", "FT2232X", "1-1", "00");
-  plugUsb("ttyUSB1", "0403", "6010", "FT2232X", "1-1", "01");
-  ComRegistry registry(folders_);
-  auto ports = registry.ports();
-  ASSERT_EQ(ports.size(), 2u);
-  EXPECT_EQ(ports[0].device, folders_.dev / "ttyUSB0");
-  EXPECT_EQ(ports[1].device, folders_.dev / "ttyUSB1");
-}
-
-TEST_F(FakeSystem, adapterWithoutSerialNumberIsKnownByItsSocket) {
-  plugUsb("ttyUSB0", "1a86", "7523", "", "1-2");
-  plugUsb("ttyUSB1", "1a86", "7523", "", "1-5");
-  ComRegistry(folders_).ports();
-  // Replugged in the opposite order: each socket keeps its number.
-  unplug("ttyUSB0");
-  unplug("ttyUSB1");
-  plugUsb("ttyUSB0", "1a86", "7523", "", "1-5");
-  plugUsb("ttyUSB1", "1a86", "7523", "", "1-2");
-  ComRegistry registry(folders_);
-  EXPECT_EQ(registry.resolve(1), folders_.dev / "ttyUSB1");
-  EXPECT_EQ(registry.resolve(2), folders_.dev / "ttyUSB0");
-}
-
-TEST_F(FakeSystem, phantomUartsAndDevicesWithoutNodeAreNoPorts) {
-  addUart(0, "4");
-  addUart(1, "0");
+  addUart(1, "0");  // a slot the driver reserved with no UART behind it: COM2 stays free
   addUart(2, "4");
-  plugUsb("ttyACM0", "2341", "0043", "7543");
-  fs::remove(folders_.dev / "ttyS2");
-  ComRegistry registry(folders_);
-  auto ports = registry.ports();
-  ASSERT_EQ(ports.size(), 2u);
-  EXPECT_EQ(ports[0].number, 1);
-  EXPECT_EQ(ports[1].number, 2);  // the ACM device: COM2 was free
-  EXPECT_EQ(ports[1].kind, PortKind::UsbSerial);
-}
-
-TEST_F(FakeSystem, damagedAssignmentLinesAreSkippedAndTheRestKept) {
+  addUart(3, "4");
+  fs::remove(dev("ttyS3"));  // no device node: no port
   writeFile(folders_.state / kAssignmentsFileName,
-            "# numbers\n7 usb:0403:6001:KEEP:00\nseven usb:x\n0 usb:zero\n300 usb:big\n9\n"
-            "8 usb:0403:6001:KEEP:00\n");
-  plugUsb("ttyUSB0", "0403", "6001", "KEEP");
-  plugUsb("ttyUSB1", "0403", "6001", "OTHER", "1-2");
+            "# numbers\n4 usb:0403:6001:GONE:00\nseven usb:x\n0 usb:zero\n300 usb:big\n9\n"
+            "7 usb:0403:6001:KEEP:00\n8 usb:0403:6001:KEEP:00\n");
   ComRegistry registry(folders_);
-  EXPECT_EQ(registry.resolve(7), folders_.dev / "ttyUSB0");
-  EXPECT_EQ(registry.resolve(1), folders_.dev / "ttyUSB1");
-  EXPECT_FALSE(registry.resolve(8).has_value());
+  publishPty(registry, 5, 4, 500);
+  plugUsb("ttyACM0", "2341:0043", "7543");
+  plugUsb("ttyUSB0", "0403:6001", "NEW1", "1-2");
+  plugUsb("ttyUSB1", "0403:6001", "KEEP", "1-3");
+  EXPECT_EQ(listed(registry), "1:ttyS0 2:ttyACM0 3:ttyS2 5:pts/4 6:ttyUSB0 7:ttyUSB1");
+  EXPECT_EQ(registry.ports()[1].kind, PortKind::UsbSerial);
 }
 
 // ---- the listing the port search reads -------------------------------------------------------------
 
-TEST_F(FakeSystem, listingNamesAdaptersUartsAndPublishedPortsLikeTheSystemKey) {
+TEST_F(FakeSystem, listingNamesEachNumberOnceLikeTheSystemKeyAndPublishedNamesWin) {
   addUart(0, "4");
-  plugUsb("ttyUSB0", "0403", "6001", "A1", "1-1");
-  plugUsb("ttyUSB1", "0403", "6001", "A2", "1-2");
+  plugUsb("ttyUSB0", "0403:6001", "A1", "1-1");
+  plugUsb("ttyUSB1", "0403:6001", "A2", "1-2");
   ComRegistry registry(folders_);
-  const fs::path tracer = addPts(3), host = addPts(4);
-  addPtyOwner(600, 3);
-  addPtyOwner(601, 4);
-  registry.publish(9, tracer, 600, PortKind::UsbSerial);
-  registry.publish(5, host, 601, PortKind::Virtual);
-  auto byCom = entries(registry);
-  EXPECT_EQ(byCom, (std::map<std::string, std::string>{{"COM1", "\\Device\\Serial0"},
-                                                       {"COM2", "\\Device\\VCP0"},
-                                                       {"COM3", "\\Device\\VCP1"},
-                                                       {"COM5", "\\Device\\KovrelPort0"},
-                                                       {"COM9", "\\Device\\VCP2"}}));
+  publishPty(registry, 9, 3, 600, PortKind::UsbSerial);
+  publishPty(registry, 5, 4, 601);
   // The port search takes the three characters after "\Device\" as the kind.
-  EXPECT_EQ(byCom["COM9"].substr(8, 3), "VCP");
-  EXPECT_NE(byCom["COM5"].substr(8, 3), "VCP");
-}
-
-TEST_F(FakeSystem, publishedNameHidesTheDeviceWithTheSameNumber) {
-  addUart(0, "4");
-  ComRegistry registry(folders_);
-  const fs::path pts = addPts(2);
-  addPtyOwner(700, 2);
-  registry.publish(1, pts, 700, PortKind::UsbSerial);
-  auto list = registry.serialCommEntries();
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0], (SerialCommEntry{"\\Device\\VCP0", "COM1"}));
+  EXPECT_EQ(key(registry),
+            "COM1=\\Device\\Serial0 COM2=\\Device\\VCP0 COM3=\\Device\\VCP1 COM5=\\Device\\KovrelPort0 "
+            "COM9=\\Device\\VCP2");
+  // A name published over the UART's number hides the UART.
+  const fs::path pts = publishPty(registry, 1, 2, 700, PortKind::UsbSerial);
+  EXPECT_EQ(key(registry),
+            "COM1=\\Device\\VCP0 COM2=\\Device\\VCP1 COM3=\\Device\\VCP2 COM5=\\Device\\KovrelPort0 "
+            "COM9=\\Device\\VCP3");
   EXPECT_EQ(registry.resolve(1), pts);
 }
 
 // ---- published names and their owners -----------------------------------------------------------
 
-TEST_F(FakeSystem, linkIsFollowedOnlyWhileItsOwnerHoldsThePty) {
+TEST_F(FakeSystem, linkIsFollowedOnlyWhileItsRecordedOwnerHoldsThePty) {
   ComRegistry registry(folders_);
-  const fs::path pts7 = addPts(7);
-  addPts(8);
-  addPtyOwner(800, 7);
-  registry.publish(5, pts7, 800, PortKind::Virtual);
-  ASSERT_TRUE(registry.publication(5).has_value());
-  EXPECT_EQ(registry.publication(5)->ownerPid, 800);
+  const fs::path pts7 = publishPty(registry, 5, 7, 800);
+  EXPECT_EQ(registry.publication(5).value_or(Publication{}).ownerPid, 800);
   EXPECT_EQ(fs::read_symlink(registry.linkPath(5)), pts7);
+  // An owner holding the device itself rather than the master keeps its link live too.
+  addFd(900, 0, "/dev/null");
+  addFd(900, 5, addPts(3));
+  registry.publish(3, addPts(3), 900, PortKind::UsbSerial);
+  EXPECT_EQ(registry.resolve(3), addPts(3));
 
-  // The owner crashed and its pid now belongs to a program holding another pty.
-  fs::remove_all(folders_.proc / "800");
+  // The owner crashed and its pid now belongs to a program holding another pty; then it is gone.
+  crash(800);
   addPtyOwner(800, 8);
+  addPts(8);
   EXPECT_FALSE(registry.publication(5).has_value());
   EXPECT_FALSE(registry.resolve(5).has_value());
-  EXPECT_TRUE(registry.serialCommEntries().empty());
-
-  // The owner is gone altogether.
-  fs::remove_all(folders_.proc / "800");
+  EXPECT_EQ(key(registry), "COM3=\\Device\\VCP0");
+  crash(800);
   EXPECT_FALSE(registry.resolve(5).has_value());
-}
 
-TEST_F(FakeSystem, ownerHoldingTheDeviceItselfKeepsTheLinkLive) {
-  ComRegistry registry(folders_);
-  const fs::path pts = addPts(3);
-  addProcess(900, {{0, {"/dev/null", ""}}, {5, {pts, ""}}});
-  registry.publish(3, pts, 900, PortKind::UsbSerial);
-  EXPECT_EQ(registry.resolve(3), pts);
-}
-
-TEST_F(FakeSystem, linkWithoutMatchingOwnerRecordIsNeverFollowed) {
-  ComRegistry registry(folders_);
-  const fs::path pts4 = addPts(4), pts5 = addPts(5);
-  addPtyOwner(1000, 4);
-  addPtyOwner(1001, 5);
-  registry.publish(6, pts4, 1000, PortKind::Virtual);
-  // The link now leads elsewhere than the record says.
+  // A link leading elsewhere than its owner record says, or one without a record.
+  publishPty(registry, 6, 4, 1000);
+  addPtyOwner(1001, 9);
   fs::remove(registry.linkPath(6));
-  fs::create_symlink(pts5, registry.linkPath(6));
+  fs::create_symlink(addPts(9), registry.linkPath(6));
   EXPECT_FALSE(registry.resolve(6).has_value());
-  // No record at all.
   fs::remove(registry.ownerRecordPath(6));
   EXPECT_FALSE(registry.resolve(6).has_value());
 }
 
-TEST_F(FakeSystem, publishingReplacesAStaleLinkAndRefusesALiveOne) {
-  ComRegistry registry(folders_);
-  const fs::path old = addPts(1), mine = addPts(2), theirs = addPts(3);
-  addPtyOwner(1100, 1);
-  registry.publish(5, old, 1100, PortKind::Virtual);
-  fs::remove_all(folders_.proc / "1100");  // crashed, link left behind
-
-  addPtyOwner(1200, 2);
-  registry.publish(5, mine, 1200, PortKind::Virtual);
-  EXPECT_EQ(registry.resolve(5), mine);
-
-  addPtyOwner(1300, 3);
-  EXPECT_THROW(registry.publish(5, theirs, 1300, PortKind::Virtual), ComRegistryError);
-  EXPECT_EQ(registry.resolve(5), mine);
-  EXPECT_THROW(registry.publish(0, theirs, 1300, PortKind::Virtual), ComRegistryError);
-}
-
-TEST_F(FakeSystem, unpublishRemovesOwnOrStaleNamesOnly) {
-  ComRegistry registry(folders_);
-  const fs::path a = addPts(1), b = addPts(2);
-  addPtyOwner(1400, 1);
-  addPtyOwner(1500, 2);
-  registry.publish(5, a, 1400, PortKind::Virtual);
-  registry.publish(6, b, 1500, PortKind::Virtual);
-
-  EXPECT_FALSE(registry.unpublish(6, 1400));  // another program's live name
-  EXPECT_TRUE(fs::is_symlink(registry.linkPath(6)));
-  EXPECT_TRUE(registry.unpublish(5, 1400));
-  EXPECT_FALSE(fs::is_symlink(registry.linkPath(5)));
-  EXPECT_FALSE(fs::exists(registry.ownerRecordPath(5)));
-
-  fs::remove_all(folders_.proc / "1500");
-  EXPECT_TRUE(registry.unpublish(6, 1400));  // stale: anyone may clear it
-  EXPECT_FALSE(fs::is_symlink(registry.linkPath(6)));
-}
-
-TEST_F(FakeSystem, linkFolderIsPrivateToTheUser) {
+TEST_F(FakeSystem, onlyOwnOrStaleNamesAreReplacedOrRemovedAndTheFolderIsPrivate) {
   fs::create_directories(folders_.links);
   fs::permissions(folders_.links, fs::perms::all);
   ComRegistry registry(folders_);
-  const fs::path pts = addPts(1);
-  addPtyOwner(1600, 1);
-  registry.publish(2, pts, 1600, PortKind::Virtual);
+  publishPty(registry, 5, 1, 1100);
   EXPECT_EQ(fs::status(folders_.links).permissions() & fs::perms::all, fs::perms::owner_all);
-}
+  crash(1100);  // link left behind
+  const fs::path mine = publishPty(registry, 5, 2, 1200);
+  EXPECT_EQ(registry.resolve(5), mine);
 
-// ---- the same on the real process table ------------------------------------------------------------
+  const fs::path theirs = publishPty(registry, 6, 3, 1300);
+  EXPECT_THROW(registry.publish(5, theirs, 1300, PortKind::Virtual), ComRegistryError);
+  EXPECT_EQ(registry.resolve(5), mine);
+  EXPECT_THROW(registry.publish(0, theirs, 1300, PortKind::Virtual), ComRegistryError);
 
-TEST_F(FakeSystem, realPtyStaysPublishedWhileThisProcessHoldsItsMaster) {
-  ComFolders real = folders_;
-  real.dev = "/dev";
-  real.proc = "/proc";
-  ComRegistry registry(real);
-  int master = -1, slave = -1;
-  char name[64] = {};
-  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-  registry.publish(4, name, getpid(), PortKind::UsbSerial);
-  EXPECT_EQ(registry.resolve(4), fs::path(name));
-
-  close(slave);  // only the master left: found through its tty-index
-  EXPECT_EQ(registry.resolve(4), fs::path(name));
-
-  close(master);  // pty gone; the number may go to someone's terminal next
-  EXPECT_FALSE(registry.resolve(4).has_value());
+  EXPECT_FALSE(registry.unpublish(6, 1200));  // another program's live name
+  EXPECT_TRUE(fs::is_symlink(registry.linkPath(6)));
+  EXPECT_TRUE(registry.unpublish(5, 1200));
+  EXPECT_FALSE(fs::is_symlink(registry.linkPath(5)));
+  EXPECT_FALSE(fs::exists(registry.ownerRecordPath(5)));
+  crash(1300);
+  EXPECT_TRUE(registry.unpublish(6, 1200));  // stale: anyone may clear it
+  EXPECT_FALSE(fs::is_symlink(registry.linkPath(6)));
 }
 
 }  // namespace

@@ -18,47 +18,40 @@ namespace {
 
 using testing::processEventsUntil;
 
-TEST(TerminationSignals, signalIsHandledLaterOnTheEventLoopThread) {
-  std::vector<int> received;
-  QThread* handlerThread = nullptr;
-  TerminationSignals watch([&](int signal) {
-    received.push_back(signal);
-    handlerThread = QThread::currentThread();
-  });
-  ASSERT_EQ(raise(SIGTERM), 0);
-  EXPECT_TRUE(received.empty());  // nothing runs inside the signal handler itself
-  ASSERT_TRUE(processEventsUntil([&] { return !received.empty(); }));
-  EXPECT_EQ(received, std::vector<int>{SIGTERM});
-  EXPECT_EQ(handlerThread, QCoreApplication::instance()->thread());
-
-  ASSERT_EQ(raise(SIGINT), 0);
-  ASSERT_TRUE(processEventsUntil([&] { return received.size() == 2; }));
-  EXPECT_EQ(received.back(), SIGINT);
+TEST(TerminationSignals, signalIsHandledLaterOnTheEventLoopThreadAndPreviousHandlersComeBack) {
+  struct sigaction before = {}, after = {};
+  sigaction(SIGTERM, nullptr, &before);
+  {
+    std::vector<int> received;
+    QThread* handlerThread = nullptr;
+    TerminationSignals watch([&](int signal) {
+      received.push_back(signal);
+      handlerThread = QThread::currentThread();
+    });
+    EXPECT_THROW(TerminationSignals([](int) {}), std::logic_error);  // one watch at a time
+    ASSERT_EQ(raise(SIGTERM), 0);
+    EXPECT_TRUE(received.empty());  // nothing runs inside the signal handler itself
+    ASSERT_TRUE(processEventsUntil([&] { return !received.empty(); }));
+    EXPECT_EQ(handlerThread, QCoreApplication::instance()->thread());
+    ASSERT_EQ(raise(SIGINT), 0);
+    ASSERT_TRUE(processEventsUntil([&] { return received.size() == 2; }));
+    EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGINT}));
+  }
+  sigaction(SIGTERM, nullptr, &after);
+  EXPECT_EQ(after.sa_handler, before.sa_handler);
+  EXPECT_NO_THROW(TerminationSignals([](int) {}));
 }
 
 TEST(TerminationSignals, quitOnTerminationEndsTheEventLoop) {
   auto watch = quitOnTermination();
   bool timedOut = false;
   QTimer::singleShot(0, [] { raise(SIGTERM); });
-  QTimer::singleShot(5000, [&] {
+  QTimer::singleShot(5000, [&] {  // only if the signal never ends the loop
     timedOut = true;
     QCoreApplication::quit();
   });
   EXPECT_EQ(QCoreApplication::exec(), 0);
   EXPECT_FALSE(timedOut);
-}
-
-TEST(TerminationSignals, previousHandlersComeBackAndOnlyOneWatchAtATime) {
-  struct sigaction before = {};
-  sigaction(SIGTERM, nullptr, &before);
-  {
-    TerminationSignals watch([](int) {});
-    EXPECT_THROW(TerminationSignals([](int) {}), std::logic_error);
-  }
-  struct sigaction after = {};
-  sigaction(SIGTERM, nullptr, &after);
-  EXPECT_EQ(after.sa_handler, before.sa_handler);
-  EXPECT_NO_THROW(TerminationSignals([](int) {}));
 }
 
 TEST(TerminationSignalsDeathTest, secondSignalBeforeTheFirstIsHandledEndsAtOnce) {

@@ -25,24 +25,11 @@ using Outcome = HostSession::Outcome;
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-const Bytes kRequest = bytesOf(
+const std::string kRequestText =
     "\x1c"
     "REQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n"
-    "\x1e\x1d");
-
-// Codes covering every escaped value, both signs and the clamp limits.
-std::vector<int> sampleCodes() {
-  const int pattern[] = {6,  10, 13, 17, 19, 21, 26,  27,  28,  29,  30, 42,
-                         44, 59, 61, 64, 0,  1,  127, 129, 255, 200, 31};
-  std::vector<int> codes;
-  for (int i = 0; i < 799; ++i) codes.push_back(pattern[i % std::size(pattern)]);
-  return codes;
-}
+    "\x1e\x1d";
+const Bytes kRequest = bytesOf(kRequestText);
 
 // What the host should decode: the first radius, then each code as a signed byte added on.
 std::vector<int> expectedRadii(int first, const std::vector<int>& codes) {
@@ -56,83 +43,73 @@ Bytes feedAll(HostSession& host, const Bytes& bytes, std::chrono::nanoseconds at
   return host.due(at);
 }
 
-// --- Request -----------------------------------------------------------------------------------
+HostSession afterRequest(HostConfig config = {}, std::chrono::nanoseconds at = 0s) {
+  HostSession host(config);
+  feedAll(host, kRequest, at);
+  return host;
+}
 
-TEST(HostRequest, programsRequestIsAcknowledgedAndItsJobEchoed) {
+// --- Request and answer ----------------------------------------------------------------------
+
+TEST(HostRequest, programsRequestIsAcknowledgedAndItsJobEchoedAndMalformedOnesRefused) {
   HostSession host(HostConfig{});
-  const Bytes reply = feedAll(host, bytesOf("noise") + kRequest, 1s);  // noise before FS ignored
+  const Bytes reply = feedAll(host, bytesOf("noise" + kRequestText), 1s);  // noise before FS ignored
   EXPECT_EQ(host.requestJob(), "345");
   ASSERT_FALSE(reply.empty());
   EXPECT_EQ(reply.front(), oma::ACK);
   EXPECT_EQ(Bytes(reply.begin() + 1, reply.end()), HostSession::message("345", 3, Misbehaviour::None));
   EXPECT_EQ(host.phase(), HostSession::Phase::WaitingAnswer);
-}
 
-TEST(HostRequest, malformedRequestsAreRefusedWithNak) {
-  const std::string_view bad[] = {
-      "\x1cREQ=TRC\r\nJOB=\"345\"\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d",                  // no MODEL
-      "\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=1;400;E;R;F\r\n\x1e\x1d",  // other format
-      "\x1cREQ=TRC\r\nJOB=345\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d",      // job unquoted
-      "\x1cREQ=TRC\rJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d",    // CR alone
-      "\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1d",      // no RS
-  };
-  for (std::string_view request : bad) {
-    HostSession host(HostConfig{});
-    EXPECT_EQ(feedAll(host, bytesOf(request), 1s), Bytes{oma::NAK}) << request;
-    EXPECT_EQ(host.outcome(), Outcome::BadRequest);
-    EXPECT_FALSE(host.problem().empty());
+  for (std::string_view bad : {
+           "\x1cREQ=TRC\r\nJOB=\"345\"\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d",                  // no MODEL
+           "\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=1;400;E;R;F\r\n\x1e\x1d",  // other format
+           "\x1cREQ=TRC\r\nJOB=345\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d",      // job unquoted
+           "\x1cREQ=TRC\rJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d",    // CR alone
+           "\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1d",      // no RS
+       }) {
+    HostSession refusing(HostConfig{});
+    EXPECT_EQ(feedAll(refusing, bytesOf(bad), 1s), Bytes{oma::NAK}) << bad;
+    EXPECT_EQ(refusing.outcome(), Outcome::BadRequest);
+    EXPECT_FALSE(refusing.problem().empty());
   }
 }
 
-// --- Answer ------------------------------------------------------------------------------------
-
-TEST(HostAnswer, answerArrivingByteByByteDecodesTo800Radii) {
-  HostSession host(HostConfig{});
-  feedAll(host, kRequest, 1s);
-  const std::vector<int> codes = sampleCodes();
-  const Bytes answer = oma::answerBytes("Rev.[345]", 2352.0, codes);
-  for (std::uint8_t b : answer) {
+TEST(HostAnswer, answerArrivingByteByByteDecodesTo800RadiiEvenWhenTheFirstLooksLikeRsGs) {
+  HostSession host = afterRequest();
+  // Codes covering every escaped value, both signs and the clamp limits; the first radius is
+  // sent low byte first: RS, then GS.
+  const int pattern[] = {6,  10, 13, 17, 19, 21, 26,  27,  28,  29,  30, 42,
+                         44, 59, 61, 64, 0,  1,  127, 129, 255, 200, 31};
+  std::vector<int> codes;
+  for (int i = 0; i < 799; ++i) codes.push_back(pattern[i % std::size(pattern)]);
+  const int first = 29 * 256 + 30;
+  for (std::uint8_t b : oma::answerBytes("Rev.[345]", first, codes)) {
     EXPECT_EQ(host.outcome(), Outcome::Pending);
     host.received(Bytes{b}, 2s);
   }
   EXPECT_EQ(host.outcome(), Outcome::GoodAnswer) << host.problem();
-  EXPECT_EQ(host.radii(), expectedRadii(2352, codes));
+  EXPECT_EQ(host.radii(), expectedRadii(first, codes));
   EXPECT_EQ(host.answerJob(), "Rev.[345]");
   EXPECT_TRUE(host.outcomeAsExpected());
 }
 
-TEST(HostAnswer, firstRadiusWhoseBytesLookLikeRsGsDoesNotEndTheAnswer) {
-  HostSession host(HostConfig{});
-  feedAll(host, kRequest, 1s);
-  const int first = 29 * 256 + 30;       // sent low byte first: RS, then GS
-  const std::vector<int> codes(799, 6);  // ACK codes, all escaped
-  host.received(oma::answerBytes("Rev.[1]", first, codes), 2s);
-  ASSERT_EQ(host.outcome(), Outcome::GoodAnswer) << host.problem();
-  EXPECT_EQ(host.radii(), expectedRadii(first, codes));
-}
-
 TEST(HostAnswer, missingOrBrokenAnswersAreToldApartAtTheTimeOut) {
-  HostConfig config;
-  config.answerTimeout = 3s;
+  const HostConfig config{Misbehaviour::None, 3, 3s};
   const Bytes good = oma::answerBytes("Rev.[1]", 2500.0, std::vector<int>(799, 0));
-
-  HostSession silent(config);
-  feedAll(silent, kRequest, 10s);
+  HostSession silent = afterRequest(config, 10s);
   silent.due(12s);
   EXPECT_EQ(silent.outcome(), Outcome::Pending);
   silent.due(13s);
   EXPECT_EQ(silent.outcome(), Outcome::NoAnswer);
 
-  HostSession cut(config);
-  feedAll(cut, kRequest, 10s);
+  HostSession cut = afterRequest(config, 10s);
   cut.received(Bytes(good.begin(), good.end() - 1), 11s);  // the final ACK never comes
   cut.due(13s);
   EXPECT_EQ(cut.outcome(), Outcome::BadAnswer);
 
   Bytes unescaped = good;
   unescaped[unescaped.size() - 10] = oma::CR;  // a framing byte inside the radii
-  HostSession broken(config);
-  feedAll(broken, kRequest, 10s);
+  HostSession broken = afterRequest(config, 10s);
   broken.received(unescaped, 11s);
   broken.due(13s);
   EXPECT_EQ(broken.outcome(), Outcome::BadAnswer);
@@ -141,44 +118,31 @@ TEST(HostAnswer, missingOrBrokenAnswersAreToldApartAtTheTimeOut) {
 
 // --- Misbehaviour on the wire ------------------------------------------------------------------
 
-HostSession misbehaving(Misbehaviour m) {
-  HostConfig config;
-  config.misbehaviour = m;
-  return HostSession(config);
-}
-
-int recordsIn(const Bytes& message) {
-  int lineEnds = 0;
-  for (std::size_t i = 0; i + 1 < message.size(); ++i)
-    if (message[i] == oma::CR && message[i + 1] == oma::LF) ++lineEnds;
-  return lineEnds;
-}
-
 TEST(HostMisbehaviour, eachMisbehaviourShowsOnTheWire) {
-  HostSession nak = misbehaving(Misbehaviour::Nak);
-  EXPECT_EQ(feedAll(nak, kRequest, 0s), Bytes{oma::NAK});
-
-  HostSession silence = misbehaving(Misbehaviour::Silence);
-  EXPECT_TRUE(feedAll(silence, kRequest, 0s).empty());
-
-  HostSession noGs = misbehaving(Misbehaviour::NoGs);
-  const Bytes noGsReply = feedAll(noGs, kRequest, 0s);
-  EXPECT_EQ(noGsReply.front(), oma::ACK);
-  EXPECT_EQ(std::count(noGsReply.begin(), noGsReply.end(), oma::GS), 0);
+  auto replyOf = [](Misbehaviour m) {
+    HostSession host{HostConfig{m}};
+    return feedAll(host, kRequest, 0s);
+  };
+  EXPECT_EQ(replyOf(Misbehaviour::Nak), Bytes{oma::NAK});
+  EXPECT_TRUE(replyOf(Misbehaviour::Silence).empty());
+  const Bytes noGs = replyOf(Misbehaviour::NoGs);
+  EXPECT_EQ(noGs.front(), oma::ACK);
+  EXPECT_EQ(std::count(noGs.begin(), noGs.end(), oma::GS), 0);
 
   // More than the program's 50 records: every CR LF counts twice there.
-  HostSession many = misbehaving(Misbehaviour::ManyRecords);
-  EXPECT_GT(2 * recordsIn(feedAll(many, kRequest, 0s)), 50);
+  const Bytes many = replyOf(Misbehaviour::ManyRecords);
+  int lineEnds = 0;
+  for (std::size_t i = 0; i + 1 < many.size(); ++i) lineEnds += many[i] == oma::CR && many[i + 1] == oma::LF;
+  EXPECT_GT(2 * lineEnds, 50);
 
-  HostSession garbage = misbehaving(Misbehaviour::Garbage);
-  const Bytes noisy = feedAll(garbage, kRequest, 0s);
+  const Bytes noisy = replyOf(Misbehaviour::Garbage);
   const auto ack = std::find(noisy.begin(), noisy.end(), oma::ACK);
   ASSERT_NE(ack, noisy.end());
   EXPECT_NE(std::find(noisy.begin(), ack, oma::GS), ack) << "the noise carries a stray GS";
   EXPECT_EQ(std::find(noisy.begin(), ack, oma::NAK), ack);
   EXPECT_EQ(noisy.back(), oma::GS);
 
-  HostSession closing = misbehaving(Misbehaviour::CloseMid);
+  HostSession closing{HostConfig{Misbehaviour::CloseMid}};
   const Bytes half = feedAll(closing, kRequest, 0s);
   EXPECT_TRUE(closing.closeRequested());
   EXPECT_EQ(std::count(half.begin(), half.end(), oma::GS), 0);
@@ -187,7 +151,7 @@ TEST(HostMisbehaviour, eachMisbehaviourShowsOnTheWire) {
 }
 
 TEST(HostMisbehaviour, slowHostAcknowledgesAfterFourSecondsAndEndsEightLater) {
-  HostSession slow = misbehaving(Misbehaviour::Slow);
+  HostSession slow{HostConfig{Misbehaviour::Slow}};
   EXPECT_TRUE(feedAll(slow, kRequest, 100s).empty());
   EXPECT_TRUE(slow.due(103'999ms).empty());
   EXPECT_EQ(slow.due(104s), Bytes{oma::ACK});
@@ -251,45 +215,35 @@ struct Exchange {
   }
 };
 
-TEST(HostAgainstProgram, wellBehavedHostsGetTheTraceTheProgramSent) {
-  for (Misbehaviour m : {Misbehaviour::None, Misbehaviour::Garbage, Misbehaviour::Slow}) {
+TEST(HostAgainstProgram, wellBehavedHostsGetTheTraceAndMisbehavingOnesMakeTheProgramGiveUp) {
+  const std::pair<Misbehaviour, std::string_view> rows[] = {
+      {Misbehaviour::None, texts::kSentOk},         {Misbehaviour::Garbage, texts::kSentOk},
+      {Misbehaviour::Slow, texts::kSentOk},         {Misbehaviour::Nak, texts::kOmaTimeout},
+      {Misbehaviour::Silence, texts::kOmaTimeout},  {Misbehaviour::NoGs, texts::kOmaTimeout},
+      {Misbehaviour::CloseMid, texts::kOmaTimeout}, {Misbehaviour::ManyRecords, texts::kOutputPortMissing},
+  };
+  for (const auto& [m, text] : rows) {
+    SCOPED_TRACE(misbehaviourName(m));
     Exchange x(m);
-    x.run(15);
-    EXPECT_EQ(x.window.text(Control::Text1), texts::kSentOk) << misbehaviourName(m);
-    ASSERT_EQ(x.host.outcome(), Outcome::GoodAnswer) << misbehaviourName(m) << ": " << x.host.problem();
+    x.run(text == texts::kSentOk ? 15 : 25);
+    EXPECT_EQ(x.window.text(Control::Text1), text);
+    EXPECT_TRUE(x.host.outcomeAsExpected()) << x.host.problem();
+    if (text != texts::kSentOk) {
+      EXPECT_FALSE(x.send.busy());
+      EXPECT_NE(x.host.outcome(), Outcome::GoodAnswer);
+      continue;
+    }
+    ASSERT_EQ(x.host.outcome(), Outcome::GoodAnswer) << x.host.problem();
     std::vector<int> codes;
     for (int n = 2; n <= 800; ++n) codes.push_back(static_cast<int>(x.state.forma_auxiliar.radius(n)));
     EXPECT_EQ(x.host.radii(), expectedRadii(2500, codes));
     EXPECT_EQ(x.host.answerJob(), "Rev.[345]");
-    EXPECT_TRUE(x.host.outcomeAsExpected());
-  }
-}
-
-TEST(HostAgainstProgram, misbehavingHostsMakeTheProgramGiveUpWithItsMessage) {
-  struct Case {
-    Misbehaviour m;
-    std::string_view text;
-  };
-  const Case cases[] = {
-      {Misbehaviour::Nak, texts::kOmaTimeout},
-      {Misbehaviour::Silence, texts::kOmaTimeout},
-      {Misbehaviour::NoGs, texts::kOmaTimeout},
-      {Misbehaviour::CloseMid, texts::kOmaTimeout},
-      {Misbehaviour::ManyRecords, texts::kOutputPortMissing},
-  };
-  for (const Case& c : cases) {
-    Exchange x(c.m);
-    x.run(25);
-    EXPECT_EQ(x.window.text(Control::Text1), c.text) << misbehaviourName(c.m);
-    EXPECT_FALSE(x.send.busy());
-    EXPECT_NE(x.host.outcome(), Outcome::GoodAnswer);
-    EXPECT_TRUE(x.host.outcomeAsExpected()) << misbehaviourName(c.m);
   }
 }
 
 // --- Command line ------------------------------------------------------------------------------
 
-TEST(HostCommandLine, optionsAreReadAndMistakesRefused) {
+TEST(HostCommandLine, optionsAreReadMistakesRefusedAndRadiiPrintedTenToALine) {
   std::string error;
   auto a = parseHostArgs(
       {"--com", "6", "--misbehave", "no-gs", "--records", "7", "--once", "--save", "t.oma"}, error);
@@ -300,12 +254,9 @@ TEST(HostCommandLine, optionsAreReadAndMistakesRefused) {
   EXPECT_TRUE(a->once);
   EXPECT_EQ(a->savePath, "t.oma");
   for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
-           {"--misbehave", "rude"}, {"--records", "-1"}, {"--com", "300"}, {"--save"}}) {
+           {"--misbehave", "rude"}, {"--records", "-1"}, {"--com", "300"}, {"--save"}})
     EXPECT_FALSE(parseHostArgs(wrong, error)) << wrong.front();
-  }
-}
 
-TEST(HostCommandLine, radiiArePrintedTenToALine) {
   std::vector<int> radii(23);
   for (int i = 0; i < 23; ++i) radii[static_cast<std::size_t>(i)] = 2500 + i;
   const std::string text = formatRadii(radii);
