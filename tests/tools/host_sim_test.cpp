@@ -13,7 +13,6 @@
 #include "fake_window.h"
 #include "host/oma_framing.h"
 #include "host/send_command.h"
-#include "host_args.h"
 #include "host_session.h"
 
 namespace kovrel::tools {
@@ -242,28 +241,6 @@ TEST(HostAgainstProgram, wellBehavedHostsGetTheTraceAndMisbehavingOnesMakeThePro
 }
 
 // --- Command line ------------------------------------------------------------------------------
-
-TEST(HostCommandLine, optionsAreReadMistakesRefusedAndRadiiPrintedTenToALine) {
-  std::string error;
-  auto a = parseHostArgs(
-      {"--com", "6", "--misbehave", "no-gs", "--records", "7", "--once", "--save", "t.oma"}, error);
-  ASSERT_TRUE(a) << error;
-  EXPECT_EQ(a->com, 6);
-  EXPECT_EQ(a->config.misbehaviour, Misbehaviour::NoGs);
-  EXPECT_EQ(a->config.records, 7);
-  EXPECT_TRUE(a->once);
-  EXPECT_EQ(a->savePath, "t.oma");
-  for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
-           {"--misbehave", "rude"}, {"--records", "-1"}, {"--com", "300"}, {"--save"}})
-    EXPECT_FALSE(parseHostArgs(wrong, error)) << wrong.front();
-
-  std::vector<int> radii(23);
-  for (int i = 0; i < 23; ++i) radii[static_cast<std::size_t>(i)] = 2500 + i;
-  const std::string text = formatRadii(radii);
-  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
-  EXPECT_EQ(text.substr(0, text.find('\n')), "2500 2501 2502 2503 2504 2505 2506 2507 2508 2509");
-  EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2) + 1), "2520 2521 2522\n");
-}
 
 }  // namespace
 }  // namespace kovrel::tools

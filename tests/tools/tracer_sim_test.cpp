@@ -1,23 +1,15 @@
-// The tracer simulator: the reads it sends, the faults it puts in them, its line rate and its
-// pseudo-terminal.
+// The tracer simulator: the reads it sends, the faults it puts in them and its line rate.
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <chrono>
 #include <cmath>
-#include <iterator>
-#include <numbers>
-#include <sstream>
 
 #include "app/header.h"
 #include "app/texts.h"
 #include "headless_program.h"
-#include "host_line.h"
 #include "line_pacer.h"
-#include "pty_link.h"
 #include "read_source.h"
-#include "sim_args.h"
 
 namespace kovrel::tools {
 namespace {
@@ -149,80 +141,7 @@ TEST(LinePacing, bytesBecomeDueAtTheMachinesLineRateWithoutDriftAndRefusedOnesSt
 
 // --- The pseudo-terminal ---------------------------------------------------------------------
 
-TEST(TracerLine, everyByteValueReachesTheProgramUnchanged) {
-  std::string error;
-  auto link = PtyLink::open(error);
-  ASSERT_TRUE(link) << error;
-  auto reader = HostLine::open(link->devicePath(), error);
-  ASSERT_TRUE(reader) << error;
-  // CR, LF, XON/XOFF, interrupt characters and bytes above 127 all occur in a read.
-  Bytes sent, got;
-  for (int b = 0; b < 4 * 256; ++b) sent.push_back(static_cast<std::uint8_t>(b));
-  std::size_t written = 0;
-  for (int tries = 0; tries < 1000 && got.size() < sent.size(); ++tries) {
-    if (written < sent.size()) {
-      const long n = link->write(sent.data() + written, sent.size() - written);
-      ASSERT_GE(n, 0);
-      written += static_cast<std::size_t>(n);
-    }
-    pollfd p{reader->fd(), POLLIN, 0};
-    ::poll(&p, 1, 100);
-    std::uint8_t buffer[512];
-    const long n = reader->read(buffer, sizeof buffer);
-    ASSERT_GE(n, 0);
-    got.insert(got.end(), buffer, buffer + n);
-  }
-  EXPECT_EQ(got, sent);
-  EXPECT_EQ(link->unread(), 0u);
-}
-
 // --- Outlines and the command line -----------------------------------------------------------
-
-TEST(OutlineForm, writtenFormsAndFrameFilesGiveTheirShapesAndMistakesAreRefusedWithAReason) {
-  const std::string oma = std::string("oma:") + KOVREL_FIXTURES + "/oma/";
-  std::string error;
-  struct Row {
-    std::string form;
-    double angle;   // radians
-    double radius;  // mm expected there
-  };
-  for (const Row& row :
-       {Row{"circle:25", 1.0, 25.0}, Row{"ellipse:28,20", 0.0, 28.0},
-        Row{"ellipse:28,20", std::numbers::pi / 2, 20.0}, Row{"rect:26,18", 0.0, 26.0},
-        Row{"rect:26,18,2", std::numbers::pi / 2, 18.0}, Row{"offcentre:2,0", 0.0, 27.0},
-        Row{"offcentre:2,0", std::numbers::pi, 23.0},
-        Row{"offcentre:0,-3:ellipse:28,20", std::numbers::pi / 2, 17.0}, Row{oma + "R360_1.oma", 0.0, 26.43},
-        Row{oma + "R360_1.oma", std::numbers::pi / 180, 26.56}}) {
-    auto outline = parseOutline(row.form, error);
-    ASSERT_TRUE(outline) << row.form << ": " << error;
-    EXPECT_NEAR((*outline)(row.angle), row.radius, 1e-9) << row.form;
-  }
-  for (const std::string& form : std::vector<std::string>{
-           "circle", "circle:", "circle:-3", "circle:25mm", "ellipse:28", "rect:1,2,3,4", "square:3",
-           "offcentre:30,0", "offcentre:1,1:circle:x", oma + "no-such-file.oma", oma + "TRCFMT6.oma"}) {
-    error.clear();
-    EXPECT_FALSE(parseOutline(form, error)) << form;
-    EXPECT_FALSE(error.empty()) << form;
-  }
-}
-
-TEST(SimCommandLine, generateWritesOneReadOptionsAreCheckedAndLaterReadsRecordedBeside) {
-  std::string error;
-  auto a = parseSimArgs(
-      {"generate", "out.bin", "--outline", "ellipse:28,20", "--fault", "high-byte", "--job", "345"}, error);
-  ASSERT_TRUE(a) << error;
-  EXPECT_EQ(a->streamPath, "out.bin");
-  EXPECT_EQ(a->fault, Fault::HighByte);
-  EXPECT_EQ(a->firstJob, 345);
-  for (const char* wrong :
-       {"--fault dropped-bit", "--serial 12345", "--com 0", "--com", "generate", "--speed 1"}) {
-    std::istringstream in(wrong);
-    EXPECT_FALSE(parseSimArgs({std::istream_iterator<std::string>(in), {}}, error)) << wrong;
-  }
-  EXPECT_EQ(recordPathFor("dir/read.bin", 1), "dir/read.bin");
-  EXPECT_EQ(recordPathFor("dir/read.bin", 2), "dir/read-2.bin");
-  EXPECT_EQ(recordPathFor("read", 3), "read-3");
-}
 
 }  // namespace
 }  // namespace kovrel::tools
