@@ -43,51 +43,38 @@ TEST(Startup, secondCopyHandsOverAndDoesNothingElse) {
   EXPECT_TRUE(rig.port.calls.empty() && rig.plot.lines.empty());
 }
 
-TEST(Startup, windowIsReadyWithEmptyPlotAndServicePanelHidden) {
-  StartupRig rig;
-  rig.window.setEnabled(Control::sortirBtn, false);
-  EXPECT_TRUE(rig.run());
-  EXPECT_EQ(rig.state.obre_offset, "no");
-  EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn));
-  EXPECT_EQ(rig.window.text(Control::port_oma_info_lbl), " COM 5");
-  EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
-  for (Control c : kServicePanel) EXPECT_FALSE(rig.window.isVisible(c)) << objectName(c);
-  EXPECT_EQ(rig.configurationRequests, 0);
-}
-
+// Whatever the installation and the port do, start-up ends with the window ready: exit on, the
+// host's port named, empty axes, the service panel hidden.
 TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
-  struct Row {
+  const struct {
     Dynamic installation;
-    bool exists;
+    bool exists, fails;
     std::vector<std::string> calls;
-  };
-  const Row rows[] = {{"10", true, {"obrir COM5"}},
-                      {10, true, {"obrir COM5"}},
-                      {"10", false, {"obrir COM5", "crear COM5", "opcio 0"}},
-                      {10, false, {"obrir COM5", "crear COM5", "opcio 0"}},
-                      {"1", false, {}},
-                      {Dynamic(), false, {}}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.installation.toText());
+  } rows[] = {{"10", true, false, {"obrir COM5"}},
+              {10, false, false, {"obrir COM5", "crear COM5", "opcio 0"}},
+              {10, false, true, {"obrir COM5"}},  // the operator is told, start-up goes on
+              {"1", false, false, {}},
+              {Dynamic(), false, false, {}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.installation.toText() + (row.fails ? " failing" : ""));
     StartupRig rig;
     rig.installation = row.installation;
     rig.port.exists = row.exists;
+    rig.port.failAll = row.fails;
+    rig.window.setEnabled(Control::sortirBtn, false);
     EXPECT_TRUE(rig.run());
     EXPECT_EQ(rig.port.calls, row.calls);
+    EXPECT_EQ(rig.window.text(Control::Text1),
+              row.fails ? std::string(texts::kVirtualPortStartFailed) + "virtual port gone" : "");
     // A first installation hands over to port set-up, with no read until it is done.
     EXPECT_EQ(rig.configurationRequests, row.installation == 1 ? 1 : 0);
     EXPECT_EQ(rig.window.isEnabled(Control::llegirBtn), !(row.installation == 1));
+    EXPECT_EQ(rig.state.obre_offset, "no");
+    EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn));
+    EXPECT_EQ(rig.window.text(Control::port_oma_info_lbl), " COM 5");
+    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
+    for (Control c : kServicePanel) EXPECT_FALSE(rig.window.isVisible(c)) << objectName(c);
   }
-}
-
-TEST(Startup, virtualPortFailureIsToldToTheOperatorAndStartUpGoesOn) {
-  StartupRig rig;
-  rig.port.failAll = true;
-  EXPECT_TRUE(rig.run());
-  const std::string shown = rig.window.text(Control::Text1);
-  EXPECT_EQ(shown, std::string(texts::kVirtualPortStartFailed) + "virtual port gone");
-  EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn));
-  EXPECT_FALSE(rig.plot.lines.empty() || rig.window.isVisible(Control::Frame1));
 }
 
 }  // namespace
