@@ -52,12 +52,6 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {
-  std::filesystem::path temporary = target;
-  temporary += ".tmp";
-  return temporary;
-}
-
 WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
   const std::filesystem::path temporary = temporaryPathFor(target);
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

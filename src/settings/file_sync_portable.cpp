@@ -7,12 +7,6 @@
 // standard library performs as a replacing move.
 namespace kovrel {
 
-std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {
-  std::filesystem::path temporary = target;
-  temporary += ".tmp";
-  return temporary;
-}
-
 WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
   const std::filesystem::path temporary = temporaryPathFor(target);
   std::error_code ignored;

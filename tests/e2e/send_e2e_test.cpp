@@ -18,10 +18,7 @@ namespace kovrel::e2e {
 namespace {
 
 namespace tk = toolkit;
-using testing::aboutBoxCentre;
-using testing::Box;
-using testing::boxOf;
-using testing::kTurn;
+using testing::expectHostOutline;
 
 QString arg(const fs::path& path) { return QString::fromStdString(path.string()); }
 
@@ -35,37 +32,11 @@ std::vector<int> cliRadii(const fs::path& stream) {
   return trace.radii;
 }
 
-// On a smooth stretch the probe-tip compensation grows a radius by radi_punta·(1 − sin 90), the
-// 90 taken as radians: about 0.066 mm with the 0.625 mm tip; steep flanks get more, never less.
-// Every sent radius also carries the 0.05 mm allowance.
-const double kTipGrowthMm = 0.625 * (1 - std::sin(90.0));
-constexpr double kAllowanceMm = 0.05;
-// The compensation turns the outline by about 0.8°, which moves the box of an asymmetric shape
-// by up to 0.08 mm; a sent radius may come from this far (radians) off its nominal angle.
-constexpr double kBoxToleranceMm = 0.1;
-constexpr double kWindowRad = 0.025;
-
 // The host's outline is the traced one about its box centre, grown by the tip and the allowance.
 void expectHostOutlineIs(const std::vector<int>& radii, const tk::Outline& traced) {
-  ASSERT_EQ(radii.size(), 800u);
-  const double readMm = tk::countSizeMm({});
   std::vector<double> mm;
   for (int r : radii) mm.push_back(r / 100.0);
-  Box want;
-  const auto expected = aboutBoxCentre(traced, &want);
-  const Box got = boxOf(mm);
-  const double grown = 2 * (kTipGrowthMm + kAllowanceMm);
-  EXPECT_NEAR(got.width, want.width + grown, kBoxToleranceMm + 2 * readMm);
-  EXPECT_NEAR(got.height, want.height + grown, kBoxToleranceMm + 2 * readMm);
-  for (int i = 0; i < 800; ++i) {
-    double lo = 1e9, hi = 0;
-    for (double d = -kWindowRad; d <= kWindowRad; d += kWindowRad / 50) {
-      lo = std::min(lo, expected(kTurn * i / 800 + d));
-      hi = std::max(hi, expected(kTurn * i / 800 + d));
-    }
-    const double r = mm[i] - kAllowanceMm, slack = 0.015 + readMm;  // whole hundredths, the read
-    ASSERT_TRUE(r >= lo - slack && r <= hi + kTipGrowthMm + slack) << "radius " << i << ": " << r << " mm";
-  }
+  expectHostOutline(mm, traced, tk::countSizeMm({}));
 }
 
 // === A host that plays its part ========================================================================

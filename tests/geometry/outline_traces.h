@@ -2,6 +2,8 @@
 // Working traces built straight from known outlines, and the outline a host rebuilds from the
 // coded radii, so the preparation can be judged against the shape that was traced.
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -69,6 +71,38 @@ inline OutlineFn aboutBoxCentre(const OutlineFn& outline, Box* box = nullptr) {
                  into = std::fmod(a - lo.first + kTurn, kTurn);
     return lo.second + (hi.second - lo.second) * (span > 0 ? into / span : 0);
   };
+}
+
+// On a smooth stretch the probe-tip compensation grows a radius by radi_punta·(1 − sin 90), the
+// 90 taken as radians: about 0.066 mm with the 0.625 mm tip; steep flanks get more, never less.
+// Every sent radius also carries the 0.05 mm allowance.
+inline const double kTipGrowthMm = 0.625 * (1 - std::sin(90.0));
+inline constexpr double kAllowanceMm = 0.05;
+// The compensation also turns the outline by about 0.8°, which moves the box of an asymmetric
+// shape by up to 0.08 mm; a sent radius may come from this far (radians) off its nominal angle.
+inline constexpr double kBoxToleranceMm = 0.1;
+inline constexpr double kWindowRad = 0.025;
+
+// The host's 800 radii (mm) are `seen` about its box centre, grown by the tip and the allowance.
+// `readSlackMm` is the quantisation of a read that came through the tracer's arm (0 for a trace
+// built straight from the outline).
+inline void expectHostOutline(const std::vector<double>& mm, const OutlineFn& seen, double readSlackMm = 0) {
+  ASSERT_EQ(mm.size(), 800u);
+  Box want;
+  const OutlineFn expected = aboutBoxCentre(seen, &want);
+  const Box got = boxOf(mm);
+  const double grown = 2 * (kTipGrowthMm + kAllowanceMm);
+  EXPECT_NEAR(got.width, want.width + grown, kBoxToleranceMm + 2 * readSlackMm);
+  EXPECT_NEAR(got.height, want.height + grown, kBoxToleranceMm + 2 * readSlackMm);
+  for (int i = 0; i < 800; ++i) {
+    double lo = 1e9, hi = 0;
+    for (double d = -kWindowRad; d <= kWindowRad; d += kWindowRad / 50) {
+      lo = std::min(lo, expected(kTurn * i / 800 + d));
+      hi = std::max(hi, expected(kTurn * i / 800 + d));
+    }
+    const double r = mm[i] - kAllowanceMm, slack = 0.015 + readSlackMm;  // whole hundredths
+    ASSERT_TRUE(r >= lo - slack && r <= hi + kTipGrowthMm + slack) << "radius " << i << ": " << r << " mm";
+  }
 }
 
 }  // namespace kovrel::testing
