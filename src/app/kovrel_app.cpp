@@ -1,5 +1,6 @@
 #include "app/kovrel_app.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -15,17 +16,24 @@
 #include "scanner/capture.h"
 #include "scanner/plot_widget.h"
 #include "scanner/serial_port_qt.h"
+#include "settings/centre_calibration.h"
+#include "settings/config_window.h"
+#include "settings/configuracio.h"
+#include "settings/encoder_monitor.h"
 #include "settings/settings_file.h"
 #include "settings/size_offsets.h"
 
 namespace kovrel {
 
-int intervalMs(AppTimer timer) { return timer == AppTimer::Poll ? 50 : 20; }
+int intervalMs(AppTimer timer) {
+  if (timer == AppTimer::TimerEncoder) return kEncoderPeriodMs;
+  return timer == AppTimer::Poll ? 50 : 20;
+}
 
 namespace {
 
-constexpr AppTimer kTimers[] = {AppTimer::Timer1, AppTimer::Timer2, AppTimer::Timer_horari,
-                                AppTimer::Timer_antiHorari, AppTimer::Poll};
+constexpr AppTimer kTimers[] = {AppTimer::Timer1,           AppTimer::Timer2, AppTimer::Timer_horari,
+                                AppTimer::Timer_antiHorari, AppTimer::Poll,   AppTimer::TimerEncoder};
 
 std::filesystem::path executableFolder() {
   return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
@@ -38,7 +46,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   MainWindow& w = *window_;
   Plot& plot = w.plot();
 
-  if (!options_.tracerPort || !options_.hostPort)
+  if (!options_.tracerPort || !options_.hostPort || !options_.encoderPort)
     registry_ = std::make_unique<ComRegistry>(systemComFolders());
   if (options_.tracerPort) {
     tracerPort_ = std::move(options_.tracerPort);
@@ -50,6 +58,11 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   } else {
     hostPort_ = std::make_unique<PtyVirtualPort>(*registry_);
   }
+  if (options_.encoderPort) {
+    encoderPort_ = std::move(options_.encoderPort);
+  } else {
+    encoderPort_ = std::make_unique<QtSerialPort>([this](int n) { return registry_->resolve(n); });
+  }
   clock_ = options_.clock ? std::move(options_.clock) : std::make_unique<SystemClock>();
   for (AppTimer t : kTimers) {
     timers_[static_cast<std::size_t>(t)] =
@@ -60,19 +73,38 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
 
   // The header of every read becomes the file's calibration: a failure to write it is told
   // once the capture step has ended, so no message box runs inside a step.
-  capture_ = std::make_unique<Capture>(state_, w, plot, *tracerPort_,
-                                       Capture::Hooks{[this] { saveSettings(false); }, {}});
+  capture_ = std::make_unique<Capture>(
+      state_, w, plot, *tracerPort_,
+      Capture::Hooks{[this] { saveSettings(false); }, [this] { calibration_->nous_valors_centre(); }});
   // No version text: this system has no administrator prompt, the general-offset panel opens
   // straight away.
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
-      ReadCommand::Hooks{[this] { showConfiguration(); }, [this] { offsets_->activa_offset(); }, {}});
+      ReadCommand::Hooks{[this] { showConfiguration(false); },
+                         [this] { offsets_->activa_offset(); },
+                         {},
+                         // The monitor lets go of the tracer's port before a read takes it.
+                         [this] { encoder_->yieldToRead(); }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
   offsets_ = std::make_unique<SizeOffsets>(state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
                                            SizeOffsets::Hooks{[this] { send_->interpola_Click(); }});
   send_ = std::make_unique<SendCommand>(state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
                                         SendCommand::Hooks{[this] { offsets_->openPanel(); }, {}});
+
+  configWindow_ = std::make_unique<ConfigWindow>();
+  Configuracio::Hooks configHooks;
+  configHooks.saved = [this] {
+    window_->setText(Control::port_oma_info_lbl, " COM " + comName(state_.comport2).substr(3));
+  };
+  configHooks.replacedOnLoad = [this](const std::string& problem) {
+    window_->messageBox(problem, texts::kTitleAttention);
+  };
+  configuracio_ =
+      std::make_unique<Configuracio>(state_, w, *configWindow_, *settings_, std::move(configHooks));
+  calibration_ = std::make_unique<CentreCalibration>(state_, w, *configuracio_);
+  encoder_ = std::make_unique<EncoderMonitor>(state_, w, *encoderPort_, timer(AppTimer::TimerEncoder),
+                                              EncoderMonitor::Hooks{[] { QApplication::beep(); }});
 
   tracerPort_->onReceive = [this] { capture_->onReceive(); };
   hostPort_->canvi_senyal = [this] { onLineSignal(); };
@@ -85,6 +117,8 @@ KovrelApp::~KovrelApp() {
   window_->onEvent = nullptr;
   window_->inputBlocked = nullptr;
   tracerPort_->onReceive = nullptr;
+  encoderPort_->onReceive = nullptr;
+  configWindow_->onClick = nullptr;
   hostPort_->canvi_senyal = nullptr;
   hostPort_->onBytesArrived = nullptr;
   for (auto& t : timers_) {
@@ -183,13 +217,7 @@ void KovrelApp::onLineSignal() {
   window_->activateWindow();
 }
 
-void KovrelApp::showConfiguration() {
-  if (options_.showConfiguration) {
-    options_.showConfiguration();
-  } else {
-    window_->messageBox(texts::kConfigWindowPending, texts::kTitleConfiguration);
-  }
-}
+void KovrelApp::showConfiguration(bool modal) { configuracio_->show(modal); }
 
 void KovrelApp::cfg_btn_Click() {
   if (options_.cfg_btn_Click) {
@@ -247,7 +275,13 @@ void KovrelApp::click(Control c) {
       cfg_btn_Click();
       break;
     case Control::openCfgBtn:
-      showConfiguration();
+      showConfiguration(true);
+      break;
+    case Control::calibraCentreChk:
+      calibration_->calibraCentreChk_Click();
+      break;
+    case Control::CentEncBtn:
+      encoder_->CentEncBtn_Click();
       break;
     case Control::interpola:
       send_->interpola_Click();

@@ -18,7 +18,11 @@
 namespace kovrel {
 
 class Capture;
+class CentreCalibration;
 class ComRegistry;
+class ConfigWindow;
+class Configuracio;
+class EncoderMonitor;
 class ReadCommand;
 class SendCommand;
 class SettingsFile;
@@ -32,6 +36,7 @@ enum class AppTimer {
   Timer_horari,      // clockwise turn repeats while held, 20 ms
   Timer_antiHorari,  // counter-clockwise turn repeats while held, 20 ms
   Poll,              // the host exchange looks at the port and the clock, 50 ms
+  TimerEncoder,      // the encoder monitor starts a new period, 10 s
 };
 int intervalMs(AppTimer timer);
 
@@ -44,6 +49,9 @@ class KovrelApp {
     // pseudo-terminal when empty.
     std::unique_ptr<SerialPort> tracerPort;
     std::unique_ptr<VirtualPort> hostPort;
+    // The encoder monitor's own port object on the tracer's COM number; a system serial port
+    // when empty.
+    std::unique_ptr<SerialPort> encoderPort;
     std::unique_ptr<Clock> clock;  // the wall clock when empty
     // Window timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(AppTimer)> makeTimer;
@@ -53,8 +61,6 @@ class KovrelApp {
     // The port configuration request (CONFIG button, and a first installation). Empty: tell
     // the operator that port set-up is not available yet.
     std::function<void()> cfg_btn_Click;
-    // The configuration window (service code, service panel button). Empty: tell the operator.
-    std::function<void()> showConfiguration;
     // Ends the event loop; QCoreApplication::quit when empty.
     std::function<void()> quit;
   };
@@ -84,12 +90,16 @@ class KovrelApp {
   VirtualPort& hostPort() { return *hostPort_; }
   Timer& timer(AppTimer which) { return *timers_[static_cast<std::size_t>(which)]; }
   SendCommand& sendCommand() { return *send_; }
+  SerialPort& encoderPort() { return *encoderPort_; }
+  ConfigWindow& configWindow() { return *configWindow_; }
+  Configuracio& configuration() { return *configuracio_; }
 
  private:
   void dispatch(Control c, UiEvent e);
   void click(Control c);
   void cfg_btn_Click();
-  void showConfiguration();
+  // One configuration window at a time: a second request brings the open one to the front.
+  void showConfiguration(bool modal);
   bool loadSettings();
   // guarda_dades, telling the operator when the file could not be written.
   void saveSettings(bool messageNow);
@@ -104,13 +114,18 @@ class KovrelApp {
   std::unique_ptr<SerialPort> tracerPort_;
   std::unique_ptr<VirtualPort> hostPort_;
   std::unique_ptr<Clock> clock_;
-  std::array<std::unique_ptr<Timer>, 5> timers_;
+  std::array<std::unique_ptr<Timer>, 6> timers_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<Capture> capture_;
   std::unique_ptr<ReadCommand> read_;
   std::unique_ptr<ShapeEditor> editor_;
   std::unique_ptr<SizeOffsets> offsets_;
   std::unique_ptr<SendCommand> send_;
+  std::unique_ptr<SerialPort> encoderPort_;
+  std::unique_ptr<ConfigWindow> configWindow_;
+  std::unique_ptr<Configuracio> configuracio_;
+  std::unique_ptr<CentreCalibration> calibration_;
+  std::unique_ptr<EncoderMonitor> encoder_;
   bool quitRequested_ = false;
 };
 

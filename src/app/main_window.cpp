@@ -225,6 +225,13 @@ bool MainWindow::isChecked(Control c) const {
 void MainWindow::setForeColor(Control c, Rgb colour) {
   colours_[static_cast<std::size_t>(c)] = colour;
   QWidget* w = control(c);
+  if (c == Control::monitorEncoderShp) {
+    // The round shape blinks by its fill: black is its resting look, any other colour fills it.
+    const QString fill =
+        colour == kBlack ? QStringLiteral("#d8dde3") : QColor(colour.r, colour.g, colour.b).name();
+    w->setStyleSheet("border: 1px solid #404850; border-radius: 9px; background: " + fill + ";");
+    return;
+  }
   QPalette palette = w->palette();
   const QColor qc(colour.r, colour.g, colour.b);
   palette.setColor(QPalette::WindowText, qc);

@@ -115,7 +115,6 @@ inline constexpr std::string_view kCancel = "Cancelar";
 inline constexpr std::string_view kExitWhileHostHolds = "Abortar primero en Tavrek luego en Kovrel ";
 // Functions not yet available on this system.
 inline constexpr std::string_view kPortSetupPending = "Configuración de puertos pendiente";
-inline constexpr std::string_view kConfigWindowPending = "Ventana de configuración pendiente";
 // info_vista: the administrator notice, after a line of blanks.
 inline constexpr std::string_view kAdminNotice =
     "                                        \n"

@@ -41,6 +41,8 @@ std::unique_ptr<ReadSource> makeSource(const SimArgs& args, std::string& error) 
     }
     return std::make_unique<ReadSource>(std::move(bytes));
   }
+  if (args.centre)
+    return std::make_unique<ReadSource>(CentreRead{*args.centre, args.spread}, args.calibration);
   auto outline = parseOutline(args.outline, error);
   if (!outline) return nullptr;
   return std::make_unique<ReadSource>(std::move(*outline), args.calibration, args.fault);
@@ -136,12 +138,40 @@ int serve(int argc, char** argv, const SimArgs& args, ReadSource& source) {
     }
   });
 
+  // Encoder mode: the arm's readings go out without stopping, as the monitor expects them.
+  QTimer encoderTimer;
+  long encoderSent = 0;
+  double encoderDue = 0;
+  constexpr int kEncoderTickMs = 20;
+  QObject::connect(&encoderTimer, &QTimer::timeout, [&] {
+    encoderDue += args.encoderRate * kEncoderTickMs / 1000.0;
+    std::vector<std::uint8_t> bytes;
+    for (; encoderDue >= 1; encoderDue -= 1) {
+      const int reading =
+          encoderReading(encoderSent++, static_cast<int>(args.centre.value_or(1000)), args.spread);
+      bytes.push_back(static_cast<std::uint8_t>(reading >> 8));
+      bytes.push_back(static_cast<std::uint8_t>(reading & 0xFF));
+    }
+    // Readings nobody takes are dropped, as the machine's line would drop them.
+    if (!bytes.empty() && link->write(bytes.data(), bytes.size()) < 0) QCoreApplication::exit(1);
+  });
+  auto setEncoder = [&](bool on) {
+    if (on) {
+      encoderTimer.start(kEncoderTickMs);
+    } else {
+      encoderTimer.stop();
+    }
+    say(on ? "encoder: streaming" : "encoder: stopped");
+  };
+
   std::unique_ptr<SimWindow> window;
   if (args.window) {
     window = std::make_unique<SimWindow>(simulator, QString::fromStdString(comNameOf(args.com)),
                                          QString::fromStdString(args.outline), args.calibration, args.fault);
+    if (args.encoder) window->addEncoderToggle(setEncoder);
     window->show();
   }
+  if (args.encoder) setEncoder(true);
 
   say("ready: " + comNameOf(args.com) + " is " + link->devicePath());
   if (args.startNow) simulator.start();

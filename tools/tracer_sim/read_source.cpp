@@ -175,10 +175,45 @@ std::vector<std::uint8_t> applyFault(const std::vector<std::uint8_t>& good, Faul
 ReadSource::ReadSource(toolkit::Outline outline, toolkit::TracerCalibration cal, Fault fault)
     : outline_(std::move(outline)), cal_(std::move(cal)), fault_(fault) {}
 
+ReadSource::ReadSource(CentreRead centre, toolkit::TracerCalibration cal)
+    : cal_(std::move(cal)), samples_(centreSamples(centre.mean, centre.spread)) {}
+
+std::vector<int> centreSamples(double mean, int spread) {
+  constexpr int kSamples = 4096;
+  const int width = 2 * std::max(spread, 0) + 1;
+  std::vector<int> samples(kSamples);
+  long long sum = 0;
+  for (int i = 0; i < kSamples; ++i) {
+    samples[i] = std::clamp(static_cast<int>(std::lround(mean)) + i % width - (width - 1) / 2, 0, 4095);
+    sum += samples[i];
+  }
+  // One count more or less on as many samples as it takes to bring the sum to its target.
+  long long missing = std::llround(4095.0 * mean) - sum;
+  for (int i = 0; missing != 0 && i < 4 * kSamples; ++i) {
+    int& s = samples[static_cast<std::size_t>(i % kSamples)];
+    const int step = missing > 0 ? 1 : -1;
+    if (s + step < 0 || s + step > 4095) continue;
+    s += step;
+    missing -= step;
+  }
+  return samples;
+}
+
+int encoderReading(long n, int centre, int spread) {
+  // A hash of the reading's number: noise that looks random but repeats run after run.
+  auto x = static_cast<std::uint32_t>(n) * 2654435761u + 0x9E3779B9u;
+  x ^= x >> 16;
+  x *= 0x85EBCA6Bu;
+  x ^= x >> 13;
+  const int width = 2 * std::max(spread, 0) + 1;
+  return std::clamp(centre + static_cast<int>(x % static_cast<std::uint32_t>(width)) - (width - 1) / 2, 0,
+                    32767);
+}
+
 ReadSource::ReadSource(std::vector<std::uint8_t> recorded) : recorded_(std::move(recorded)) {}
 
 std::vector<std::uint8_t> ReadSource::read(int job) {
-  if (!outline_) return recorded_;
+  if (!outline_ && samples_.empty()) return recorded_;
   if (samples_.empty()) samples_ = toolkit::samplesFor(*outline_, cal_);
   // The machine's counter stays within 15 bits: a word with its top bit set is not a count.
   const int counter = job & 0x7FFF;

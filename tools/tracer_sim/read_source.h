@@ -44,8 +44,24 @@ std::optional<toolkit::Outline> parseOutline(std::string_view form, std::string&
 std::vector<std::uint8_t> applyFault(const std::vector<std::uint8_t>& good, Fault fault,
                                      const toolkit::TracerCalibration& cal);
 
+// The 4096 raw counts of a read with the needle resting on the centre: counts within `spread`
+// of `mean`, whose sum over the read is 4095 * `mean` rounded (the program divides the sum by
+// the 4095 steps of a turn), so the calibration comes out as `mean`.
+std::vector<int> centreSamples(double mean, int spread);
+
+// The arm readings the encoder monitor listens to: reading `n` of a series around `centre`,
+// never further than `spread` from it (deterministic, the same every run).
+int encoderReading(long n, int centre, int spread);
+
+struct CentreRead {
+  double mean = 0;  // counts
+  int spread = 0;   // counts either side of the mean
+};
+
 class ReadSource {
  public:
+  // Reads with the needle on the centre (a centre calibration).
+  ReadSource(CentreRead centre, toolkit::TracerCalibration cal);
   // Synthesised reads of `outline`.
   ReadSource(toolkit::Outline outline, toolkit::TracerCalibration cal, Fault fault);
   // Every read is the recorded bytes, unchanged.

@@ -34,6 +34,12 @@ Options:
   --serial TEXT        serial number in the header (up to 4 characters, default 0042)
   --temperature N      raw temperature reading (default 614: no compensation)
   --angleplus RAD      turntable step correction in the header (default 0)
+  --centre COUNT       every read is a centre calibration: raw counts averaging COUNT over the
+                       4095 steps of a turn (the program's calibration mean comes out as COUNT)
+  --spread N           counts either side of the centre (default 2)
+  --encoder            stream 16-bit arm readings without stopping, for the encoder monitor
+                       (around --centre, default 1000, within --spread; toggled in the window)
+  --rate N             encoder readings per second (default 200)
   --window             a small window: START button, outline chooser, progress bar
   --help               this text
 )";
@@ -62,7 +68,18 @@ std::optional<SimArgs> parseSimArgs(const std::vector<std::string>& args, std::s
       a.window = true;
     } else if (opt == "--start") {
       a.startNow = true;
-    } else if (opt == "--com" || opt == "--reads" || opt == "--job" || opt == "--temperature") {
+    } else if (opt == "--encoder") {
+      a.encoder = true;
+    } else if (opt == "--centre") {
+      if (!value(v)) return std::nullopt;
+      double c = 0;
+      if (!toDouble(v, c) || c < 0 || c > 4095) {
+        error = "--centre takes a count from 0 to 4095, not '" + v + "'";
+        return std::nullopt;
+      }
+      a.centre = c;
+    } else if (opt == "--com" || opt == "--reads" || opt == "--job" || opt == "--temperature" ||
+               opt == "--spread" || opt == "--rate") {
       if (!value(v)) return std::nullopt;
       int n = 0;
       if (!toInt(v, n) || n < 0) {
@@ -73,6 +90,8 @@ std::optional<SimArgs> parseSimArgs(const std::vector<std::string>& args, std::s
       if (opt == "--reads") a.reads = n;
       if (opt == "--job") a.firstJob = n;
       if (opt == "--temperature") a.calibration.temperatura = n;
+      if (opt == "--spread") a.spread = n;
+      if (opt == "--rate") a.encoderRate = n;
     } else if (opt == "--angleplus") {
       if (!value(v)) return std::nullopt;
       if (!toDouble(v, a.calibration.angleplus)) {

@@ -24,6 +24,12 @@ struct SimArgs {
   int reads = 0;          // leave after this many reads (0: run until told)
   int firstJob = 1;
   toolkit::TracerCalibration calibration;
+  // --centre: every read is made with the needle on the centre, its raw counts averaging this.
+  // With --encoder it is the reading the arm rests at.
+  std::optional<double> centre;
+  int spread = 2;         // counts either side of the centre
+  bool encoder = false;   // stream arm readings continuously for the encoder monitor
+  int encoderRate = 200;  // readings per second
 };
 
 // Parses the arguments after the program name. `generate FILE` is the same as

@@ -58,3 +58,15 @@ void SimWindow::chooseOutline(int index) {
 }
 
 }  // namespace kovrel::tools
+
+namespace kovrel::tools {
+
+void SimWindow::addEncoderToggle(std::function<void(bool on)> toggled) {
+  auto* toggle = new QPushButton(QStringLiteral("Encoder"), this);
+  toggle->setCheckable(true);
+  toggle->setChecked(true);
+  layout()->addWidget(toggle);
+  connect(toggle, &QPushButton::toggled, this, [toggled = std::move(toggled)](bool on) { toggled(on); });
+}
+
+}  // namespace kovrel::tools

@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,9 @@ class SimWindow : public QWidget {
   // `initialOutline` is listed first and selected; `cal` and `fault` apply to every choice.
   SimWindow(TracerSimulator& simulator, const QString& comName, const QString& initialOutline,
             toolkit::TracerCalibration cal, Fault fault);
+
+  // A toggle of the encoder stream, pressed (streaming) at first.
+  void addEncoderToggle(std::function<void(bool on)> toggled);
 
  private:
   void chooseOutline(int index);

@@ -1,0 +1,209 @@
+// The configuration window's logic and the centre calibration, on an in-memory window over a
+// real trac_conf.cfg in a scratch folder: what the technician sees and what reaches the file.
+
+#include "settings/configuracio.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+#include "fake_window.h"
+#include "program_folder.h"
+#include "settings/centre_calibration.h"
+#include "settings/number_text.h"
+
+namespace kovrel {
+namespace {
+
+using enum ConfigField;
+using testing::crlf;
+
+class FakeConfigView : public ConfigView {
+ public:
+  void setField(ConfigField f, std::string_view text) override {
+    fields.at(static_cast<std::size_t>(f)) = text;
+  }
+  std::string field(ConfigField f) const override { return fields.at(static_cast<std::size_t>(f)); }
+  void showProblem(std::string_view text) override { problem = text; }
+  void open(bool isModal) override { opened = true, modal = isModal, ++opens; }
+  void close() override { opened = false; }
+  bool isOpen() const override { return opened; }
+  char decimalSeparator() const override { return separator; }
+
+  std::array<std::string, kConfigFieldCount> fields;
+  std::string problem;
+  bool opened = false, modal = false;
+  int opens = 0;
+  char separator = ',';
+};
+
+std::string fileWith(const std::string& folder, double grausperpols) {
+  return crlf({"[INIC]", "[GPOL]=" + writeNumber(grausperpols), "[RADI]= 60", "[COHE]= 0", "[PULS]= 150",
+               "; calibrated 2024", "[FILT]=3", "[COMM]=3", "[VSPA]=5", "[RCEN]= 8", "[CARR]= 3945",
+               "[PINI]= 3400", "[CCEN]= 0", "[CCAL]= 0", "[OBER]= 52", "[PATH]=" + folder, "[INST]=10",
+               "[FINL]"});
+}
+
+// A line of the file, from its tag to the end of the line.
+std::string line(const std::string& file, std::string_view tag) {
+  const auto at = file.find(tag);
+  return at == std::string::npos ? "" : file.substr(at, file.find("\r\n", at) - at);
+}
+
+class ConfiguracioTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder.write(fileWith(folder.text(), 2.3e-4));
+    original = folder.read();
+  }
+  double number(ConfigField f) const {
+    double v = 0;
+    EXPECT_TRUE(parseLocaleNumber(view.field(f), view.separator, v)) << view.field(f);
+    return v;
+  }
+
+  testing::ProgramFolder folder;
+  std::string original;
+  SettingsFile settings{folder.path()};
+  SharedState s;
+  testing::FakeWindow w;
+  FakeConfigView view;
+  Configuracio config{s, w, view, settings};
+};
+
+TEST_F(ConfiguracioTest, opensFromTheFileInTheLocaleAndTheCalculatorsFollowTheArm) {
+  for (char separator : {',', '.'}) {
+    view.separator = separator;
+    s.midaradi = 99;  // changed in memory only: opening brings the file's value back
+    config.show(false);
+    EXPECT_EQ(s.midaradi, 60);
+    EXPECT_EQ(view.field(conf_graus_txt), std::string("0") + separator + "00023");
+    EXPECT_EQ(view.field(com1_conf_txt), "3");
+    EXPECT_TRUE(view.opened && !view.modal);
+
+    view.setField(conf_polsos_txt, "380");
+    ASSERT_TRUE(config.conf_carrera_btn_Click());
+    EXPECT_EQ(view.field(conf_carrera_txt), "3020");
+    view.setField(obertura_txt, "24"), view.setField(conf_radi_txt, "60");
+    view.setField(conf_carrera_txt, "3000");
+    ASSERT_TRUE(config.calc_opols_btn_Click());
+    EXPECT_NEAR(number(conf_graus_txt), 0.00013424, 1e-8);
+    EXPECT_NE(view.field(conf_graus_txt).find(separator), std::string::npos);
+
+    config.show(true);  // a second request only brings the open window, edits and all, forward
+    EXPECT_EQ(view.field(conf_carrera_txt), "3000");
+    config.Sortir_Click();  // and nothing of the calculators reaches the settings or the file
+    EXPECT_FALSE(view.opened);
+    EXPECT_EQ(s.grausperpols, 2.3e-4);
+    EXPECT_EQ(folder.read(), original);
+  }
+}
+
+TEST_F(ConfiguracioTest, aCalculatorOutsideItsDomainSaysWhyAndLeavesTheFieldAsItWas) {
+  struct Case {
+    const char *chord, *arm, *travel, *why;
+  };
+  for (const Case& c : {Case{"24", "0", "3000", "«Radi»"}, Case{"120", "60", "3000", "«Range»"},
+                        Case{"-130", "60", "3000", "«Range»"}, Case{"24", "60", "0", "«INI - FI»"},
+                        Case{"24", "6x", "3000", "«Radi» no es un número"}}) {
+    config.show(false);
+    view.setField(obertura_txt, c.chord), view.setField(conf_radi_txt, c.arm);
+    view.setField(conf_carrera_txt, c.travel);
+    EXPECT_FALSE(config.calc_opols_btn_Click()) << c.why;
+    EXPECT_EQ(view.field(conf_graus_txt), "0,00023") << c.why;
+    EXPECT_NE(view.problem.find(c.why), std::string::npos) << view.problem;
+    config.Sortir_Click();
+  }
+  config.show(false);
+  view.setField(conf_polsos_txt, "");
+  EXPECT_FALSE(config.conf_carrera_btn_Click());
+  EXPECT_EQ(view.field(conf_carrera_txt), "3945");
+  EXPECT_EQ(view.problem, "«FI» no es un número: no se puede calcular");
+}
+
+TEST_F(ConfiguracioTest, aRefusedSaveNamesTheFieldAndKeepsTheEditsTheSettingsAndTheFile) {
+  struct Case {
+    ConfigField field;
+    const char *typed, *problem;
+  };
+  for (const Case& c : {Case{obertura_txt, "0", "«º/p» no puede ser 0: no se ha guardado nada"},
+                        Case{com1_conf_txt, "0", "«com Kovrel» no puede ser 0: no se ha guardado nada"},
+                        Case{filtre_conf_txt, "tres", "«Filtre» no es un número: no se ha guardado nada"}}) {
+    config.show(false);
+    view.setField(conf_polsos_txt, "381");
+    view.setField(c.field, c.typed);
+    config.calc_opols_btn_Click();  // with a Range of 0 the arm turns 0 radians per pulse
+    EXPECT_FALSE(config.Guardar_Click());
+    EXPECT_EQ(view.problem, c.problem);
+    EXPECT_TRUE(view.opened);
+    EXPECT_EQ(view.field(conf_polsos_txt), "381");
+    EXPECT_EQ(s.polsoseix, 150);
+    EXPECT_EQ(s.comport1, 3);
+    EXPECT_EQ(folder.read(), original);
+    config.Sortir_Click();
+  }
+}
+
+TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesAndEndsACalibrationInProgress) {
+  s.estic_calibrant = 1;
+  w.setEnabled(Control::cfg_btn, false);
+  config.show(true);
+  view.setField(conf_polsos_txt, "151,5");
+  view.setField(com2_conf_txt, "7");
+  ASSERT_TRUE(config.Guardar_Click()) << view.problem;
+  EXPECT_FALSE(view.opened);
+  EXPECT_EQ(s.estic_calibrant, 0);
+  EXPECT_FALSE(w.isVisible(Control::veri_instrument_txt));
+  EXPECT_TRUE(w.isEnabled(Control::cfg_btn));
+  EXPECT_EQ(s.polsoseix, 151.5);
+  const std::string written = folder.read();
+  EXPECT_EQ(line(written, "[PULS]"), "[PULS]= 151.5");
+  EXPECT_EQ(line(written, "[VSPA]"), "[VSPA]=7");
+  EXPECT_EQ(line(written, "; cal"), "; calibrated 2024");
+}
+
+TEST_F(ConfiguracioTest, aCalibrationReadAppliesItsMeanOnlyWithActualizaValor) {
+  CentreCalibration calibration(s, w, config);
+  w.setChecked(Control::calibraCentreChk, true);
+  calibration.calibraCentreChk_Click();
+  s.mitja_centre = 381.25;
+
+  calibration.nous_valors_centre();  // "Actualiza valor" unticked: only shown
+  EXPECT_EQ(w.text(Control::Text1), "381,25");
+  EXPECT_EQ(s.estic_calibrant, 1);
+  EXPECT_FALSE(view.opened);
+  EXPECT_EQ(folder.read(), original);
+
+  w.setChecked(Control::ActualitzaDatoChk, true);
+  calibration.nous_valors_centre();
+  EXPECT_EQ(w.text(Control::Text1), "381,25");
+  EXPECT_FALSE(view.opened) << view.problem;
+  EXPECT_EQ(s.estic_calibrant, 0);
+  const double travel = 3400 - 381.25;
+  EXPECT_EQ(s.carrera, travel);
+  // Exactly three lines change, each in the file's own number form.
+  std::string expected = fileWith(folder.text(), 2 * std::asin(52.0 / 120) / travel);
+  expected.replace(expected.find("[PULS]= 150"), 11, "[PULS]= 381.25");
+  expected.replace(expected.find("[CARR]= 3945"), 12, "[CARR]= 3018.75");
+  EXPECT_EQ(folder.read(), expected);
+}
+
+TEST_F(ConfiguracioTest, aRefusedCalibrationKeepsItsValuesOnScreenToBeCorrected) {
+  folder.write(original.replace(original.find("[COMM]=3"), 8, "[COMM]=0"));
+  CentreCalibration calibration(s, w, config);
+  w.setChecked(Control::ActualitzaDatoChk, true);
+  s.estic_calibrant = 1;
+  s.mitja_centre = 381.25;
+  calibration.nous_valors_centre();
+  EXPECT_TRUE(view.opened);
+  EXPECT_EQ(view.problem, "«com Kovrel» no puede ser 0: no se ha guardado nada");
+  EXPECT_EQ(view.field(conf_polsos_txt), "381,25");
+  EXPECT_EQ(view.field(conf_carrera_txt), "3018,75");
+  view.setField(com1_conf_txt, "3");
+  EXPECT_TRUE(config.Guardar_Click());
+  EXPECT_EQ(line(folder.read(), "[PULS]"), "[PULS]= 381.25");
+}
+
+}  // namespace
+}  // namespace kovrel
