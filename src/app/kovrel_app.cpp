@@ -80,11 +80,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   // straight away.
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
-      ReadCommand::Hooks{[this] { showConfiguration(false); },
-                         [this] { offsets_->activa_offset(); },
-                         {},
-                         // The monitor lets go of the tracer's port before a read takes it.
-                         [this] { encoder_->yieldToRead(); }});
+      ReadCommand::Hooks{[this] { showConfiguration(false); }, [this] { offsets_->activa_offset(); }, {}});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
   offsets_ = std::make_unique<SizeOffsets>(state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
@@ -262,9 +258,15 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
 
 void KovrelApp::click(Control c) {
   switch (c) {
-    case Control::llegirBtn:
+    case Control::llegirBtn: {
+      // A read takes the tracer's port: the encoder monitor lets go of it first. A code typed
+      // into the box starts no read and leaves the monitor running.
+      const std::string typed = window_->text(Control::Text1);
+      if (typed != kCodeServicePanel && typed != kCodeConfiguration && typed != kCodeGeneralOffset)
+        encoder_->yieldToRead();
       read_->llegirBtn_Click();
       break;
+    }
     case Control::parada:
       capture_->parada_Click();
       break;

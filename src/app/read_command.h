@@ -22,8 +22,6 @@ class ReadCommand {
     std::function<void()> activa_offset;      // vexil on an older system: general-offset panel
     // vexil on a newer system shows the administrator notice; the version text decides.
     std::function<std::string()> versio_major;
-    // A read is about to start (the encoder monitor lets go of the tracer's port).
-    std::function<void()> beforeRead;
   };
 
   ReadCommand(SharedState& state, Window& window, Plot& plot, Capture& capture, Hooks hooks);

@@ -21,6 +21,7 @@
 #include "host/send_command.h"
 #include "scanner/plot_scale.h"
 #include "scanner/plot_widget.h"
+#include "settings/config_window.h"
 #include "settings/settings_file.h"
 
 namespace kovrel {
@@ -60,6 +61,7 @@ class KovrelAppTest : public ::testing::Test {
     KovrelApp::Options o;
     o.programFolder = folder;
     o.tracerPort = std::make_unique<FakeSerialPort>();
+    o.encoderPort = std::make_unique<FakeSerialPort>();
     o.hostPort = std::make_unique<FakeVirtualPort>();
     tracer = static_cast<FakeSerialPort*>(o.tracerPort.get());
     host = static_cast<FakeVirtualPort*>(o.hostPort.get());
@@ -147,8 +149,8 @@ TEST_F(KovrelAppTest, aRunningCopyTakesOverAndThisOneStops) {
 // === Buttons and codes reach their handlers =============================================================
 
 TEST_F(KovrelAppTest, accessCodesAndTheConfigButtonsReachTheirHandlers) {
-  int shown = 0;
-  ASSERT_TRUE(start([&](KovrelApp::Options& o) { o.showConfiguration = [&] { ++shown; }; }));
+  ASSERT_TRUE(start());
+  QWidget& config = app->configWindow();
   click(cfg_btn);  // without port set-up the button says so
   expectMessage("Configuración de puertos pendiente", texts::kTitleConfiguration);
 
@@ -163,11 +165,13 @@ TEST_F(KovrelAppTest, accessCodesAndTheConfigButtonsReachTheirHandlers) {
             twipsToPixels(kFormHeightOpen, dpi) - twipsToPixels(kFormHeightClosed, dpi));
   EXPECT_TRUE(win().isVisible(Frame1));
   click(openCfgBtn);
-  EXPECT_EQ(shown, 1);
+  EXPECT_TRUE(config.isVisible() && config.isModal());
+  config.close();
   enterCode("R3M58T21");
   EXPECT_EQ(win().height(), closedPixels);
   enterCode("nwx");
-  EXPECT_EQ(shown, 2);
+  EXPECT_TRUE(config.isVisible() && !config.isModal());
+  config.close();
 
   enterCode("vexil");  // the general offset opens straight away: no administrator on this system
   EXPECT_TRUE(win().isVisible(offsetTxt) && win().isVisible(sortir_offset));
