@@ -41,7 +41,7 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   for (const Place& place : kPlaces) {
     auto* edit = new QLineEdit(this);
     edit->setObjectName(q(kovrel::objectName(place.field)));
-    edit->setMinimumWidth(110);
+    edit->setMinimumWidth(150);
     fields_[static_cast<std::size_t>(place.field)] = edit;
     if (!labelOf(place.field).empty())
       grid->addWidget(new QLabel(q(labelOf(place.field)), this), place.row, place.column);
@@ -77,7 +77,10 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   grid->addWidget(makeButton(ConfigButton::Sortir, "Sortir", texts::kCloseButton), 9, 4, 1, 3);
 }
 
-void ConfigWindow::setField(ConfigField f, std::string_view text) { fieldWidget(f)->setText(q(text)); }
+void ConfigWindow::setField(ConfigField f, std::string_view text) {
+  fieldWidget(f)->setText(q(text));
+  fieldWidget(f)->setCursorPosition(0);  // a long angle per pulse shows its leading digits
+}
 
 std::string ConfigWindow::field(ConfigField f) const { return fieldWidget(f)->text().toStdString(); }
 
