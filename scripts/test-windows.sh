@@ -57,7 +57,7 @@ while read -r expected args; do
   case "$expected" in '' | '#'*) continue ;; esac
   # shellcheck disable=SC2086
   set -- ${args//STREAM/$data/offcentre_rect.stream}
-  if ! "$wine" "$build/tools/cli/kovrel-cli.exe" "$@" >"$out/$expected" || ! same_output "$expected"; then
+  if ! "$wine" "$build/tools/cli/kovrel-cli.exe" "$@" </dev/null >"$out/$expected" || ! same_output "$expected"; then
     echo "kovrel-cli $args: differs from $data/$expected (output in $out/$expected)"
     failed=$((failed + 1))
   fi
