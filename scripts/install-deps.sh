@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy
   xvfb xauth
+  g++-mingw-w64-x86-64-posix wine64 googletest  # the Windows cross-build, its tests under Wine
 )
 
 missing=()

@@ -22,9 +22,12 @@ for preset in debug asan-ubsan; do
   echo "== $preset tests"
   ctest --preset "$preset" -j2
   if [ "$preset" = debug ]; then
-    echo "== clang-tidy"
+    echo "== clang-tidy"  # Windows files: checked by the MinGW build's warnings instead
     # shellcheck disable=SC2046
-    git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs -P2 -n4 clang-tidy -p build/debug --quiet \
+    git ls-files 'src/*.cpp' 'tools/*.cpp' ':!:*_windows.cpp' | xargs -P2 -n4 clang-tidy -p build/debug --quiet \
       --extra-arg=-Wno-unknown-warning-option
   fi
 done
+
+# The core, kovrel-cli and the Windows adapters cross-built for Windows and run under Wine.
+./scripts/test-windows.sh

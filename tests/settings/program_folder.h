@@ -2,12 +2,11 @@
 // A fresh program folder for each test, removed afterwards, byte-exact access to its
 // trac_conf.cfg, and a settings file loaded from given bytes.
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <random>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,8 +21,10 @@ class ProgramFolder {
  public:
   // `leaf`: the program folder's own name inside the temporary one (UTF-8), e.g. with a comma.
   explicit ProgramFolder(std::string_view leaf = "Kovrel") {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kovrel-settings-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data());
+    std::random_device random;  // a fresh name per test, on systems without mkdtemp too
+    do {
+      root_ = std::filesystem::temp_directory_path() / ("kovrel-settings-" + std::to_string(random()));
+    } while (!std::filesystem::create_directory(root_));
     path_ = root_ / std::filesystem::path(std::u8string(leaf.begin(), leaf.end()));
     std::filesystem::create_directories(path_);
   }

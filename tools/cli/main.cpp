@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "binary_stdio.h"
 #include "cli_run.h"
 
 int main(int argc, char** argv) {
+  kovrel::cli::useBinaryStandardStreams();
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const int code = kovrel::cli::runCli(args, std::cin, std::cout, std::cerr);

@@ -1,0 +1,39 @@
+#include "app/wide_text_windows.h"
+
+#include <windows.h>
+
+namespace kovrel {
+
+std::wstring wideFromUtf8(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+  return wide;
+}
+
+std::string utf8FromWide(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
+
+std::string windowsErrorText(unsigned long error) {
+  wchar_t* buffer = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  if (length == 0 || buffer == nullptr) return "Windows error " + std::to_string(error);
+  std::wstring_view text(buffer, length);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+    text.remove_suffix(1);
+  std::string utf8 = utf8FromWide(text);
+  ::LocalFree(buffer);
+  return utf8;
+}
+
+}  // namespace kovrel

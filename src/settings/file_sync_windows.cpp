@@ -1,0 +1,64 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "app/wide_text_windows.h"
+#include "settings/file_sync.h"
+
+// Windows: the new bytes are flushed to the disk (FlushFileBuffers) before MoveFileExW puts the
+// temporary file in place of the old one; write-through makes the move itself wait for the disk.
+namespace kovrel {
+namespace {
+
+WriteOutcome failure(DWORD error) {
+  WriteOutcome outcome;
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_FILE_TOO_LARGE:
+      outcome.problem = WriteProblem::DiskFull;
+      break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:  // another program holds the file open without sharing it
+    case ERROR_LOCK_VIOLATION:
+      outcome.problem = WriteProblem::NotPermitted;
+      break;
+    default:
+      outcome.problem = WriteProblem::Other;
+      break;
+  }
+  outcome.detail = windowsErrorText(error);
+  return outcome;
+}
+
+WriteOutcome abandon(HANDLE file, const std::filesystem::path& temporary, DWORD error) {
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  ::DeleteFileW(temporary.c_str());
+  return failure(error);
+}
+
+}  // namespace
+
+WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+  const std::filesystem::path temporary = temporaryPathFor(target);
+  HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return failure(::GetLastError());
+
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+      return abandon(file, temporary, ::GetLastError());
+    done += written;
+  }
+  if (!::FlushFileBuffers(file)) return abandon(file, temporary, ::GetLastError());
+  if (!::CloseHandle(file)) return abandon(INVALID_HANDLE_VALUE, temporary, ::GetLastError());
+  if (!::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return abandon(INVALID_HANDLE_VALUE, temporary, ::GetLastError());
+  return {};
+}
+
+}  // namespace kovrel
