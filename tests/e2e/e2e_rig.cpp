@@ -10,8 +10,6 @@
 #include <sstream>
 
 #include "../app/gui_test_support.h"
-#include "app/qt_timer.h"
-#include "host/send_command.h"
 #include "ports/com_registry.h"
 #include "settings/settings_file.h"
 
@@ -71,20 +69,6 @@ void SimProcess::stop() {
   }
 }
 
-// ---- timers ---------------------------------------------------------------------------------------
-
-CountingTimer::CountingTimer(int intervalMs, int& ticks)
-    : inner_(std::make_unique<QtTimer>(intervalMs)), ticks_(ticks) {
-  inner_->onTick = [this] {
-    ++ticks_;
-    if (onTick) onTick();
-  };
-}
-
-void CountingTimer::start() { inner_->start(); }
-void CountingTimer::stop() { inner_->stop(); }
-bool CountingTimer::isActive() const { return inner_->isActive(); }
-
 // ---- the program ----------------------------------------------------------------------------------
 
 void EndToEnd::SetUp() {
@@ -110,33 +94,13 @@ void EndToEnd::TearDown() {
   fs::remove_all(root_);
 }
 
-namespace {
-
-void replaceRecord(std::string& content, const std::string& record, const std::string& by) {
-  const auto at = content.find(record);
-  ASSERT_NE(at, std::string::npos) << record;
-  content.replace(at, record.size(), by);
-}
-
-}  // namespace
-
-void EndToEnd::startProgram(ProgramOptions options) {
-  std::string content = SettingsFile::defaultFileContent(programFolder_);
-  replaceRecord(content, "[COMM]=3", "[COMM]=" + std::to_string(options.tracerCom));
-  replaceRecord(content, "[VSPA]=5", "[VSPA]=" + std::to_string(options.hostCom));
-  std::ofstream(programFolder_ / kSettingsFileName, std::ios::binary) << content;
+void EndToEnd::startProgram() {
+  // The installed file names the tracer COM3 and the host's port COM5, as the simulators are.
+  std::ofstream(programFolder_ / kSettingsFileName, std::ios::binary)
+      << SettingsFile::defaultFileContent(programFolder_);
 
   KovrelApp::Options o;
   o.programFolder = programFolder_;
-  if (options.fakeClock) {
-    auto clock = std::make_unique<testing::FakeClock>();
-    clock_ = clock.get();
-    o.clock = std::move(clock);
-  }
-  o.makeTimer = [this](AppTimer which) -> std::unique_ptr<Timer> {
-    if (which == AppTimer::Poll) return std::make_unique<CountingTimer>(intervalMs(which), pollTicks_);
-    return std::make_unique<QtTimer>(intervalMs(which));
-  };
   o.quit = [this] { ++quits_; };
   app_ = std::make_unique<KovrelApp>(std::move(o));
   app_->window().showMessage = [this](std::string_view text, std::string_view title) {

@@ -18,7 +18,6 @@
 
 #include "app/kovrel_app.h"
 #include "common/oma_file.h"
-#include "fake_timer.h"
 
 namespace kovrel::e2e {
 
@@ -61,33 +60,13 @@ class SimProcess {
   std::string err_;
 };
 
-// A window timer over QTimer that counts its ticks, so a test can let the program's poll run a
-// few times without waiting for a fixed time.
-class CountingTimer : public Timer {
- public:
-  CountingTimer(int intervalMs, int& ticks);
-  void start() override;
-  void stop() override;
-  bool isActive() const override;
-
- private:
-  std::unique_ptr<Timer> inner_;
-  int& ticks_;
-};
-
 class EndToEnd : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
-  struct ProgramOptions {
-    int tracerCom = kTracerCom;
-    int hostCom = kHostCom;
-    bool fakeClock = false;  // the host exchange's clock moved by the test
-  };
-  // Installs a settings file with these COM numbers, starts the program and shows its window.
-  void startProgram(ProgramOptions options);
-  void startProgram() { startProgram(ProgramOptions{}); }
+  // Installs the default settings file, starts the program and shows its window.
+  void startProgram();
 
   // The simulators on this test's COM folder, up and published. The tracer gets its COM number,
   // the host its COM number and --quiet.
@@ -117,8 +96,6 @@ class EndToEnd : public ::testing::Test {
   fs::path root_;           // everything of this test
   fs::path programFolder_;  // the program and its trac_conf.cfg
   std::unique_ptr<KovrelApp> app_;
-  testing::FakeClock* clock_ = nullptr;  // only with ProgramOptions::fakeClock
-  int pollTicks_ = 0;
   int quits_ = 0;
   std::vector<std::pair<std::string, std::string>> messages_;  // text, title
 };

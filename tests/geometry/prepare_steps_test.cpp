@@ -22,13 +22,6 @@ TraceTable rowsWithRadii(const std::vector<double>& radii) {
   return t;
 }
 
-TEST(TurnAndMirror, pointOnAnAxisKeepsItsPolarValuesEvenWhenMirrored) {
-  TraceTable t = traceOf(toolkit::ellipse(30, 20));  // row 1 lies on +x: its y is exactly 0
-  turnAndMirror(t, 0.0, -1, 1);
-  EXPECT_TRUE(t.angle(1) == 0.0 && t.radius(1) == 30.0);
-  EXPECT_NEAR(t.angle(2), kPi - 2 * kPi / 4095, 1e-9);
-}
-
 TEST(TipCompensation, tipRadiusFollowsTheSerialNumber) {
   for (auto [serial, mm] :
        {std::pair{"60", 0.625}, {"0042", 0.625}, {"", 0.625}, {"61", 0.65}, {"777777", 0.65}})

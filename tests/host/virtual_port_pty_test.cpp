@@ -180,23 +180,6 @@ TEST_F(VirtualPortOnPty, hostOpeningConfiguringAndClosingIsFollowedEvenWithoutEx
   ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
 }
 
-TEST_F(VirtualPortOnPty, visitsFasterThanTheEventLoopAreStillSeen) {
-  port_->crear_port("COM5");
-  { Host visitor(link()); }
-  ASSERT_TRUE(processEventsUntil([&] { return signals_.size() >= 2; }));
-  EXPECT_EQ(signals_, (std::vector<bool>{false, false}));  // came and went, no line raised
-  processPendingEvents();
-  EXPECT_EQ(signals_.size(), 2u);  // and nothing more while nobody holds it
-
-  {  // a second copy of the program: open, configure, close before this program looks
-    Host secondCopy(link());
-    secondCopy.configure();
-  }
-  ASSERT_TRUE(processEventsUntil([&] { return raisedLine() && !signals_.back(); }));
-  EXPECT_FALSE(port_->senyal_extern());
-  EXPECT_FALSE(port_->port_obert_host());
-}
-
 TEST_F(VirtualPortOnPty, secondCopyOpeningTheNameAsASerialPortRaisesTheSignal) {
   port_->crear_port("COM5");
   // What a second start does: open the virtual port's COM name, raise DTR, close.

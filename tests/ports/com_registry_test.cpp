@@ -99,22 +99,6 @@ TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
   EXPECT_EQ(comNameOf(7), "COM7");
 }
 
-TEST(ComFolderChoice, linksGoToTheSessionsRuntimeFolderElseUnderTheStateFolder) {
-  auto from = [](std::map<std::string, std::string> env) {
-    return comFoldersFromEnvironment([env](const char* n) -> std::optional<std::string> {
-      if (auto it = env.find(n); it != env.end()) return it->second;
-      return std::nullopt;
-    });
-  };
-  const auto session =
-      from({{"XDG_RUNTIME_DIR", "/run/user/1000"}, {"XDG_STATE_HOME", "/home/op/.st"}, {"HOME", "/home/op"}});
-  EXPECT_EQ(session.links, "/run/user/1000/kovrel");
-  EXPECT_EQ(session.state, "/home/op/.st/kovrel");
-  const auto noSession = from({{"HOME", "/home/op"}, {"XDG_RUNTIME_DIR", "relative/run"}});
-  EXPECT_EQ(noSession.state, "/home/op/.local/state/kovrel");
-  EXPECT_EQ(noSession.links, "/home/op/.local/state/kovrel/ports");
-}
-
 // ---- numbers of devices ---------------------------------------------------------------------------
 
 TEST_F(FakeSystem, adapterKeepsItsNumberByIdentityInterfaceOrSocketAcrossRestartsAndReplugs) {
@@ -161,25 +145,6 @@ TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkip
 }
 
 // ---- the listing the port search reads -------------------------------------------------------------
-
-TEST_F(FakeSystem, listingNamesEachNumberOnceLikeTheSystemKeyAndPublishedNamesWin) {
-  addUart(0, "4");
-  plugUsb("ttyUSB0", "0403:6001", "A1", "1-1");
-  plugUsb("ttyUSB1", "0403:6001", "A2", "1-2");
-  ComRegistry registry(folders_);
-  publishPty(registry, 9, 3, 600, PortKind::UsbSerial);
-  publishPty(registry, 5, 4, 601);
-  // The port search takes the three characters after "\Device\" as the kind.
-  EXPECT_EQ(key(registry),
-            "COM1=\\Device\\Serial0 COM2=\\Device\\VCP0 COM3=\\Device\\VCP1 COM5=\\Device\\KovrelPort0 "
-            "COM9=\\Device\\VCP2");
-  // A name published over the UART's number hides the UART.
-  const fs::path pts = publishPty(registry, 1, 2, 700, PortKind::UsbSerial);
-  EXPECT_EQ(key(registry),
-            "COM1=\\Device\\VCP0 COM2=\\Device\\VCP1 COM3=\\Device\\VCP2 COM5=\\Device\\KovrelPort0 "
-            "COM9=\\Device\\VCP3");
-  EXPECT_EQ(registry.resolve(1), pts);
-}
 
 // ---- published names and their owners -----------------------------------------------------------
 

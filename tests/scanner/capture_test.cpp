@@ -44,20 +44,6 @@ void expectStoppedWith(const CaptureRig& rig, std::string_view message) {
 
 // ---- Decoding a read -------------------------------------------------------------------------
 
-TEST(CaptureRead, firstStepConfiguresThePortAndWaitsForStart) {
-  CaptureRig rig;
-  rig.port.open(9, "9600,N,8,1");  // left open by an earlier probe
-  rig.port.calls.clear();
-  rig.start();
-  EXPECT_EQ(rig.port.calls,
-            (std::vector<std::string>{"close", "open 3 57600,N,8,1", "threshold 2", "clear", "clear"}));
-  EXPECT_EQ(rig.window.text1History, (std::vector<std::string>{"  Inicializando...", "Pulsar START..."}));
-  EXPECT_EQ(rig.state.llegir_capsalera, 1);  // the empty first step
-  EXPECT_EQ(rig.state.dades_capsalera, "");
-  EXPECT_TRUE(rig.window.isEnabled(Control::parada));
-  EXPECT_FALSE(rig.window.isEnabled(Control::llegirBtn));
-}
-
 TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTraceAsPaced) {
   const std::tuple<const char*, tk::Outline, double> rows[] = {
       {"circle", tk::circle(25), 0.0},
@@ -116,20 +102,6 @@ TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   const auto& progress = rig.window.progressHistory;  // 2 to 4097 during the samples, then 0
   ASSERT_EQ(progress.size(), 4097u);
   EXPECT_TRUE(progress.front() == 2 && progress[4095] == 4097 && progress.back() == 0);
-}
-
-TEST(CaptureRead, pointZeroIsHandedOverOnlyWhenNoAnglePassedAFullTurn) {
-  CaptureRig wrapped, unwrapped;
-  tk::TracerCalibration eatsTheStep;  // a step correction that keeps every angle below a turn
-  eatsTheStep.angleplus = -0.0015;
-  for (CaptureRig* rig : {&wrapped, &unwrapped}) {
-    rig->state.forma_treball.angle(0) = 7.0;
-    rig->start();
-  }
-  wrapped.burst(circleRead(25));
-  unwrapped.burst(circleRead(25, eatsTheStep));
-  EXPECT_EQ(wrapped.state.forma_treball.angle(0), 7.0);
-  EXPECT_EQ(unwrapped.state.forma_treball.angle(0), 0.0);
 }
 
 TEST(CaptureRead, runningAngleOfExactlyTwoPiIsWrapped) {

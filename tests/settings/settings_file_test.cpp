@@ -72,24 +72,6 @@ TEST(SettingsRecords, textSettingsStayTextAndNumberSettingsAreWrittenAsNumbers) 
             crlf({"[FILT]=2.5", "[VSPA]=5", "[CCEN]= 1", "[CCAL]= 2.5", "[OFFS]=-0.1", "[CARR]= 3945"}));
 }
 
-TEST(SettingsRecords, storedFolderHoldsUntilTheWriterPutsTheRunningOne) {
-  LoadedSettings s(crlf({"[INIC]"}));
-  EXPECT_EQ(s.state.lletra, s.folder.text());  // no [PATH]: the running folder
-  s.folder.write(crlf({"[PATH]=C:\\Archivos de programa\\Kovrel"}));
-  s.file.carrega_dades(s.state);
-  EXPECT_EQ(s.state.lletra, "C:\\Archivos de programa\\Kovrel");
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  EXPECT_EQ(s.state.lletra, s.folder.text());
-  EXPECT_EQ(s.folder.read(), crlf({"[PATH]=" + s.folder.text()}));
-}
-
-TEST(SettingsRecords, installStateOneAsksForPortSetup) {
-  const std::vector<std::pair<std::string, bool>> rows = {
-      {"[INST]=1", true}, {"[INST]= 1.0", true}, {"[INST]=10", false}, {"[INST]=", false}, {"[INIC]", false}};
-  for (const auto& [line, pending] : rows)
-    EXPECT_EQ(LoadedSettings(crlf({line}), SharedState()).outcome.portSetupPending, pending) << line;
-}
-
 // ---- Refusal ----------------------------------------------------------------------------------
 
 TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {

@@ -77,14 +77,6 @@ TEST_F(SizeOffsetsTest, lensTypeClickIsIgnoredWhileSlidingEditingOrAlreadyChosen
   EXPECT_EQ(sends, 1);
 }
 
-TEST_F(SizeOffsetsTest, hoverBringsTheDarkTwinForwardAndTheBackgroundTheLightOnesOnce) {
-  offsets.lightPictureHover(LensType::Smaller);
-  offsets.Picture3_MouseMove();
-  offsets.Picture3_MouseMove();
-  EXPECT_EQ(w.frontOrder, (std::vector<Control>{Control::Image_fosca_petita, Control::Image_clara_gran,
-                                                Control::Image_clara_igual, Control::Image_clara_petita}));
-}
-
 TEST_F(SizeOffsetsTest, panelSlidesOpenAndShutInFastThenSlowSteps) {
   offsets.openPanel();
   EXPECT_TRUE(w.isVisible(Control::Picture3));
@@ -208,34 +200,6 @@ TEST_F(SizeOffsetsTest, okSendsWithoutLensTypeOffsetWhileTheCrossOnlyCloses) {
 }
 
 // ===== General offset panel =======================================================================
-
-TEST_F(SizeOffsetsTest, generalCounterStaysWithinHalfAMillimetreFromWhereItStarts) {
-  s.OffsetMida = 0.8;  // counter pinned at 0.5: only steps down
-  offsets.activa_offset();
-  offsets.mes_offset_Click();
-  EXPECT_EQ(general(), "0,8");
-  offsets.menys_offset_Click();
-  EXPECT_EQ(general(), "0,79");
-
-  s.OffsetMida = "0.3";  // as the settings file gives it: 20 steps up
-  offsets.activa_offset();
-  press(&SizeOffsets::mes_offset_Click, 25);
-  EXPECT_EQ(general(), "0,5");
-
-  s.OffsetMida = 0.0;  // 50 steps each way
-  offsets.activa_offset();
-  press(&SizeOffsets::mes_offset_Click, 51);
-  EXPECT_EQ(general(), "0,5");
-  press(&SizeOffsets::menys_offset_Click, 101);
-  EXPECT_EQ(general(), "-0,5");
-
-  s.OffsetMida = -0.3;  // a small offset restarts the counter at 0 unless the manual one is negative
-  offsets.activa_offset();
-  EXPECT_EQ(s.offset_ajust, 0.0);
-  w.setText(Control::offset_mida, "-0,1");
-  offsets.activa_offset();
-  EXPECT_EQ(s.offset_ajust, -0.3);
-}
 
 TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
   s.obre_offset = "si";
