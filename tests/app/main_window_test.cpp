@@ -38,16 +38,6 @@ class MainWindowTest : public ::testing::Test {
 
 // === The operator's actions ===========================================================================
 
-TEST_F(MainWindowTest, manualOffsetChangesAreReportedWhetherTypedOrSet) {
-  window->setText(offset_mida, "0,05");
-  EXPECT_TRUE(saw(offset_mida, UiEvent::Change));
-  events.clear();
-  window->setVisible(offset_mida, true);
-  window->setEnabled(offset_mida, true);
-  QTest::keyClick(w(offset_mida), Qt::Key_7);
-  EXPECT_TRUE(saw(offset_mida, UiEvent::Change));
-}
-
 TEST_F(MainWindowTest, whileTheHostExchangeRunsInputIsSwallowedButATurnButtonStillComesUp) {
   window->show();
   bool sending = false;

@@ -76,19 +76,9 @@ class FakeSystem : public ::testing::Test {
               p.device.lexically_relative(folders_.dev).string();
     return text;
   }
-  // The serial-port key as the port search reads it: "COM1=\Device\Serial0 ...".
-  static std::string key(ComRegistry& registry) {
-    std::string text;
-    for (const auto& e : registry.serialCommEntries())
-      text += (text.empty() ? "" : " ") + e.data + "=" + e.valueName;
-    return text;
-  }
-
   fs::path root_;
   ComFolders folders_;
 };
-
-// ---- names and folders ----------------------------------------------------------------------------
 
 TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
   EXPECT_EQ(parseComName("COM5"), 5);
@@ -144,8 +134,6 @@ TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkip
   EXPECT_EQ(registry.ports()[1].kind, PortKind::UsbSerial);
 }
 
-// ---- the listing the port search reads -------------------------------------------------------------
-
 // ---- published names and their owners -----------------------------------------------------------
 
 TEST_F(FakeSystem, linkIsFollowedOnlyWhileItsRecordedOwnerHoldsThePty) {
@@ -165,7 +153,7 @@ TEST_F(FakeSystem, linkIsFollowedOnlyWhileItsRecordedOwnerHoldsThePty) {
   addPts(8);
   EXPECT_FALSE(registry.publication(5).has_value());
   EXPECT_FALSE(registry.resolve(5).has_value());
-  EXPECT_EQ(key(registry), "COM3=\\Device\\VCP0");
+  EXPECT_EQ(registry.serialCommEntries(), (std::vector<SerialCommEntry>{{"\\Device\\VCP0", "COM3"}}));
   crash(800);
   EXPECT_FALSE(registry.resolve(5).has_value());
 
