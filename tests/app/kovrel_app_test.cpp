@@ -34,15 +34,19 @@ class KovrelAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::guiApplication();
-    folder.write(SettingsFile::defaultFileContent(folder.path()));
+    writeSettings(SettingsFile::defaultFileContent(folder));
   }
   void TearDown() override { app.reset(); }
+
+  fs::path settingsPath() const { return programFolder.file(); }
+  void writeSettings(const std::string& bytes) { programFolder.write(bytes); }
+  std::string settingsText() const { return programFolder.read(); }
 
   // Builds the program and starts it; `adjust` may set options before it is put together. The
   // window is shown when start-up goes on.
   bool start(const std::function<void(KovrelApp::Options&)>& adjust = {}) {
     KovrelApp::Options o;
-    o.programFolder = folder.path();
+    o.programFolder = folder;
     o.tracerPort = std::make_unique<FakeSerialPort>();
     o.hostPort = std::make_unique<FakeVirtualPort>();
     tracer = static_cast<FakeSerialPort*>(o.tracerPort.get());
@@ -86,7 +90,8 @@ class KovrelAppTest : public ::testing::Test {
     EXPECT_EQ(messages[0].first.rfind(texts::kSettingsNotSaved, 0), 0u) << messages[0].first;
   }
 
-  testing::ProgramFolder folder;
+  testing::ProgramFolder programFolder;
+  const fs::path folder = programFolder.path();
   std::unique_ptr<KovrelApp> app;
   FakeSerialPort* tracer = nullptr;
   FakeVirtualPort* host = nullptr;
@@ -99,10 +104,10 @@ class KovrelAppTest : public ::testing::Test {
 
 // With the settings present start-up tells nothing: the tests below expect their message alone.
 TEST_F(KovrelAppTest, aMissingSettingsFileIsReplacedTheOperatorToldAndTheHostOfferedItsPort) {
-  fs::remove(folder.file());
+  fs::remove(settingsPath());
   ASSERT_TRUE(start());
   expectMessage(texts::kSettingsMissing, texts::kTitleAttention);
-  EXPECT_TRUE(fs::exists(folder.file()));
+  EXPECT_TRUE(fs::exists(settingsPath()));
   EXPECT_TRUE(win().isEnabled(llegirBtn));  // the defaults are not a first installation
   EXPECT_EQ(win().text(port_oma_info_lbl), " COM 5");
   EXPECT_TRUE(host->opened && host->exists);
@@ -182,7 +187,7 @@ TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPort
   app->state().comport2 = 6;
   win().close();  // closing from the frame is the exit button
   expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");
-  EXPECT_NE(folder.read().find("[VSPA]=6"), std::string::npos);
+  EXPECT_NE(settingsText().find("[VSPA]=6"), std::string::npos);
   EXPECT_EQ(win().text(port_oma_info_lbl), " COM 6");
   EXPECT_EQ(quits, 0);
   EXPECT_TRUE(win().isVisible(Form1));
@@ -197,7 +202,7 @@ TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPort
 TEST_F(KovrelAppTest, exitStillLeavesWhenTheFolderAndTheHostsPortAreGone) {
   ASSERT_TRUE(start());
   host->failAll = true;
-  fs::remove_all(folder.path());  // the program folder went away under the program
+  fs::remove_all(folder);  // the program folder went away under the program
   click(sortirBtn);
   expectNotSavedMessage();  // and nothing about the port
   EXPECT_EQ(quits, 1);
@@ -206,7 +211,7 @@ TEST_F(KovrelAppTest, exitStillLeavesWhenTheFolderAndTheHostsPortAreGone) {
 TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   ASSERT_TRUE(start());
   click(llegirBtn);
-  fs::remove_all(folder.path());
+  fs::remove_all(folder);
   // A header of the default arm and 614 for the temperature: it becomes the calibration, saved.
   std::string header = "*  1500 60000" + std::string(8, ' ') + "5200 800 A123";
   header.resize(64, ' ');

@@ -1,5 +1,5 @@
-// The main window on screen: the Window seam mapped onto the widgets, the operator's actions
-// turned into events, and the true-size plot.
+// The main window on screen (the fixture for its controls and the events they raise) and the
+// true-size plot.
 
 #include "app/main_window.h"
 
@@ -35,44 +35,6 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<MainWindow> window;
   std::vector<std::pair<Control, UiEvent>> events;
 };
-
-// === The operator's actions ===========================================================================
-
-TEST_F(MainWindowTest, whileTheHostExchangeRunsInputIsSwallowedButATurnButtonStillComesUp) {
-  window->show();
-  bool sending = false;
-  window->inputBlocked = [&] { return sending; };
-  window->setEnabled(Horari, true);
-  window->setEnabled(antiHorari, true);
-  window->setText(Text1, "");
-  QTest::mousePress(w(antiHorari), Qt::LeftButton);  // held as the exchange starts
-  sending = true;
-  QTest::mouseRelease(w(antiHorari), Qt::LeftButton);
-  EXPECT_TRUE(saw(antiHorari, UiEvent::Release));  // else the turn would repeat for ever
-
-  events.clear();
-  QTest::mouseClick(w(llegirBtn), Qt::LeftButton);
-  QTest::mouseDClick(w(Text1), Qt::LeftButton);
-  QTest::keyClicks(w(Text1), "nwx");
-  QTest::mousePress(w(Horari), Qt::LeftButton);
-  window->close();
-  EXPECT_TRUE(events.empty());
-  EXPECT_FALSE(window->isHidden());
-  EXPECT_EQ(window->text(Text1), "");  // nothing typed got in
-  EXPECT_FALSE(static_cast<QPushButton*>(w(Horari))->isDown());
-
-  // What the handlers change still reaches the screen.
-  PlotWidget& plot = window->plot();
-  QApplication::processEvents();
-  plot.point(40, 40, 1);
-  plot.refresh();
-  QApplication::processEvents();
-  EXPECT_EQ(plot.lastPaintedRect().size(), QSize(1, 1));
-
-  sending = false;
-  QTest::mouseClick(w(llegirBtn), Qt::LeftButton);
-  EXPECT_TRUE(saw(llegirBtn, UiEvent::Click));
-}
 
 // === The plot ===========================================================================================
 

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "../app/gui_test_support.h"
+#include "host/send_command.h"
 #include "ports/com_registry.h"
 #include "settings/settings_file.h"
 

@@ -42,24 +42,6 @@ TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
   }
 }
 
-TEST(TipCompensation, farNeighbourIsPassedOverOnlyWhileTheSearchIsOpen) {
-  // Row i looks at row i + 2 (filterscope 3). A neighbour more than 2 mm off is passed over for
-  // the next row while s <= 100, except by row 1; later rows take it as it comes.
-  const TraceTable smooth = traceOf(toolkit::ellipse(30, 20));
-  auto compensated = [&](int row, int neighbour, bool spiked) {
-    TraceTable t = smooth;
-    if (spiked)
-      t.radius(neighbour) += 5;
-    else
-      t.angle(neighbour) = t.angle(neighbour + 1), t.radius(neighbour) = t.radius(neighbour + 1);
-    compensateTip(t, 0.625, 3);
-    return std::pair{t.angle(row), t.radius(row)};
-  };
-  EXPECT_EQ(compensated(5, 7, true), compensated(5, 7, false));
-  EXPECT_NE(compensated(1, 3, true), compensated(1, 3, false));
-  EXPECT_NE(compensated(150, 152, true), compensated(150, 152, false));
-}
-
 TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInOrder) {
   const TraceTable before = traceOf(toolkit::ellipse(30, 20));
   TraceTable t = before;
