@@ -44,7 +44,8 @@ while IFS= read -r line || [ -n "$line" ]; do
   file=${rest%%@@*} rest=${rest#*@@}
   find=${rest%%@@*} rest=${rest#*@@}
   repl=${rest%%@@*} targets=${rest#*@@}
-  file=$(echo $file) targets=$(echo $targets)
+  read -r file <<<"$file"
+  read -r targets <<<"$targets"
   # One blank on each side of a field belongs to the separator; the rest is the text.
   find=${find# } find=${find% } repl=${repl# } repl=${repl% }
   find=${find//\{NL\}/$nl} repl=${repl//\{NL\}/$nl}

@@ -1,5 +1,6 @@
-// The program put together: the real handlers behind the real window, with the tracer, the
-// host, the clock and the timers played by fakes and the settings file in a scratch folder.
+// The program put together: the real handlers behind the real window, with the
+// tracer, the host, the clock and the timers played by fakes and the settings
+// file in a scratch folder.
 
 #include "app/kovrel_app.h"
 
@@ -42,8 +43,8 @@ class KovrelAppTest : public ::testing::Test {
   void writeSettings(const std::string& bytes) { programFolder.write(bytes); }
   std::string settingsText() const { return programFolder.read(); }
 
-  // Builds the program and starts it; `adjust` may set options before it is put together. The
-  // window is shown when start-up goes on.
+  // Builds the program and starts it; `adjust` may set options before it is put
+  // together. The window is shown when start-up goes on.
   bool start(const std::function<void(KovrelApp::Options&)>& adjust = {}) {
     KovrelApp::Options o;
     o.programFolder = folder;
@@ -100,9 +101,11 @@ class KovrelAppTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> messages;
 };
 
-// === Start-up =========================================================================================
+// === Start-up
+// =========================================================================================
 
-// With the settings present start-up tells nothing: the tests below expect their message alone.
+// With the settings present start-up tells nothing: the tests below expect
+// their message alone.
 TEST_F(KovrelAppTest, aMissingSettingsFileIsReplacedTheOperatorToldAndTheHostOfferedItsPort) {
   fs::remove(settingsPath());
   ASSERT_TRUE(start());
@@ -116,7 +119,8 @@ TEST_F(KovrelAppTest, aMissingSettingsFileIsReplacedTheOperatorToldAndTheHostOff
   EXPECT_EQ(plot.image().pixel(plot.scale().pixelColumn(40), plot.scale().pixelRow(40)) & 0xFFFFFF, 0u);
 }
 
-// === Buttons and codes reach their handlers =============================================================
+// === Buttons and codes reach their handlers
+// =============================================================
 
 TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
   int shown = 0;
@@ -129,7 +133,8 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
   EXPECT_TRUE(win().heightTwips(Form1) == kFormHeightOpen && win().isVisible(Frame1));
   enterCode("nwx");
   EXPECT_EQ(shown, 1);
-  enterCode("vexil");  // the general offset opens straight away: no administrator on this system
+  enterCode("vexil");  // the general offset opens straight away: no
+                       // administrator on this system
   click(mes_offset);
   // Written the operator's way: "0,01" in a Spanish locale.
   EXPECT_EQ(win().text(offsetTxt), std::string("0") + win().decimalSeparator() + "01");
@@ -151,7 +156,8 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShape) {
   EXPECT_FALSE(repeat.isActive());  // held no longer: the turn stops
 }
 
-// === Sending ==========================================================================================
+// === Sending
+// ==========================================================================================
 
 TEST_F(KovrelAppTest, theFirstSendOfAFreshWindowTakesItsManualOffsetWhileTheOperatorWaits) {
   ASSERT_TRUE(start());
@@ -163,7 +169,8 @@ TEST_F(KovrelAppTest, theFirstSendOfAFreshWindowTakesItsManualOffsetWhileTheOper
   app->state().tipoMontura = 1;
   win().setEnabled(interpola, true);
   click(interpola);
-  // The box's starting zero is written with the separator the send reads it with.
+  // The box's starting zero is written with the separator the send reads it
+  // with.
   EXPECT_NE(win().text(Text1), texts::kManualOffsetInvalid);
   ASSERT_TRUE(app->sendCommand().busy());
 
@@ -179,7 +186,8 @@ TEST_F(KovrelAppTest, theFirstSendOfAFreshWindowTakesItsManualOffsetWhileTheOper
   EXPECT_TRUE(tracer->isOpen());
 }
 
-// === Leaving ==========================================================================================
+// === Leaving
+// ==========================================================================================
 
 TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPortThenLeaves) {
   ASSERT_TRUE(start());
@@ -208,11 +216,28 @@ TEST_F(KovrelAppTest, exitStillLeavesWhenTheFolderAndTheHostsPortAreGone) {
   EXPECT_EQ(quits, 1);
 }
 
+// Automatic mode keeps the program for the host; a request of the system to end
+// (a signal, even while a message box is up) saves and leaves.
+TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEndSavesAndLeaves) {
+  ASSERT_TRUE(start());
+  win().setChecked(autochk, true);
+  click(sortirBtn);
+  EXPECT_FALSE(win().isVisible(Form1));
+  host->hostSignals(true);  // the host raising its line brings the window back
+  EXPECT_TRUE(win().isVisible(Form1));
+  EXPECT_EQ(quits, 0);
+  app->state().OffsetMida = 0.25;
+  app->shutdown();
+  EXPECT_NE(settingsText().find("[OFFS]= 0.25"), std::string::npos) << settingsText();
+  EXPECT_EQ(quits, 1);
+}
+
 TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   ASSERT_TRUE(start());
   click(llegirBtn);
   fs::remove_all(folder);
-  // A header of the default arm and 614 for the temperature: it becomes the calibration, saved.
+  // A header of the default arm and 614 for the temperature: it becomes the
+  // calibration, saved.
   std::string header = "*  1500 60000" + std::string(8, ' ') + "5200 800 A123";
   header.resize(64, ' ');
   tracer->feed(header);
