@@ -10,6 +10,7 @@ packages=(
   clang-format clang-tidy
   xvfb xauth
   g++-mingw-w64-x86-64-posix wine64 googletest  # the Windows cross-build, its tests under Wine
+  locales
 )
 
 missing=()
@@ -23,4 +24,14 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The number writer's locale test runs under a Spanish locale (decimal comma), as the labs' machines.
+if ! locale -a 2>/dev/null | grep -qix 'es_ES.utf8'; then
+  echo "Generating the es_ES.UTF-8 locale"
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo sed -i 's/^# *\(es_ES.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'es_ES.UTF-8 UTF-8' /etc/locale.gen || echo 'es_ES.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
 fi

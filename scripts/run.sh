@@ -27,11 +27,8 @@ pids=()
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
 trap cleanup EXIT INT TERM
 
-outline=circle:25
-frame=../shared/fixtures/oma/R360_1.oma
-[ -f "$frame" ] && outline="oma:$frame"
-
-"$tracer" --com 3 --window --outline "$outline" &
+# A lab's real frame (tests/data/oma, MIT-licensed example traces; see SOURCE.md there).
+"$tracer" --com 3 --window --outline "oma:tests/data/oma/R360_1.oma" &
 pids+=($!)
 "$kovrel" &
 kovrel_pid=$!

@@ -14,20 +14,36 @@ if [ -n "$files" ]; then
   clang-format --dry-run --Werror $files
 fi
 
+# Output is kept to what a person reads: a step's full log only when it fails, the test summary
+# (with any skipped test), clang-tidy's findings without its per-file "N warnings generated." count
+# of the suppressed system-header warnings.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+quietly() { "$@" >"$log" 2>&1 || { cat "$log"; return 1; }; }
+
 export QT_QPA_PLATFORM=offscreen
 for preset in debug asan-ubsan; do
   echo "== $preset build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  quietly cmake --preset "$preset"
+  quietly cmake --build --preset "$preset"
   echo "== $preset tests"
-  ctest --preset "$preset" -j2
+  if ! ctest --preset "$preset" -j2 --output-on-failure >"$log" 2>&1; then
+    cat "$log"
+    exit 1
+  fi
+  grep -E 'tests passed|\(Skipped\)|Not Run|Total Test time' "$log" || true
   if [ "$preset" = debug ]; then
     echo "== clang-tidy"  # Windows files: checked by the MinGW build's warnings instead
-    # shellcheck disable=SC2046
+    tidy=0
     git ls-files 'src/*.cpp' 'tools/*.cpp' ':!:*_windows.cpp' | xargs -P2 -n4 clang-tidy -p build/debug --quiet \
-      --extra-arg=-Wno-unknown-warning-option
+      --extra-arg=-Wno-unknown-warning-option >"$log" 2>&1 || tidy=1
+    grep -Ev '^[0-9]+ (warning|error)s? (and [0-9]+ errors? )?generated\.$' "$log" || true
+    [ "$tidy" = 0 ] || exit 1
   fi
 done
 
 # The core, kovrel-cli and the Windows adapters cross-built for Windows and run under Wine.
 ./scripts/test-windows.sh
+
+echo "== size of the tests"
+./scripts/test-ratio.sh

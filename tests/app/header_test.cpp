@@ -33,15 +33,6 @@ struct HeaderRig {
   }
 };
 
-TEST(Header, fieldsAreReadWithAPointIgnoringPadding) {
-  const std::pair<const char*, double> rows[] = {{"1500", 1500}, {"15\t0", 150}, {"1\n50", 150},
-                                                 {"15.5", 15.5}, {"15,5", 15},   {"-3", -3},
-                                                 {"abcd", 0},    {"    ", 0}};
-  for (const auto& [field, value] : rows)
-    EXPECT_DOUBLE_EQ(headerField(std::string("***") + field, 4, 4), value) << '"' << field << '"';
-  EXPECT_EQ(headerField("***", 4, 4), 0.0);  // past the end of a short header
-}
-
 TEST(Header, calibrationAndSerialComeFromTheirPositions) {
   HeaderRig rig;
   rig.window.setChecked(Control::CompSiNoChk, false);
@@ -86,26 +77,6 @@ TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
     EXPECT_NEAR(rig.state.angle_radi_central.toNumber(), 2 * std::asin(8.0 / 120.0), 1e-15);
     EXPECT_EQ(rig.saves, 1);
   }
-}
-
-TEST(Header, withoutHeaderTheFirstReadRecomputesOnceAndSwitchesCompensationOff) {
-  HeaderRig rig;
-  rig.window.setChecked(Control::noCapsaleraChk, true);
-  rig.state.polsoseix = 151;
-  rig.state.midaradi = 60;
-  rig.state.obertura_brac = 52;
-  rig.state.radi_central = 8;
-  rig.state.temperatura = 634;
-  rig.run();
-  EXPECT_EQ(rig.window.text(Control::serieLbl), "777777");
-  EXPECT_DOUBLE_EQ(rig.state.polsoseix, 151.0);  // neither the header nor the temperature moves it
-  EXPECT_DOUBLE_EQ(rig.state.carrera.toNumber(), 4095.0 - 151.0);
-  EXPECT_FALSE(rig.window.isChecked(Control::CompSiNoChk));
-  EXPECT_EQ(rig.saves, 1);
-  rig.state.carrera = 1234;
-  rig.run();
-  EXPECT_EQ(rig.state.carrera, 1234);
-  EXPECT_EQ(rig.saves, 1);
 }
 
 TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {

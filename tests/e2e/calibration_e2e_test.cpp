@@ -2,30 +2,24 @@
 // simulator rewrites the arm's calibration in trac_conf.cfg, and the encoder monitor listens to
 // the simulator's arm readings on its own port object until a read takes the port.
 
-#include <QWidget>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 #include "e2e_rig.h"
+#include "scanner/serial_port.h"
 #include "settings/config_window.h"
 #include "settings/number_text.h"
-#include "settings/settings_file.h"
 
 namespace kovrel::e2e {
 namespace {
 
 class ServiceEndToEnd : public EndToEnd {
  protected:
-  std::string settingsBytes() const {
-    std::ifstream in(programFolder_ / kSettingsFileName, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
   void openServicePanel() {
-    app().window().setText(Control::Text1, "R3M58T21");
+    app_->window().setText(Control::Text1, "R3M58T21");
     click(Control::llegirBtn);
-    ASSERT_TRUE(app().window().isVisible(Control::Frame1));
+    ASSERT_TRUE(app_->window().isVisible(Control::Frame1));
   }
+  std::string shown(Control c) const { return app_->window().text(c); }
 };
 
 void replaceValue(std::string& file, const std::string& tag, const std::string& value) {
@@ -36,16 +30,15 @@ void replaceValue(std::string& file, const std::string& tag, const std::string& 
 }
 
 TEST_F(ServiceEndToEnd, aCalibrationReadRewritesTheArmCalibrationAndNothingElse) {
-  startProgram();
-  auto tracer = startTracer({"--centre", "381", "--spread", "3", "--fast"});
+  auto sim = tracer({"--centre", "381", "--spread", "3", "--fast"});
   openServicePanel();
   click(Control::calibraCentreChk);
   click(Control::ActualitzaDatoChk);
   std::string expected = settingsBytes();
 
-  ASSERT_TRUE(readShape(*tracer)) << tracer->output();
-  EXPECT_FALSE(app().configWindow().isVisible()) << "the save was refused";
-  EXPECT_EQ(text(Control::Text1), "381");
+  ASSERT_TRUE(readShape(*sim)) << sim->output();
+  EXPECT_FALSE(app_->configWindow().isVisible()) << "the save was refused";
+  EXPECT_EQ(text(), "381");
 
   const double travel = 4050 - 381;
   const double x = 52.0 / 2 / 60;
@@ -56,20 +49,19 @@ TEST_F(ServiceEndToEnd, aCalibrationReadRewritesTheArmCalibrationAndNothingElse)
 }
 
 TEST_F(ServiceEndToEnd, theEncoderMonitorShowsTheSpreadUntilAReadTakesThePort) {
-  startProgram();
-  auto tracer = startTracer({"--encoder", "--centre", "1000", "--spread", "2"});
+  auto sim = tracer({"--encoder", "--centre", "1000", "--spread", "2"});
   openServicePanel();
   click(Control::CentEncBtn);
-  ASSERT_TRUE(app().window().isChecked(Control::PortEncEstatOpc)) << text(Control::Text1);
+  ASSERT_TRUE(app_->window().isChecked(Control::PortEncEstatOpc)) << text();
   // Readings within 2 counts of 1000 spread 4 at most; a few hundred of them show more than 0.
-  ASSERT_TRUE(waitUntil([&] { return text(Control::CalibracioEncoderTxt) != "0"; }));
-  const int spread = std::stoi(text(Control::CalibracioEncoderTxt));
+  ASSERT_TRUE(waitUntil([&] { return shown(Control::CalibracioEncoderTxt) != "0"; }));
+  const int spread = std::stoi(shown(Control::CalibracioEncoderTxt));
   EXPECT_TRUE(spread >= 1 && spread <= 4) << spread;
 
   click(Control::llegirBtn);
-  EXPECT_FALSE(app().window().isChecked(Control::PortEncEstatOpc));
-  EXPECT_FALSE(app().encoderPort().isOpen());
-  EXPECT_TRUE(app().tracerPort().isOpen());
+  EXPECT_FALSE(app_->window().isChecked(Control::PortEncEstatOpc));
+  EXPECT_FALSE(app_->encoderPort().isOpen());
+  EXPECT_TRUE(app_->tracerPort().isOpen());
 }
 
 }  // namespace

@@ -1,126 +1,148 @@
 #pragma once
-// The whole chain on real pseudo-terminals: the program's own parts (the window, the tracer
-// port over QSerialPort, the host's port on a pty) against the tracer and host simulators run
-// as child processes, driven by clicks on the window. Every test has its own program folder and
-// its own COM-name folder, so tests can run side by side without seeing each other's ports.
+// The end-to-end rig: the program's own parts (the window, the tracer port over QSerialPort, the
+// host's port on a pty) against the tracer and host simulators run as child processes, driven by
+// clicks on the window. Each test has its own program folder and COM-name folder, so it never
+// sees another run's ports.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QProcess>
-#include <QStringList>
+#include <QProcessEnvironment>
+#include <QTest>
+#include <QTimer>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
+#include "../app/gui_test_support.h"
 #include "app/kovrel_app.h"
-#include "common/oma_file.h"
-#include "fake_timer.h"
+#include "host/send_command.h"
+#include "ports/com_registry.h"
+#include "settings/settings_file.h"
 
 namespace kovrel::e2e {
 
 namespace fs = std::filesystem;
 
-// How long a wait on the real lines may take before the test gives up (ms). A fast read takes
-// milliseconds and a paced one 1.4 s; the margin is for a loaded machine and the sanitizers.
-inline constexpr int kWaitMs = 10'000;
-
-inline constexpr int kTracerCom = 3;
-inline constexpr int kHostCom = 5;
+// A fast read takes milliseconds and a paced one 1.4 s; the margin is for a loaded machine and
+// the sanitizers.
+constexpr int kWaitMs = 10'000;
 
 // Runs the event loop until `done()` holds or the time is up; returns `done()`.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs);
+inline bool waitUntil(const std::function<bool()>& done) {
+  QDeadlineTimer deadline(kWaitMs);
+  QTimer wake;  // a wait for something that never comes still sees the deadline
+  wake.start(10);
+  while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  return done();
+}
 
-// A simulator as a child process: its standard output collected as it comes, lines written to
-// its standard input.
-class SimProcess {
+// A simulator as a child process on this test's COM folder, up and published.
+class Sim {
  public:
-  SimProcess(const std::string& program, const QStringList& args);
-  ~SimProcess();
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
-
-  // Waits for `text` anywhere in what the simulator printed.
-  bool waitForOutput(std::string_view text, int timeoutMs = kWaitMs);
-  void writeLine(std::string_view line);
-  // Waits for the simulator to leave by itself.
-  bool waitFinished(int timeoutMs = kWaitMs);
-  int exitCode() const { return process_.exitCode(); }
+  Sim(const char* program, QStringList args) {
+    process_.setProgram(program);
+    process_.setArguments(args);
+    process_.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    QObject::connect(&process_, &QProcess::readyReadStandardOutput,
+                     [this] { out_ += process_.readAllStandardOutput().toStdString(); });
+    process_.start();
+    EXPECT_TRUE(waitFor("ready:")) << program << ": " << output();
+  }
+  ~Sim() { stop(); }
+  bool waitFor(std::string_view text) {
+    waitUntil([&] { return out_.find(text) != std::string::npos || !running(); });
+    out_ += process_.readAllStandardOutput().toStdString();  // what a leaving process still had
+    return out_.find(text) != std::string::npos;
+  }
+  void writeLine(std::string_view line) {
+    process_.write(QByteArray(line.data(), qsizetype(line.size())) + '\n');
+  }
   bool running() const { return process_.state() != QProcess::NotRunning; }
-  // Asks this child to end (SIGTERM to its own id) and waits; kills it if it does not go.
-  void stop();
-  // Everything it printed, both streams, for failure messages.
-  std::string output() const { return out_ + err_; }
+  int exitCode() const { return process_.exitCode(); }
+  std::string output() { return out_ + process_.readAllStandardError().toStdString(); }
+  void stop() {  // SIGTERM to this child only: it unpublishes its COM name on the way out
+    if (!running()) return;
+    process_.terminate();
+    if (!process_.waitForFinished(3000)) process_.kill(), process_.waitForFinished(3000);
+  }
 
  private:
   QProcess process_;
   std::string out_;
-  std::string err_;
-};
-
-// A window timer over QTimer that counts its ticks, so a test can let the program's poll run a
-// few times without waiting for a fixed time.
-class CountingTimer : public Timer {
- public:
-  CountingTimer(int intervalMs, int& ticks);
-  void start() override;
-  void stop() override;
-  bool isActive() const override;
-
- private:
-  std::unique_ptr<Timer> inner_;
-  int& ticks_;
 };
 
 class EndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    prepare();
+    startProgram();
+  }
+  // This test's folders, and the installed settings file that names the tracer COM3 and the
+  // host's port COM5, as the simulators are.
+  void prepare() {
+    root_ = fs::temp_directory_path() / ("kovrel-e2e-" + std::to_string(currentProcessId()));
+    fs::remove_all(root_);
+    for (const char* folder : {"program", "run", "state"}) fs::create_directories(root_ / folder);
+    fs::permissions(root_ / "run", fs::perms::owner_all, fs::perm_options::replace);  // a session's
+    // The program, and the simulators started from here, find each other's COM names here only.
+    ::setenv("XDG_RUNTIME_DIR", (root_ / "run").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (root_ / "state").c_str(), 1);
+    testing::guiApplication();
+    std::ofstream(settingsPath(), std::ios::binary) << SettingsFile::defaultFileContent(root_ / "program");
+  }
+  void startProgram() {
+    KovrelApp::Options o;
+    o.programFolder = root_ / "program";
+    o.quit = [] {};
+    app_ = std::make_unique<KovrelApp>(std::move(o));
+    app_->window().showMessage = [](std::string_view text, std::string_view) { ADD_FAILURE() << text; };
+    ASSERT_TRUE(app_->start());
+    app_->window().show();
+  }
+  void TearDown() override {
+    app_.reset();
+    fs::remove_all(root_);
+  }
 
-  struct ProgramOptions {
-    int tracerCom = kTracerCom;
-    int hostCom = kHostCom;
-    bool fakeClock = false;  // the host exchange's clock moved by the test
-  };
-  // Installs a settings file with these COM numbers, starts the program and shows its window.
-  void startProgram(ProgramOptions options);
-  void startProgram() { startProgram(ProgramOptions{}); }
-
-  // The simulators on this test's COM folder, up and published. The tracer gets its COM number,
-  // the host its COM number and --quiet.
-  std::unique_ptr<SimProcess> startTracer(QStringList args);
-  std::unique_ptr<SimProcess> startHost(QStringList args);
-
-  // The read button, then START on the tracer; returns once the read has ended (complete or
-  // stopped) — false when it never did.
-  bool readShape(SimProcess& tracer);
-  // The send button: the lens-type panel opens; once its animation is over, `picture` (one of
-  // the dark lens-type pictures) is clicked, which sends.
-  void sendChoosing(Control picture);
-  // Waits for the send (or any exchange) to end and for the information box to show `text`.
-  bool waitForText(std::string_view text, int timeoutMs = kWaitMs);
-
-  void click(Control c);
-  std::string text(Control c) const { return app_->window().text(c); }
-  bool enabled(Control c) const { return app_->window().isEnabled(c); }
-  KovrelApp& app() { return *app_; }
+  std::unique_ptr<Sim> tracer(QStringList args) {
+    return std::make_unique<Sim>(KOVREL_TRACER_SIM, args << "--com"
+                                                         << "3");
+  }
+  std::unique_ptr<Sim> host(QStringList args) {
+    return std::make_unique<Sim>(KOVREL_HOST_SIM, args << "--com"
+                                                       << "5"
+                                                       << "--quiet");
+  }
+  void click(Control c) { QTest::mouseClick(app_->window().control(c), Qt::LeftButton); }
+  std::string text() const { return app_->window().text(Control::Text1); }
   SharedState& state() { return app_->state(); }
+  // The read button, then START on the tracer; true once the read has ended.
+  bool readShape(Sim& sim) {
+    click(Control::llegirBtn);
+    if (state().esticCapturant != 1) return false;  // the read did not even start
+    sim.writeLine("start");
+    return waitUntil([&] { return state().esticCapturant == 0; });
+  }
+  bool waitForText(std::string_view expected) {
+    return waitUntil([&] { return !app_->sendCommand().busy() && text() == expected; });
+  }
+  fs::path settingsPath() const { return root_ / "program" / kSettingsFileName; }
+  std::string settingsBytes() const {
+    std::stringstream bytes;
+    bytes << std::ifstream(settingsPath(), std::ios::binary).rdbuf();
+    return bytes.str();
+  }
+  QString path(const std::string& name) const { return QString::fromStdString((root_ / name).string()); }
 
-  // A file in this test's folder.
-  fs::path file(const std::string& name) const { return root_ / name; }
-  // The trace a host simulator saved with --save.
-  static OmaTrace savedTrace(const fs::path& path);
-
-  fs::path root_;           // everything of this test
-  fs::path programFolder_;  // the program and its trac_conf.cfg
+  fs::path root_;
   std::unique_ptr<KovrelApp> app_;
-  testing::FakeClock* clock_ = nullptr;  // only with ProgramOptions::fakeClock
-  int pollTicks_ = 0;
-  int quits_ = 0;
-  std::vector<std::pair<std::string, std::string>> messages_;  // text, title
 };
 
 }  // namespace kovrel::e2e

@@ -22,13 +22,6 @@ TraceTable rowsWithRadii(const std::vector<double>& radii) {
   return t;
 }
 
-TEST(TurnAndMirror, pointOnAnAxisKeepsItsPolarValuesEvenWhenMirrored) {
-  TraceTable t = traceOf(toolkit::ellipse(30, 20));  // row 1 lies on +x: its y is exactly 0
-  turnAndMirror(t, 0.0, -1, 1);
-  EXPECT_TRUE(t.angle(1) == 0.0 && t.radius(1) == 30.0);
-  EXPECT_NEAR(t.angle(2), kPi - 2 * kPi / 4095, 1e-9);
-}
-
 TEST(TipCompensation, tipRadiusFollowsTheSerialNumber) {
   for (auto [serial, mm] :
        {std::pair{"60", 0.625}, {"0042", 0.625}, {"", 0.625}, {"61", 0.65}, {"777777", 0.65}})
@@ -47,24 +40,6 @@ TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
     compensateTip(t, 0.625, 2);
     EXPECT_TRUE(std::isfinite(t.angle(1)) && std::isfinite(t.radius(1))) << a1 << " " << r1 << " " << a2;
   }
-}
-
-TEST(TipCompensation, farNeighbourIsPassedOverOnlyWhileTheSearchIsOpen) {
-  // Row i looks at row i + 2 (filterscope 3). A neighbour more than 2 mm off is passed over for
-  // the next row while s <= 100, except by row 1; later rows take it as it comes.
-  const TraceTable smooth = traceOf(toolkit::ellipse(30, 20));
-  auto compensated = [&](int row, int neighbour, bool spiked) {
-    TraceTable t = smooth;
-    if (spiked)
-      t.radius(neighbour) += 5;
-    else
-      t.angle(neighbour) = t.angle(neighbour + 1), t.radius(neighbour) = t.radius(neighbour + 1);
-    compensateTip(t, 0.625, 3);
-    return std::pair{t.angle(row), t.radius(row)};
-  };
-  EXPECT_EQ(compensated(5, 7, true), compensated(5, 7, false));
-  EXPECT_NE(compensated(1, 3, true), compensated(1, 3, false));
-  EXPECT_NE(compensated(150, 152, true), compensated(150, 152, false));
 }
 
 TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInOrder) {

@@ -76,19 +76,9 @@ class FakeSystem : public ::testing::Test {
               p.device.lexically_relative(folders_.dev).string();
     return text;
   }
-  // The serial-port key as the port search reads it: "COM1=\Device\Serial0 ...".
-  static std::string key(ComRegistry& registry) {
-    std::string text;
-    for (const auto& e : registry.serialCommEntries())
-      text += (text.empty() ? "" : " ") + e.data + "=" + e.valueName;
-    return text;
-  }
-
   fs::path root_;
   ComFolders folders_;
 };
-
-// ---- names and folders ----------------------------------------------------------------------------
 
 TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
   EXPECT_EQ(parseComName("COM5"), 5);
@@ -97,22 +87,6 @@ TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
   for (const char* bad : {"COM", "COM0", "COM05", "COM256", "COM5x", "COM-1", "LPT1", " COM5", "COM 5"})
     EXPECT_FALSE(parseComName(bad).has_value()) << bad;
   EXPECT_EQ(comNameOf(7), "COM7");
-}
-
-TEST(ComFolderChoice, linksGoToTheSessionsRuntimeFolderElseUnderTheStateFolder) {
-  auto from = [](std::map<std::string, std::string> env) {
-    return comFoldersFromEnvironment([env](const char* n) -> std::optional<std::string> {
-      if (auto it = env.find(n); it != env.end()) return it->second;
-      return std::nullopt;
-    });
-  };
-  const auto session =
-      from({{"XDG_RUNTIME_DIR", "/run/user/1000"}, {"XDG_STATE_HOME", "/home/op/.st"}, {"HOME", "/home/op"}});
-  EXPECT_EQ(session.links, "/run/user/1000/kovrel");
-  EXPECT_EQ(session.state, "/home/op/.st/kovrel");
-  const auto noSession = from({{"HOME", "/home/op"}, {"XDG_RUNTIME_DIR", "relative/run"}});
-  EXPECT_EQ(noSession.state, "/home/op/.local/state/kovrel");
-  EXPECT_EQ(noSession.links, "/home/op/.local/state/kovrel/ports");
 }
 
 // ---- numbers of devices ---------------------------------------------------------------------------
@@ -160,27 +134,6 @@ TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkip
   EXPECT_EQ(registry.ports()[1].kind, PortKind::UsbSerial);
 }
 
-// ---- the listing the port search reads -------------------------------------------------------------
-
-TEST_F(FakeSystem, listingNamesEachNumberOnceLikeTheSystemKeyAndPublishedNamesWin) {
-  addUart(0, "4");
-  plugUsb("ttyUSB0", "0403:6001", "A1", "1-1");
-  plugUsb("ttyUSB1", "0403:6001", "A2", "1-2");
-  ComRegistry registry(folders_);
-  publishPty(registry, 9, 3, 600, PortKind::UsbSerial);
-  publishPty(registry, 5, 4, 601);
-  // The port search takes the three characters after "\Device\" as the kind.
-  EXPECT_EQ(key(registry),
-            "COM1=\\Device\\Serial0 COM2=\\Device\\VCP0 COM3=\\Device\\VCP1 COM5=\\Device\\KovrelPort0 "
-            "COM9=\\Device\\VCP2");
-  // A name published over the UART's number hides the UART.
-  const fs::path pts = publishPty(registry, 1, 2, 700, PortKind::UsbSerial);
-  EXPECT_EQ(key(registry),
-            "COM1=\\Device\\VCP0 COM2=\\Device\\VCP1 COM3=\\Device\\VCP2 COM5=\\Device\\KovrelPort0 "
-            "COM9=\\Device\\VCP3");
-  EXPECT_EQ(registry.resolve(1), pts);
-}
-
 // ---- published names and their owners -----------------------------------------------------------
 
 TEST_F(FakeSystem, linkIsFollowedOnlyWhileItsRecordedOwnerHoldsThePty) {
@@ -200,7 +153,7 @@ TEST_F(FakeSystem, linkIsFollowedOnlyWhileItsRecordedOwnerHoldsThePty) {
   addPts(8);
   EXPECT_FALSE(registry.publication(5).has_value());
   EXPECT_FALSE(registry.resolve(5).has_value());
-  EXPECT_EQ(key(registry), "COM3=\\Device\\VCP0");
+  EXPECT_EQ(registry.serialCommEntries(), (std::vector<SerialCommEntry>{{"\\Device\\VCP0", "COM3"}}));
   crash(800);
   EXPECT_FALSE(registry.resolve(5).has_value());
 

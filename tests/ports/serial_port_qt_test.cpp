@@ -20,24 +20,6 @@ namespace fs = std::filesystem;
 using testing::processEventsUntil;
 using testing::processPendingEvents;
 
-TEST(LineSettingsText, readsBaudParityDataAndStopBitsAndRejectsAnythingElse) {
-  auto line = parseLineSettings("57600,N,8,1");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->baud, 57600);
-  EXPECT_EQ(line->parity, QSerialPort::NoParity);
-  EXPECT_EQ(line->dataBits, QSerialPort::Data8);
-  EXPECT_EQ(line->stopBits, QSerialPort::OneStop);
-  line = parseLineSettings("9600,e,7,2");
-  ASSERT_TRUE(line.has_value());
-  EXPECT_EQ(line->parity, QSerialPort::EvenParity);
-  EXPECT_EQ(line->dataBits, QSerialPort::Data7);
-  EXPECT_EQ(line->stopBits, QSerialPort::TwoStop);
-  EXPECT_EQ(parseLineSettings("1200,O,5,1.5")->stopBits, QSerialPort::OneAndHalfStop);
-  for (const char* bad : {"", "57600", "57600,N,8", "57600,N,8,1,1", "fast,N,8,1", "0,N,8,1", "57600,X,8,1",
-                          "57600,NN,8,1", "57600,N,9,1", "57600,N,4,1", "57600,N,8,3", "57600,N,8,"})
-    EXPECT_FALSE(parseLineSettings(bad).has_value()) << bad;
-}
-
 class TracerPty : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -77,75 +59,6 @@ class TracerPty : public ::testing::Test {
   int master_ = -1;
   std::unique_ptr<QtSerialPort> port_;
 };
-
-TEST_F(TracerPty, everyByteValueArrivesAsOneCharacterAndClearInputDropsWhatWaits) {
-  ASSERT_EQ(port_->open(3, kTracerLineSettings), 0);
-  EXPECT_TRUE(port_->isOpen());
-  std::string all;
-  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  tracerSends(all);
-  ASSERT_TRUE(waitForBytes(256));
-  EXPECT_EQ(port_->read(1), std::string(1, '\0'));
-  EXPECT_EQ(port_->read(1000), all.substr(1));
-  EXPECT_EQ(port_->bytesWaiting(), 0);
-  tracerSends("old");
-  ASSERT_TRUE(waitForBytes(3));
-  port_->clearInput();
-  EXPECT_EQ(port_->bytesWaiting(), 0);
-  tracerSends("***");
-  ASSERT_TRUE(waitForBytes(3));
-  EXPECT_EQ(port_->read(3), "***");
-}
-
-// The classic serial control: called while the threshold is met, again for each unit a handler
-// takes, and not again for bytes a handler leaves until more arrive.
-TEST_F(TracerPty, notificationFollowsTheThresholdAndWhatTheHandlerTakes) {
-  int calls = 0, take = 0;
-  std::string taken;
-  port_->onReceive = [&] {
-    ++calls;
-    taken += port_->read(take);
-  };
-  ASSERT_EQ(port_->open(3, kTracerLineSettings), 0);
-  port_->setReceiveThreshold(2);
-  tracerSends("*");
-  ASSERT_TRUE(waitForBytes(1));
-  processPendingEvents();
-  EXPECT_EQ(calls, 0);
-  tracerSends("*");
-  ASSERT_TRUE(processEventsUntil([&] { return calls > 0; }));
-  EXPECT_EQ(port_->bytesWaiting(), 2);
-  const int seen = calls;
-  processPendingEvents();
-  EXPECT_EQ(calls, seen);
-
-  take = 2;
-  tracerSends("abcdefg");
-  ASSERT_TRUE(processEventsUntil([&] { return taken.size() == 8; }));
-  processPendingEvents();
-  EXPECT_EQ(taken, "**abcdef");
-  EXPECT_EQ(port_->bytesWaiting(), 1);  // one byte is below the threshold: no call for it
-}
-
-TEST_F(TracerPty, failedOpensGiveTheOperatorsErrorNumbers) {
-  EXPECT_EQ(port_->open(4, kTracerLineSettings), kErrNoSuchPort);
-  EXPECT_EQ(port_->open(3, "57600,Q,8,1"), kErrPortOther);
-  EXPECT_FALSE(port_->isOpen());
-  const fs::path plain = root_ / "plain.txt";
-  std::ofstream(plain) << "not a port";
-  EXPECT_EQ(QtSerialPort([&](int) { return std::optional(plain); }).open(3, kTracerLineSettings),
-            kErrPortOther);
-  // An adapter unplugged after the listing: its path is gone.
-  EXPECT_EQ(QtSerialPort([&](int) { return std::optional(root_ / "gone"); }).open(3, kTracerLineSettings),
-            kErrNoSuchPort);
-
-  ASSERT_EQ(port_->open(3, kTracerLineSettings), 0);
-  QtSerialPort second(resolver());
-  EXPECT_EQ(second.open(3, kTracerLineSettings), kErrPortInUse);
-  EXPECT_FALSE(second.isOpen());
-  port_->close();
-  EXPECT_EQ(second.open(3, kTracerLineSettings), 0);
-}
 
 TEST_F(TracerPty, deviceGoneMidReadKeepsWhatArrivedAndStopsNotifying) {
   int calls = 0;

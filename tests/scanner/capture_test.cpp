@@ -42,21 +42,8 @@ void expectStoppedWith(const CaptureRig& rig, std::string_view message) {
   EXPECT_FALSE(rig.window.isEnabled(Control::parada));
 }
 
-// ---- Decoding a read -------------------------------------------------------------------------
-
-TEST(CaptureRead, firstStepConfiguresThePortAndWaitsForStart) {
-  CaptureRig rig;
-  rig.port.open(9, "9600,N,8,1");  // left open by an earlier probe
-  rig.port.calls.clear();
-  rig.start();
-  EXPECT_EQ(rig.port.calls,
-            (std::vector<std::string>{"close", "open 3 57600,N,8,1", "threshold 2", "clear", "clear"}));
-  EXPECT_EQ(rig.window.text1History, (std::vector<std::string>{"  Inicializando...", "Pulsar START..."}));
-  EXPECT_EQ(rig.state.llegir_capsalera, 1);  // the empty first step
-  EXPECT_EQ(rig.state.dades_capsalera, "");
-  EXPECT_TRUE(rig.window.isEnabled(Control::parada));
-  EXPECT_FALSE(rig.window.isEnabled(Control::llegirBtn));
-}
+// ---- Decoding a read
+// -------------------------------------------------------------------------
 
 TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTraceAsPaced) {
   const std::tuple<const char*, tk::Outline, double> rows[] = {
@@ -77,7 +64,8 @@ TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTr
     for (int n = 1; n <= 4095; ++n) {
       const double angle = rig.state.forma_treball.angle(n);
       ASSERT_NEAR(rig.state.forma_treball.radius(n), outline(angle), tk::countSizeMm(cal)) << n;
-      // Just after the turn wraps a point may lag by up to half the arm's swing.
+      // Just after the turn wraps a point may lag by up to half the arm's
+      // swing.
       ASSERT_TRUE(angle > -0.5 && angle < 2 * std::numbers::pi) << n << " " << angle;
       tenDegreeSectors[static_cast<std::size_t>(std::max(angle, 0.0) / (2 * std::numbers::pi) * 36)] = true;
     }
@@ -118,20 +106,6 @@ TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   EXPECT_TRUE(progress.front() == 2 && progress[4095] == 4097 && progress.back() == 0);
 }
 
-TEST(CaptureRead, pointZeroIsHandedOverOnlyWhenNoAnglePassedAFullTurn) {
-  CaptureRig wrapped, unwrapped;
-  tk::TracerCalibration eatsTheStep;  // a step correction that keeps every angle below a turn
-  eatsTheStep.angleplus = -0.0015;
-  for (CaptureRig* rig : {&wrapped, &unwrapped}) {
-    rig->state.forma_treball.angle(0) = 7.0;
-    rig->start();
-  }
-  wrapped.burst(circleRead(25));
-  unwrapped.burst(circleRead(25, eatsTheStep));
-  EXPECT_EQ(wrapped.state.forma_treball.angle(0), 7.0);
-  EXPECT_EQ(unwrapped.state.forma_treball.angle(0), 0.0);
-}
-
 TEST(CaptureRead, runningAngleOfExactlyTwoPiIsWrapped) {
   CaptureRig rig;
   rig.window.setChecked(Control::noCapsaleraChk, true);
@@ -166,7 +140,8 @@ TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
   EXPECT_FALSE(rig.window.isEnabled(Control::OffsetMesBtn));
 }
 
-// ---- Stops and failures ----------------------------------------------------------------------
+// ---- Stops and failures
+// ----------------------------------------------------------------------
 
 TEST(CaptureStop, firstByteNotStarStopsTheReadUnlessTheTracerSendsNoHeader) {
   Bytes stream = circleRead(25);
@@ -183,13 +158,15 @@ TEST(CaptureStop, firstByteNotStarStopsTheReadUnlessTheTracerSendsNoHeader) {
   headerless.start();
   headerless.burst(stream);
   const auto& shown = headerless.window.text1History;
-  EXPECT_NE(std::find(shown.begin(), shown.end(), "Leyendo forma...150,5"), shown.end());  // innermost count
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "Leyendo forma...150,5"),
+            shown.end());  // innermost count
   EXPECT_EQ(headerless.window.text(Control::Text1), texts::kReadFinished);
   EXPECT_EQ(headerless.state.serial_number, "777777");
 }
 
 TEST(CaptureStop, stopOrNeedleInsideItsInnermostPositionKeepsThePreviousShape) {
-  std::vector<int> inside(4096, 145);  // innermost count 150 less the 5 counts allowed
+  std::vector<int> inside(4096,
+                          145);  // innermost count 150 less the 5 counts allowed
   inside[10] = 144;
   for (bool byNeedle : {false, true}) {
     SCOPED_TRACE(byNeedle ? "needle inside" : "stop button");
@@ -212,8 +189,9 @@ TEST(CaptureStop, stopOrNeedleInsideItsInnermostPositionKeepsThePreviousShape) {
     EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
     if (!byNeedle) continue;
     EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
-    EXPECT_GT(rig.state.forma_llegida.radius(10), 7.0);  // the points read so far stay
-    rig.capture.parada_Click();                          // the next stop is an ordinary one again
+    EXPECT_GT(rig.state.forma_llegida.radius(10),
+              7.0);              // the points read so far stay
+    rig.capture.parada_Click();  // the next stop is an ordinary one again
     EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
   }
 }
@@ -230,6 +208,8 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
       tk::assembleStream("*" + std::string(63, ' '), 614, std::vector<int>(4096, 1400), 1, 2);
   const std::tuple<const char*, std::function<void(Rig&)>, bool> rows[] = {
       {"COM number that does not exist", [](Rig& r) { r.port.openError = kErrNoSuchPort, r.start(); }, true},
+      {"COM number 0 in the settings", [](Rig& r) { r.state.comport1 = "0", r.start(); }, true},
+      {"COM number that is no number", [](Rig& r) { r.state.comport1 = "COM3", r.start(); }, true},
       {"port held by another program", [](Rig& r) { r.port.openError = kErrPortInUse, r.start(); }, false},
       {"arm length of zero in the settings", [](Rig& r) { r.state.midaradi = 0, r.start(); }, false},
       {"temperature over 16 bits", [&](Rig& r) { r.start(), r.burst(withByte(kHeaderBytes, 0x80)); }, false},
@@ -250,7 +230,8 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
   }
 }
 
-// A tracer switched off mid-read: the port keeps reporting bytes it never delivers.
+// A tracer switched off mid-read: the port keeps reporting bytes it never
+// delivers.
 class VanishingPort : public testing::FakeSerialPort {
  public:
   int bytesWaiting() const override { return gone ? 2 : FakeSerialPort::bytesWaiting(); }

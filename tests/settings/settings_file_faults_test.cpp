@@ -56,17 +56,6 @@ TEST(SettingsRoundTrip, otherLineEndsComeBackAsCrLfAndAShorterReloadReplacesTheL
   EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[FINL]"}));
 }
 
-TEST(SettingsRoundTrip, everyByteOfTheCodePageComesBack) {
-  std::string all;
-  for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
-  EXPECT_EQ(utf8ToWindows1252(windows1252ToUtf8(all)), all);
-  EXPECT_EQ(windows1252ToUtf8("\x80\xF1\xBA"), "€ñº");
-  EXPECT_EQ(utf8ToWindows1252("ñº€"), "\xF1\xBA\x80");
-  EXPECT_EQ(utf8ToWindows1252("a中b"), "a?b");                      // no such character in the code page
-  EXPECT_EQ(utf8ToWindows1252(std::string("a\xC3") + "b"), "a?b");  // broken UTF-8
-  EXPECT_EQ(utf8ToWindows1252("\xC0\xAF"), "??");                   // overlong form
-}
-
 // ---- Missing, empty or unusable file ----------------------------------------------------------
 
 TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewrittenUnchanged) {

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "program_folder.h"
+#include "settings/number_text.h"
 
 namespace kovrel {
 namespace {
@@ -16,7 +19,65 @@ namespace {
 using testing::crlf;
 using testing::LoadedSettings;
 
-// ---- Reading records --------------------------------------------------------------------------
+// ---- Numbers as the file holds them, whatever the operator's locale
+// ----------------------------
+
+TEST(NumberReader, knownAnswers) {
+  // clang-format off
+  const std::vector<std::pair<std::string, double>> rows = {
+      {"24.5", 24.5}, {"2 4 .\t5", 24.5}, {"-0.1", -0.1}, {"+3", 3},      {".5", 0.5},    {"-.5", -0.5},
+      {"5.", 5},      {"3.5E2", 350},     {"3.5D2", 350}, {"35e-1", 3.5}, {"1E+3", 1000}, {"12abc", 12},
+      {"1,5", 1},     {"1.2.3", 1.2},     {"7E+", 7},     {"abc", 0},     {"", 0},        {"-", 0},
+      {".", 0},       {"+-5", 0},         {"E5", 0},      {"1E999", 0},
+      {"0.000227218319888178", 0.000227218319888178}};
+  // clang-format on
+  for (const auto& [text, value] : rows) EXPECT_EQ(readNumber(text), value) << '"' << text << '"';
+  EXPECT_EQ(readNumber("1\n2"),
+            1);  // line feeds are padding only in the tracer's header
+  EXPECT_EQ(readNumber("1\n2", true), 12);
+  for (const char* yes : {"3", " 10", "-0.5", "1E5", "5."}) EXPECT_TRUE(isNumberText(yes)) << yes;
+  for (const char* no : {"", "-", "12abc", "/opt/kovrel", "1,5"}) EXPECT_FALSE(isNumberText(no)) << no;
+  double typed = 0;  // what the operator types takes the locale's separator or a point
+  EXPECT_TRUE(parseLocaleNumber("0,15", ',', typed) && typed == 0.15);
+  EXPECT_TRUE(parseLocaleNumber("0.15", ',', typed) && typed == 0.15);
+  EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed));
+}
+
+TEST(NumberWriter, knownAnswersReadBackAndRewriteIdentically) {
+  // clang-format off
+  const std::vector<std::pair<double, std::string>> rows = {
+      {24.5, " 24.5"}, {-0.1, "-0.1"}, {0, " 0"}, {-0.0, " 0"}, {3945, " 3945"},
+      {1.0 / 3.0, " 0.333333333333333"}, {-2.0 / 3.0, "-0.666666666666667"},
+      {0.000227218319888178, " 0.000227218319888178"}, {1e-5, " 1E-5"}, {-1.5e20, "-1.5E+20"},
+      {123456789012345678.0, " 1.23456789012346E+17"}};
+  // clang-format on
+  for (const auto& [value, text] : rows) EXPECT_EQ(writeNumber(value), text) << value;
+  EXPECT_EQ(shortestNumber(3), "3");
+  EXPECT_EQ(localeNumber(30.7, ','), "30,7");
+  for (double v : {24.5, -0.1, 2.272183198881781e-4, 1.0 / 7.0, 1e-9, 6.02e23, -4095.0}) {
+    const std::string once = writeNumber(v);
+    EXPECT_NEAR(readNumber(once), v, std::abs(v) * 1e-14) << once;
+    EXPECT_EQ(writeNumber(readNumber(once)), once);
+  }
+}
+
+TEST(NumberWriter, operatorsLocaleNeverChangesTheDecimalPoint) {
+  // The windowing library switches the process to the operator's locale at
+  // start-up.
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  bool switched = false;
+  for (const char* name : {"es_ES.UTF-8", "es_ES.utf8", "de_DE.UTF-8", "fr_FR.UTF-8"})
+    switched = switched || std::setlocale(LC_NUMERIC, name);
+  if (!switched) GTEST_SKIP() << "no locale with a decimal comma installed";
+  const double read = readNumber("0.5");
+  const std::string written = writeNumber(24.5);
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  EXPECT_EQ(read, 0.5);
+  EXPECT_EQ(written, " 24.5");
+}
+
+// ---- Reading records
+// --------------------------------------------------------------------------
 
 TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
   struct Row {
@@ -72,25 +133,8 @@ TEST(SettingsRecords, textSettingsStayTextAndNumberSettingsAreWrittenAsNumbers) 
             crlf({"[FILT]=2.5", "[VSPA]=5", "[CCEN]= 1", "[CCAL]= 2.5", "[OFFS]=-0.1", "[CARR]= 3945"}));
 }
 
-TEST(SettingsRecords, storedFolderHoldsUntilTheWriterPutsTheRunningOne) {
-  LoadedSettings s(crlf({"[INIC]"}));
-  EXPECT_EQ(s.state.lletra, s.folder.text());  // no [PATH]: the running folder
-  s.folder.write(crlf({"[PATH]=C:\\Archivos de programa\\Kovrel"}));
-  s.file.carrega_dades(s.state);
-  EXPECT_EQ(s.state.lletra, "C:\\Archivos de programa\\Kovrel");
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  EXPECT_EQ(s.state.lletra, s.folder.text());
-  EXPECT_EQ(s.folder.read(), crlf({"[PATH]=" + s.folder.text()}));
-}
-
-TEST(SettingsRecords, installStateOneAsksForPortSetup) {
-  const std::vector<std::pair<std::string, bool>> rows = {
-      {"[INST]=1", true}, {"[INST]= 1.0", true}, {"[INST]=10", false}, {"[INST]=", false}, {"[INIC]", false}};
-  for (const auto& [line, pending] : rows)
-    EXPECT_EQ(LoadedSettings(crlf({line}), SharedState()).outcome.portSetupPending, pending) << line;
-}
-
-// ---- Refusal ----------------------------------------------------------------------------------
+// ---- Refusal
+// ----------------------------------------------------------------------------------
 
 TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
   const std::vector<std::pair<const char*, std::function<void(SharedState&)>>> zeroings = {
@@ -117,7 +161,8 @@ TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
     EXPECT_TRUE(s.file.lastError().empty()) << name;
     EXPECT_EQ(s.folder.read(), original) << name;
   }
-  // Optional settings at zero, and a folder text (not a number, so not zero), still save.
+  // Optional settings at zero, and a folder text (not a number, so not zero),
+  // still save.
   LoadedSettings s(original, SharedState());
   s.state.angleplus = 0, s.state.calibra_centre = "0", s.state.cicle_calibracio = Dynamic();
   s.state.OffsetMida = 0, s.state.lletra = "/opt/kovrel";

@@ -54,17 +54,5 @@ TEST(TerminationSignals, quitOnTerminationEndsTheEventLoop) {
   EXPECT_FALSE(timedOut);
 }
 
-TEST(TerminationSignalsDeathTest, secondSignalBeforeTheFirstIsHandledEndsAtOnce) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        TerminationSignals watch([](int) {});
-        raise(SIGINT);
-        raise(SIGINT);  // the loop never took the first one up: a program stuck in a loop
-        std::exit(0);
-      },
-      ::testing::KilledBySignal(SIGINT), "");
-}
-
 }  // namespace
 }  // namespace kovrel

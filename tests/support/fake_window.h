@@ -24,13 +24,16 @@ class FakeWindow : public Window {
     int top = 0;
   };
 
-  FakeWindow();
+  FakeWindow() { at(Control::Form1).height = kFormHeightClosed; }
 
   void setEnabled(Control c, bool on) override { at(c).enabled = on; }
   bool isEnabled(Control c) const override { return at(c).enabled; }
   void setVisible(Control c, bool on) override { at(c).visible = on; }
   bool isVisible(Control c) const override { return at(c).visible; }
-  void setText(Control c, std::string_view text) override;
+  void setText(Control c, std::string_view text) override {
+    at(c).text = std::string(text);
+    if (c == Control::Text1) text1History.emplace_back(text);
+  }
   std::string text(Control c) const override { return at(c).text; }
   void setChecked(Control c, bool on) override { at(c).checked = on; }
   bool isChecked(Control c) const override { return at(c).checked; }
@@ -38,7 +41,10 @@ class FakeWindow : public Window {
   Rgb foreColor(Control c) const override { return at(c).colour; }
   void setPasswordMode(Control c, bool on) override { at(c).password = on; }
   bool passwordMode(Control c) const override { return at(c).password; }
-  void setValue(Control c, int value) override;
+  void setValue(Control c, int value) override {
+    at(c).value = value;
+    if (c == Control::ProgressBar1) progressHistory.push_back(value);
+  }
   int value(Control c) const override { return at(c).value; }
   int heightTwips(Control c) const override { return at(c).height; }
   void setHeightTwips(Control c, int twips) override { at(c).height = twips; }
