@@ -17,8 +17,10 @@
 
 namespace kovrel {
 
+enum class PortsTimer;
 class Capture;
 class ComRegistry;
+class PortsFlow;
 class ReadCommand;
 class SendCommand;
 class SettingsFile;
@@ -50,9 +52,11 @@ class KovrelApp {
     // Hand-over to an earlier running copy; returns true when it handed over. No guard yet on
     // this system: empty means "no other copy".
     std::function<bool()> activatePrevInstance;
-    // The port configuration request (CONFIG button, and a first installation). Empty: tell
-    // the operator that port set-up is not available yet.
+    // The port configuration request (CONFIG button, and a first installation). Empty:
+    // the ports window opens at once.
     std::function<void()> cfg_btn_Click;
+    // The ports window's timers; QTimer-backed when empty.
+    std::function<std::unique_ptr<Timer>(PortsTimer)> makePortsTimer;
     // The configuration window (service code, service panel button). Empty: tell the operator.
     std::function<void()> showConfiguration;
     // Ends the event loop; QCoreApplication::quit when empty.
@@ -73,6 +77,12 @@ class KovrelApp {
   void sortirBtn_Click();
   // The system asks the program to end (logout, Ctrl+C): save and leave, asking nothing.
   void shutdown();
+
+  // Opens the ports window afresh and starts the port set-up in it (the configuration request
+  // leads here).
+  void openPortsWindow();
+  // The ports window's run, while there is one.
+  PortsFlow* portsWindow() { return ports_.get(); }
 
   // The program has been asked to end (the exit button, the system): the caller leaves.
   bool quitRequested() const { return quitRequested_; }
@@ -112,6 +122,7 @@ class KovrelApp {
   std::unique_ptr<SizeOffsets> offsets_;
   std::unique_ptr<SendCommand> send_;
   bool quitRequested_ = false;
+  std::unique_ptr<PortsFlow> ports_;  // last: it goes before the ports and windows it uses
 };
 
 }  // namespace kovrel
