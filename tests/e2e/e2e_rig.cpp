@@ -124,6 +124,7 @@ void EndToEnd::startProgram(ProgramOptions options) {
   std::string content = SettingsFile::defaultFileContent(programFolder_);
   replaceRecord(content, "[COMM]=3", "[COMM]=" + std::to_string(options.tracerCom));
   replaceRecord(content, "[VSPA]=5", "[VSPA]=" + std::to_string(options.hostCom));
+  if (options.firstInstallation) replaceRecord(content, "[INST]=10", "[INST]=1");
   std::ofstream(programFolder_ / kSettingsFileName, std::ios::binary) << content;
 
   KovrelApp::Options o;
@@ -137,6 +138,7 @@ void EndToEnd::startProgram(ProgramOptions options) {
     if (which == AppTimer::Poll) return std::make_unique<CountingTimer>(intervalMs(which), pollTicks_);
     return std::make_unique<QtTimer>(intervalMs(which));
   };
+  o.makePortsTimer = options.makePortsTimer;
   o.quit = [this] { ++quits_; };
   app_ = std::make_unique<KovrelApp>(std::move(o));
   app_->window().showMessage = [this](std::string_view text, std::string_view title) {

@@ -83,7 +83,9 @@ class EndToEnd : public ::testing::Test {
   struct ProgramOptions {
     int tracerCom = kTracerCom;
     int hostCom = kHostCom;
-    bool fakeClock = false;  // the host exchange's clock moved by the test
+    bool fakeClock = false;          // the host exchange's clock moved by the test
+    bool firstInstallation = false;  // [INST]=1: start-up opens the ports window
+    std::function<std::unique_ptr<Timer>(PortsTimer)> makePortsTimer = {};
   };
   // Installs a settings file with these COM numbers, starts the program and shows its window.
   void startProgram(ProgramOptions options);

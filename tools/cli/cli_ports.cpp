@@ -23,8 +23,8 @@ std::string_view kindWord(PortKind kind) {
 int list(ComRegistry& registry, std::ostream& out) {
   const auto ports = registry.ports();  // first: it gives a new adapter its number
   const auto adapters = registry.adapterNumbers();
-  out << std::left << std::setw(7) << "COM" << std::setw(9) << "KIND" << std::setw(22) << "DEVICE"
-      << "ADAPTER\n";
+  out << std::left << std::setw(7) << "COM" << std::setw(9) << "KIND" << std::setw(21) << "DEVICE"
+      << " ADAPTER\n";
   for (const auto& port : ports) {
     std::string identity = "-";
     if (port.published) {
@@ -33,8 +33,8 @@ int list(ComRegistry& registry, std::ostream& out) {
     } else if (auto found = adapters.find(port.number); found != adapters.end()) {
       identity = found->second;
     }
-    out << std::setw(7) << comNameOf(port.number) << std::setw(9) << kindWord(port.kind) << std::setw(22)
-        << port.device.string() << identity << "\n";
+    out << std::setw(7) << comNameOf(port.number) << std::setw(9) << kindWord(port.kind) << std::setw(21)
+        << port.device.string() << ' ' << identity << "\n";
   }
   if (ports.empty()) out << "(no serial ports)\n";
   return kExitDone;
