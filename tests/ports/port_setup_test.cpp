@@ -44,7 +44,7 @@ class PortSetupTest : public ::testing::Test {
   void reset() {
     TearDown();
     state = {};
-    state.primera_instalacio = 1, state.comport1 = 3;
+    state.primera_instalacio = 1, state.comport1 = 3, state.comport2 = 5;
     main = {}, window = {}, host = {}, probe1 = probe2 = {}, timer2 = timer3 = {}, steps.clear();
     setup = std::make_unique<PortSetup>(
         PortSetup::Parts{state, main, window, host, probe1, probe2, timer2, timer3,
@@ -188,14 +188,17 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
     std::vector<std::pair<int, PortKind>> listed;
     Way way;
     std::vector<std::string> steps;
+    std::string hostPort = " COM 1";  // the main window's label of the virtual port
   };
+  // clang-format off
   const std::vector<Row> rows = {
       {{{7, VCP}}, Timer3Fires, {"close"}},
       {{}, Accept, {"close"}},
-      {{}, Instructions, {"save", "close", "instructions 2"}},
+      {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, Instructions, {"save", "close", "instructions 4"}, " COM 5"},
       {{{16, VCP}}, Instructions, {"save", "instructions 5", "close"}},
       {{{2, VCP}, {30, VCP}}, Instructions, {"save", "instructions 6", "close"}},
   };
+  // clang-format on
   for (const Row& row : rows) {
     reset();
     for (Control c : {Control::llegirBtn, Control::cfg_btn, Control::sortirBtn}) main.setEnabled(c, false);
@@ -208,7 +211,7 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
     EXPECT_EQ(main.text(Control::Text1), accepted ? texts::kReadyToUse : texts::kNotConfigured);
     EXPECT_EQ(main.isEnabled(Control::llegirBtn) && main.isEnabled(Control::cfg_btn), accepted);
     EXPECT_TRUE(main.isEnabled(Control::sortirBtn));
-    EXPECT_EQ(main.text(Control::port_oma_info_lbl), " COM 1");
+    EXPECT_EQ(main.text(Control::port_oma_info_lbl), row.hostPort);
   }
 }
 
