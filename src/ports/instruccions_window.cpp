@@ -27,7 +27,7 @@ InstruccionsWindow::InstruccionsWindow(int code, QWidget* parent) : QDialog(pare
   text_->setReadOnly(true);
   // The text keeps its CR LF breaks; the box breaks lines on LF alone.
   text_->setPlainText(q(guidanceText(code)).replace("\r\n", "\n"));
-  text_->setMinimumSize(560, 360);
+  text_->setMinimumSize(720, 420);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(text_);
