@@ -1,5 +1,4 @@
-// kovrel-cli ports on a fake system: one USB adapter saved as COM3, another adapter's number
-// saved as COM7 (unplugged), a UART as COM1.
+// kovrel-cli ports on a fake system: an adapter on COM3, an unplugged one's COM7, a UART on COM1.
 
 #include "cli_ports.h"
 
