@@ -13,6 +13,7 @@
 #include "host/send_command.h"
 #include "host/virtual_port_pty_linux.h"
 #include "ports/com_registry.h"
+#include "ports/ports_flow.h"
 #include "scanner/capture.h"
 #include "scanner/plot_widget.h"
 #include "scanner/serial_port_qt.h"
@@ -46,8 +47,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   MainWindow& w = *window_;
   Plot& plot = w.plot();
 
-  if (!options_.tracerPort || !options_.hostPort || !options_.encoderPort)
-    registry_ = std::make_unique<ComRegistry>(systemComFolders());
+  registry_ = std::make_unique<ComRegistry>(systemComFolders());
   if (options_.tracerPort) {
     tracerPort_ = std::move(options_.tracerPort);
   } else {
@@ -109,6 +109,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
 }
 
 KovrelApp::~KovrelApp() {
+  ports_.reset();
   // Nothing may reach the handlers while the parts go away.
   window_->onEvent = nullptr;
   window_->inputBlocked = nullptr;
@@ -218,9 +219,34 @@ void KovrelApp::showConfiguration(bool modal) { configuracio_->show(modal); }
 void KovrelApp::cfg_btn_Click() {
   if (options_.cfg_btn_Click) {
     options_.cfg_btn_Click();
-  } else {
-    window_->messageBox(texts::kPortSetupPending, texts::kTitleConfiguration);
+    return;
   }
+  // No configuration request on this system yet: the ports are set up again at once, as the
+  // request would after its delay. While the host holds its port the ports window says so.
+  bool hostHolds = false;
+  try {
+    hostHolds = hostPort_->port_obert_host();
+    if (!hostHolds) {
+      hostPort_->eliminar_port();
+      hostPort_->tancar_port();
+    }
+  } catch (const VirtualPortError&) {
+    hostHolds = false;  // no port to remove
+  }
+  if (!hostHolds) {
+    state_.primera_instalacio = 1;
+    window_->setEnabled(Control::llegirBtn, false);
+    window_->setEnabled(Control::cfg_btn, false);
+  }
+  openPortsWindow();
+}
+
+void KovrelApp::openPortsWindow() {
+  ports_.reset();
+  ports_ =
+      std::make_unique<PortsFlow>(PortsFlow::Parts{state_, *window_, window_.get(), *hostPort_, *registry_,
+                                                   options_.makePortsTimer, [this] { saveSettings(true); }});
+  ports_->open();
 }
 
 void KovrelApp::dispatch(Control c, UiEvent e) {

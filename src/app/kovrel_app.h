@@ -17,12 +17,14 @@
 
 namespace kovrel {
 
+enum class PortsTimer;
 class Capture;
 class CentreCalibration;
 class ComRegistry;
 class ConfigWindow;
 class Configuracio;
 class EncoderMonitor;
+class PortsFlow;
 class ReadCommand;
 class SendCommand;
 class SettingsFile;
@@ -58,9 +60,11 @@ class KovrelApp {
     // Hand-over to an earlier running copy; returns true when it handed over. No guard yet on
     // this system: empty means "no other copy".
     std::function<bool()> activatePrevInstance;
-    // The port configuration request (CONFIG button, and a first installation). Empty: tell
-    // the operator that port set-up is not available yet.
+    // The port configuration request (CONFIG button, and a first installation). Empty:
+    // the ports window opens at once.
     std::function<void()> cfg_btn_Click;
+    // The ports window's timers; QTimer-backed when empty.
+    std::function<std::unique_ptr<Timer>(PortsTimer)> makePortsTimer;
     // Ends the event loop; QCoreApplication::quit when empty.
     std::function<void()> quit;
   };
@@ -79,6 +83,12 @@ class KovrelApp {
   void sortirBtn_Click();
   // The system asks the program to end (logout, Ctrl+C): save and leave, asking nothing.
   void shutdown();
+
+  // Opens the ports window afresh and starts the port set-up in it (the configuration request
+  // leads here).
+  void openPortsWindow();
+  // The ports window's run, while there is one.
+  PortsFlow* portsWindow() { return ports_.get(); }
 
   // The program has been asked to end (the exit button, the system): the caller leaves.
   bool quitRequested() const { return quitRequested_; }
@@ -127,6 +137,7 @@ class KovrelApp {
   std::unique_ptr<CentreCalibration> calibration_;
   std::unique_ptr<EncoderMonitor> encoder_;
   bool quitRequested_ = false;
+  std::unique_ptr<PortsFlow> ports_;  // last: it goes before the ports and windows it uses
 };
 
 }  // namespace kovrel

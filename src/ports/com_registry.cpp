@@ -347,6 +347,31 @@ std::vector<SerialCommEntry> ComRegistry::serialCommEntries() {
   return entries;
 }
 
+std::map<int, std::string> ComRegistry::adapterNumbers() const {
+  return loadAssignments(folders_.state / kAssignmentsFileName);
+}
+
+void ComRegistry::renumber(int from, int to) {
+  if (to < 1 || to > kMaxComNumber) throw ComRegistryError("no such COM number: " + std::to_string(to));
+  // The look at the ports comes first: it may give a newly plugged adapter its number.
+  const auto present = ports();
+  Assignments assigned = adapterNumbers();
+  const auto moving = assigned.find(from);
+  if (moving == assigned.end())
+    throw ComRegistryError(comNameOf(from) + " is not the saved number of a USB serial adapter");
+  if (to == from) return;
+  bool taken = assigned.count(to) != 0;
+  for (const auto& port : present) taken = taken || port.number == to;
+  if (taken) throw ComRegistryError(comNameOf(to) + " is taken");
+  assigned[to] = moving->second;
+  assigned.erase(from);
+  std::error_code ec;
+  fs::create_directories(folders_.state, ec);
+  if (!writeAtomically(folders_.state / kAssignmentsFileName, assignmentsText(assigned),
+                       std::to_string(currentProcessId())))
+    throw ComRegistryError("cannot write " + (folders_.state / kAssignmentsFileName).string());
+}
+
 std::optional<fs::path> ComRegistry::resolve(int comNumber) {
   if (auto pub = publication(comNumber)) return pub->target;
   for (const auto& port : ports())

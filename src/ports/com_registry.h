@@ -23,6 +23,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -112,6 +113,14 @@ class ComRegistry {
   bool unpublish(int comNumber, int ownerPid);
   // The live publication of COMn, or nothing when absent or stale.
   std::optional<Publication> publication(int comNumber) const;
+
+  // The saved numbers of USB adapters: COM number → the adapter's identity
+  // ("usb:vendor:product:serial:interface").
+  std::map<int, std::string> adapterNumbers() const;
+  // Moves the USB adapter saved as COM`from` to COM`to`; the program sees it there from its next
+  // look at the ports. Refused (ComRegistryError) when COM`from` is no adapter's saved number, or
+  // when COM`to` is taken: a port present now, a published name, or another adapter's number.
+  void renumber(int from, int to);
 
   std::filesystem::path linkPath(int comNumber) const;
   std::filesystem::path ownerRecordPath(int comNumber) const;

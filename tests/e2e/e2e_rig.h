@@ -97,10 +97,11 @@ class EndToEnd : public ::testing::Test {
     testing::guiApplication();
     std::ofstream(settingsPath(), std::ios::binary) << SettingsFile::defaultFileContent(root_ / "program");
   }
-  void startProgram() {
+  void startProgram(const std::function<void(KovrelApp::Options&)>& customise = {}) {
     KovrelApp::Options o;
     o.programFolder = root_ / "program";
     o.quit = [] {};
+    if (customise) customise(o);
     app_ = std::make_unique<KovrelApp>(std::move(o));
     app_->window().showMessage = [](std::string_view text, std::string_view) { ADD_FAILURE() << text; };
     ASSERT_TRUE(app_->start());

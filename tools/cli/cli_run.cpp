@@ -7,6 +7,7 @@
 
 #include "cli_args.h"
 #include "cli_outputs.h"
+#include "cli_ports.h"
 #include "common/oma_file.h"
 #include "headless_program.h"
 #include "settings/default_settings.h"
@@ -58,7 +59,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
   }
   const CliArgs& a = *parsed;
   if (a.help) {
-    out << cliUsage();
+    out << cliUsage() << portsUsage();
     return kExitDone;
   }
 
@@ -110,6 +111,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 
 int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   try {
+    if (!args.empty() && args[0] == "ports") return runSystemPorts({args.begin() + 1, args.end()}, out, err);
     return run(args, in, out, err);
   } catch (const std::exception& e) {
     // The window would have caught this in its event loop; here it ends the run.

@@ -1,0 +1,132 @@
+// The ports window's side of the set-up: opening, its two timers, its buttons and the finishing
+// step. The searches themselves are in port_search.cpp.
+#include "ports/port_setup.h"
+
+#include "app/startup.h"
+#include "ports/port_texts.h"
+
+namespace kovrel {
+
+int intervalMs(PortsTimer timer) { return timer == PortsTimer::Timer2 ? 5000 : 7000; }
+
+PortSetup::PortSetup(Parts parts, Hooks hooks) : p_(std::move(parts)), hooks_(std::move(hooks)) {
+  // The window opens with its buttons and wait label hidden and both timers off.
+  for (PortsControl c : {PortsControl::espereLbl, PortsControl::aceptarBtn, PortsControl::instruccionsBtn})
+    p_.window.setVisible(c, false);
+  p_.Timer2.stop();
+  p_.Timer3.stop();
+  p_.Timer2.onTick = [this] { Timer2_Timer(); };
+  p_.Timer3.onTick = [this] { Timer3_Timer(); };
+}
+
+PortSetup::~PortSetup() {
+  p_.Timer2.stop();
+  p_.Timer3.stop();
+  p_.Timer2.onTick = nullptr;
+  p_.Timer3.onTick = nullptr;
+  closeProbePorts();
+}
+
+void PortSetup::Form_Load() {
+  bool hostHolds = false;
+  try {
+    hostHolds = p_.virtualPort.port_obert_host();
+  } catch (const VirtualPortError&) {
+    hostHolds = false;  // no port, nobody holds it
+  }
+  if (hostHolds) {
+    // Renumbering the port under the host's feet would cut it off in the middle of its work.
+    p_.window.setText(PortsControl::TextLbl, texts::kCloseSerialApps);
+    return;
+  }
+  if (!(p_.state.primera_instalacio == 1)) return;
+
+  p_.window.setText(PortsControl::TextLbl, texts::kRemovingVirtualPort);
+  p_.window.setVisible(PortsControl::espereLbl, true);
+  registre_port_virtual();
+  if (!noportslliures_.empty()) {
+    p_.window.setText(PortsControl::TextLbl, noportslliures_);
+    error_instrucciones_ = kNoFreeVirtualPort;
+    showButtons();
+    return;
+  }
+  const std::string name = comName(p_.state.comport2);
+  try {
+    p_.virtualPort.crear_port(name);
+    p_.virtualPort.set_opcio_port(false);
+    p_.virtualPort.obrir_port(name);
+  } catch (const VirtualPortError& e) {
+    // A name the system will not give us is, for the technician, a COM number that is not free.
+    p_.window.setText(PortsControl::TextLbl, e.what());
+    p_.window.setVisible(PortsControl::espereLbl, false);
+    p_.state.primera_instalacio = 1;
+    error_instrucciones_ = kNoFreeVirtualPort;
+    showButtons();
+    return;
+  }
+  p_.window.setText(PortsControl::TextLbl,
+                    std::string(texts::kVirtualPortAt) + p_.window.text(PortsControl::TextLbl));
+  p_.Timer2.start();
+}
+
+void PortSetup::Timer2_Timer() {
+  p_.Timer2.stop();
+  USB_serial_detection();
+}
+
+void PortSetup::USB_serial_detection() {
+  p_.window.setVisible(PortsControl::espereLbl, true);
+  registre_port_USB();
+}
+
+void PortSetup::aceptarBtn_Click() {
+  if (error_instrucciones_ == kWaitingForStart) {
+    p_.window.setEnabled(PortsControl::aceptarBtn, false);
+    Timer1_Timer();
+  } else if (error_instrucciones_ >= kNoTracerPort && error_instrucciones_ <= kOneOfTwoAbove15) {
+    Timer3_Timer();
+  }
+}
+
+void PortSetup::instruccionsBtn_Click() {
+  const int code = error_instrucciones_;
+  if (code < kNoTracerPort || code > kOneOfTwoAbove15) return;
+  if (hooks_.saveSettings) hooks_.saveSettings();
+  if (code <= kNoFreeVirtualPort) {
+    Timer3_Timer();
+    if (hooks_.showInstructions) hooks_.showInstructions(code);
+  } else {
+    if (hooks_.showInstructions) hooks_.showInstructions(code);
+    Timer3_Timer();
+  }
+}
+
+void PortSetup::Timer3_Timer() {
+  p_.Timer3.stop();
+  p_.Timer2.stop();
+  finished_ = true;
+  Window& w = p_.main;
+  w.setEnabled(Control::sortirBtn, true);
+  w.setText(Control::port_oma_info_lbl, " COM " + comName(p_.state.comport2).substr(3));
+  w.setEnabled(Control::cfg_btn, true);
+  w.setEnabled(Control::llegirBtn, true);
+  w.setText(Control::Text1, texts::kReadyToUse);
+  if (p_.state.primera_instalacio == 1) {
+    w.setText(Control::Text1, texts::kNotConfigured);
+    w.setEnabled(Control::llegirBtn, false);
+    w.setEnabled(Control::cfg_btn, false);
+  }
+  closeProbePorts();
+  if (hooks_.closeWindows) hooks_.closeWindows();
+}
+
+void PortSetup::closedByOperator() {
+  if (!finished_) Timer3_Timer();
+}
+
+void PortSetup::showButtons() {
+  p_.window.setVisible(PortsControl::aceptarBtn, true);
+  p_.window.setVisible(PortsControl::instruccionsBtn, true);
+}
+
+}  // namespace kovrel

@@ -1,0 +1,78 @@
+#include "cli_ports.h"
+
+#include <iomanip>
+#include <ostream>
+
+#include "cli_run.h"
+
+namespace kovrel::cli {
+namespace {
+
+std::string_view kindWord(PortKind kind) {
+  switch (kind) {
+    case PortKind::UsbSerial:
+      return "usb";
+    case PortKind::Uart:
+      return "uart";
+    case PortKind::Virtual:
+      return "virtual";
+  }
+  return "virtual";
+}
+
+int list(ComRegistry& registry, std::ostream& out) {
+  const auto ports = registry.ports();  // first: it gives a new adapter its number
+  const auto adapters = registry.adapterNumbers();
+  out << std::left << std::setw(7) << "COM" << std::setw(9) << "KIND" << std::setw(21) << "DEVICE"
+      << " ADAPTER\n";
+  for (const auto& port : ports) {
+    std::string identity = "-";
+    if (port.published) {
+      if (auto pub = registry.publication(port.number))
+        identity = "published by process " + std::to_string(pub->ownerPid);
+    } else if (auto found = adapters.find(port.number); found != adapters.end()) {
+      identity = found->second;
+    }
+    out << std::setw(7) << comNameOf(port.number) << std::setw(9) << kindWord(port.kind) << std::setw(21)
+        << port.device.string() << ' ' << identity << "\n";
+  }
+  if (ports.empty()) out << "(no serial ports)\n";
+  return kExitDone;
+}
+
+}  // namespace
+
+std::string portsUsage() {
+  return "kovrel-cli ports                        the COM numbers Kovrel sees: number, kind, device, "
+         "adapter\n"
+         "kovrel-cli ports renumber COMa COMb     moves the USB adapter saved as COMa to COMb (refused when\n"
+         "                                        COMb is taken); Kovrel sees it there from its next start\n";
+}
+
+int runPorts(const std::vector<std::string>& args, const ComFolders& folders, std::ostream& out,
+             std::ostream& err) {
+  ComRegistry registry(folders);
+  if (args.empty()) return list(registry, out);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    out << portsUsage();
+    return kExitDone;
+  }
+  const auto from = args.size() == 3 && args[0] == "renumber" ? parseComName(args[1]) : std::nullopt;
+  const auto to = args.size() == 3 && args[0] == "renumber" ? parseComName(args[2]) : std::nullopt;
+  if (!from || !to) {
+    err << "kovrel-cli: ports takes nothing, or renumber COMa COMb\n" << portsUsage();
+    return kExitUsage;
+  }
+  try {
+    const std::string identity =
+        registry.adapterNumbers().count(*from) ? registry.adapterNumbers().at(*from) : "";
+    registry.renumber(*from, *to);
+    out << comNameOf(*from) << " (" << identity << ") is now " << comNameOf(*to) << "\n";
+  } catch (const ComRegistryError& e) {
+    err << "kovrel-cli: " << e.what() << "\n";
+    return kExitStopped;
+  }
+  return kExitDone;
+}
+
+}  // namespace kovrel::cli
