@@ -1,7 +1,9 @@
 #include "app/kovrel_app.h"
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <cstdio>
+#include <iostream>
 
 #include "app/qt_timer.h"
 #include "app/read_command.h"
@@ -17,15 +19,23 @@
 #include "scanner/serial_port_qt.h"
 #include "settings/settings_file.h"
 #include "settings/size_offsets.h"
+#include "shell/app_shell.h"
+#include "shell/second_copy.h"
+#include "shell/tray_icon_qt.h"
+#include "shell/virtualised_copies.h"
+#include "shell/windows_system.h"
 
 namespace kovrel {
 
-int intervalMs(AppTimer timer) { return timer == AppTimer::Poll ? 50 : 20; }
+int intervalMs(AppTimer timer) {
+  if (timer == AppTimer::Timer3) return 6000;
+  return timer == AppTimer::Poll ? 50 : 20;
+}
 
 namespace {
 
-constexpr AppTimer kTimers[] = {AppTimer::Timer1, AppTimer::Timer2, AppTimer::Timer_horari,
-                                AppTimer::Timer_antiHorari, AppTimer::Poll};
+constexpr AppTimer kTimers[] = {AppTimer::Timer1,           AppTimer::Timer2, AppTimer::Timer_horari,
+                                AppTimer::Timer_antiHorari, AppTimer::Poll,   AppTimer::Timer3};
 
 std::filesystem::path executableFolder() {
   return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
@@ -62,17 +72,31 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   // once the capture step has ended, so no message box runs inside a step.
   capture_ = std::make_unique<Capture>(state_, w, plot, *tracerPort_,
                                        Capture::Hooks{[this] { saveSettings(false); }, {}});
-  // No version text: this system has no administrator prompt, the general-offset panel opens
-  // straight away.
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
-      ReadCommand::Hooks{[this] { showConfiguration(); }, [this] { offsets_->activa_offset(); }, {}});
+      ReadCommand::Hooks{[this] { showConfiguration(); }, [this] { offsets_->activa_offset(); },
+                         [this] { return versio_major(); }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
   offsets_ = std::make_unique<SizeOffsets>(state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
                                            SizeOffsets::Hooks{[this] { send_->interpola_Click(); }});
   send_ = std::make_unique<SendCommand>(state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
                                         SendCommand::Hooks{[this] { offsets_->openPanel(); }, {}});
+  AppShell::Hooks shellHooks;
+  shellHooks.askOkCancel = [this](std::string_view text, std::string_view title) {
+    return askOkCancel(text, title);
+  };
+  shellHooks.versio_major = [this] { return versio_major(); };
+  shellHooks.showPortsWindow = [this] { showPortsWindow(); };
+  shellHooks.activa_offset = [this] { offsets_->activa_offset(); };
+  shellHooks.neteja_trac_conf = [] {
+    if (const auto root = systemDriveRoot()) neteja_trac_conf(*root, std::cerr);
+  };
+  // closePortsWindow and closeConfiguration: connected where those windows are made.
+  shell_ = std::make_unique<AppShell>(state_, w, *hostPort_, timer(AppTimer::Timer3), std::move(shellHooks));
+  tray_ = std::make_unique<TrayIcon>(
+      w, TrayIcon::Hooks{[this] { onLineSignalShow(); }, [this] { exitFromTray(); },
+                         [this] { return quitRequested_; }});
 
   tracerPort_->onReceive = [this] { capture_->onReceive(); };
   hostPort_->canvi_senyal = [this] { onLineSignal(); };
@@ -87,6 +111,7 @@ KovrelApp::~KovrelApp() {
   tracerPort_->onReceive = nullptr;
   hostPort_->canvi_senyal = nullptr;
   hostPort_->onBytesArrived = nullptr;
+  tray_.reset();
   for (auto& t : timers_) {
     t->stop();
     t->onTick = nullptr;
@@ -95,12 +120,20 @@ KovrelApp::~KovrelApp() {
 
 bool KovrelApp::start() {
   StartupHooks hooks;
-  hooks.activatePrevInstance = options_.activatePrevInstance;
+  hooks.activatePrevInstance = [this] { return handOver(); };
   hooks.loadSettings = [this] { return loadSettings(); };
   hooks.cfg_btn_Click = [this] { cfg_btn_Click(); };
   const bool started = Form_Load(state_, *window_, window_->plot(), *hostPort_, hooks);
   window_->plot().refresh();
   return started;
+}
+
+bool KovrelApp::handOver() {
+  if (!options_.activatePrevInstance || !options_.activatePrevInstance()) return false;
+  // Two copies must never run: this one leaves whether or not the other could be told.
+  const std::string problem = ActivatePrevInstance(state_, settings_->path().parent_path(), *tracerPort_);
+  if (!problem.empty()) window_->messageBox(problem, texts::kTitleAttention);
+  return true;
 }
 
 bool KovrelApp::loadSettings() {
@@ -134,6 +167,18 @@ void KovrelApp::sortirBtn_Click() {
     window_->setVisible(Control::Form1, false);
     return;
   }
+  leaveUnlessHostHolds();
+}
+
+// The tray's "Salir": the exit button's rules, but the window is already hidden, so automatic
+// mode would hide nothing: leave, unless the host holds its port.
+void KovrelApp::exitFromTray() {
+  window_->setPasswordMode(Control::Text1, false);
+  saveSettings(true);
+  leaveUnlessHostHolds();
+}
+
+void KovrelApp::leaveUnlessHostHolds() {
   bool hostHolds = false;
   try {
     hostHolds = hostPort_->port_obert_host();
@@ -164,8 +209,9 @@ void KovrelApp::releaseHostPort() {
 }
 
 void KovrelApp::quit() {
-  window_->hide();
   quitRequested_ = true;
+  shell_->Form_Unload();
+  window_->hide();
   if (options_.quit) {
     options_.quit();
   } else {
@@ -176,11 +222,41 @@ void KovrelApp::quit() {
 }
 
 void KovrelApp::onLineSignal() {
-  // Whoever raises the line on the other side (the host, a second copy) brings the window back.
+  // Whoever raises the line on the other side (the host, a second copy) brings the window back,
+  // also from automatic mode, and keeps it above the host's windows.
   if (!hostPort_->senyal_extern()) return;
+  if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+    window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);  // takes effect at the next show
+  onLineSignalShow();
+}
+
+void KovrelApp::onLineSignalShow() {
   window_->show();
   window_->raise();
   window_->activateWindow();
+}
+
+std::string KovrelApp::versio_major() const {
+  return options_.versio_major ? options_.versio_major() : obte_versio();
+}
+
+bool KovrelApp::askOkCancel(std::string_view text, std::string_view title) {
+  if (options_.askOkCancel) return options_.askOkCancel(text, title);
+  // The carriage return of the system's texts is a line break on screen.
+  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  QMessageBox box(QMessageBox::Information,
+                  QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), shown,
+                  QMessageBox::Ok | QMessageBox::Cancel, window_.get());
+  return box.exec() == QMessageBox::Ok;
+}
+
+void KovrelApp::showPortsWindow() {
+  if (options_.openPortsWindow) {
+    options_.openPortsWindow();
+  } else {
+    window_->messageBox(texts::kPortSetupPending, texts::kTitleConfiguration);
+  }
 }
 
 void KovrelApp::showConfiguration() {
@@ -195,7 +271,7 @@ void KovrelApp::cfg_btn_Click() {
   if (options_.cfg_btn_Click) {
     options_.cfg_btn_Click();
   } else {
-    window_->messageBox(texts::kPortSetupPending, texts::kTitleConfiguration);
+    shell_->cfg_btn_Click();
   }
 }
 
@@ -248,6 +324,15 @@ void KovrelApp::click(Control c) {
       break;
     case Control::openCfgBtn:
       showConfiguration();
+      break;
+    case Control::autochk:
+      shell_->autochk_Click();
+      break;
+    case Control::inicio_adminBtn:
+      shell_->inicio_adminBtn_Click();
+      break;
+    case Control::cancelar_adminBtn:
+      shell_->cancelar_adminBtn_Click();
       break;
     case Control::interpola:
       send_->interpola_Click();

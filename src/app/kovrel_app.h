@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/clock.h"
 #include "app/main_window.h"
@@ -17,6 +19,7 @@
 
 namespace kovrel {
 
+class AppShell;
 class Capture;
 class ComRegistry;
 class ReadCommand;
@@ -24,6 +27,7 @@ class SendCommand;
 class SettingsFile;
 class ShapeEditor;
 class SizeOffsets;
+class TrayIcon;
 
 // The main window's timers.
 enum class AppTimer {
@@ -32,7 +36,9 @@ enum class AppTimer {
   Timer_horari,      // clockwise turn repeats while held, 20 ms
   Timer_antiHorari,  // counter-clockwise turn repeats while held, 20 ms
   Poll,              // the host exchange looks at the port and the clock, 50 ms
+  Timer3,            // port configuration continues, 6 s
 };
+inline constexpr std::size_t kAppTimerCount = 6;
 int intervalMs(AppTimer timer);
 
 class KovrelApp {
@@ -47,12 +53,17 @@ class KovrelApp {
     std::unique_ptr<Clock> clock;  // the wall clock when empty
     // Window timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(AppTimer)> makeTimer;
-    // Hand-over to an earlier running copy; returns true when it handed over. No guard yet on
-    // this system: empty means "no other copy".
+    // True when an earlier copy is running (the single-copy lock is held elsewhere): start-up
+    // then hands over to it and this copy leaves. Empty means "no other copy".
     std::function<bool()> activatePrevInstance;
-    // The port configuration request (CONFIG button, and a first installation). Empty: tell
-    // the operator that port set-up is not available yet.
+    // Replaces the port configuration request (CONFIG button, and a first installation).
     std::function<void()> cfg_btn_Click;
+    // A modal OK/Cancel question with the information icon, true for OK; a message box when empty.
+    std::function<bool(std::string_view text, std::string_view title)> askOkCancel;
+    // The system's major version as text; this platform's answer when empty.
+    std::function<std::string()> versio_major;
+    // Opens the ports window afresh. Empty: tell the operator.
+    std::function<void()> openPortsWindow;
     // The configuration window (service code, service panel button). Empty: tell the operator.
     std::function<void()> showConfiguration;
     // Ends the event loop; QCoreApplication::quit when empty.
@@ -84,6 +95,7 @@ class KovrelApp {
   VirtualPort& hostPort() { return *hostPort_; }
   Timer& timer(AppTimer which) { return *timers_[static_cast<std::size_t>(which)]; }
   SendCommand& sendCommand() { return *send_; }
+  AppShell& shell() { return *shell_; }
 
  private:
   void dispatch(Control c, UiEvent e);
@@ -91,10 +103,18 @@ class KovrelApp {
   void cfg_btn_Click();
   void showConfiguration();
   bool loadSettings();
+  bool handOver();
+  bool askOkCancel(std::string_view text, std::string_view title);
+  void showPortsWindow();
+  std::string versio_major() const;
+  void exitFromTray();
   // guarda_dades, telling the operator when the file could not be written.
   void saveSettings(bool messageNow);
   void onLineSignal();
+  void onLineSignalShow();
   void releaseHostPort();
+  // Leaves unless the host holds its port (then tells the operator and stays).
+  void leaveUnlessHostHolds();
   void quit();
 
   Options options_;
@@ -104,13 +124,15 @@ class KovrelApp {
   std::unique_ptr<SerialPort> tracerPort_;
   std::unique_ptr<VirtualPort> hostPort_;
   std::unique_ptr<Clock> clock_;
-  std::array<std::unique_ptr<Timer>, 5> timers_;
+  std::array<std::unique_ptr<Timer>, kAppTimerCount> timers_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<Capture> capture_;
   std::unique_ptr<ReadCommand> read_;
   std::unique_ptr<ShapeEditor> editor_;
   std::unique_ptr<SizeOffsets> offsets_;
   std::unique_ptr<SendCommand> send_;
+  std::unique_ptr<AppShell> shell_;
+  std::unique_ptr<TrayIcon> tray_;
   bool quitRequested_ = false;
 };
 

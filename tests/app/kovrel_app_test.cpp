@@ -70,6 +70,7 @@ class KovrelAppTest : public ::testing::Test {
       return t;
     };
     o.quit = [this] { ++quits; };
+    o.askOkCancel = [](std::string_view, std::string_view) { return true; };
     if (adjust) adjust(o);
     app = std::make_unique<KovrelApp>(std::move(o));
     win().showMessage = [this](std::string_view text, std::string_view title) {
@@ -149,9 +150,6 @@ TEST_F(KovrelAppTest, aRunningCopyTakesOverAndThisOneStops) {
 TEST_F(KovrelAppTest, accessCodesAndTheConfigButtonsReachTheirHandlers) {
   int shown = 0;
   ASSERT_TRUE(start([&](KovrelApp::Options& o) { o.showConfiguration = [&] { ++shown; }; }));
-  click(cfg_btn);  // without port set-up the button says so
-  expectMessage("Configuración de puertos pendiente", texts::kTitleConfiguration);
-
   const int closedPixels = win().height();
   const int dpi = win().logicalDpiY();
   typeCode("R3M58T21");
@@ -176,6 +174,11 @@ TEST_F(KovrelAppTest, accessCodesAndTheConfigButtonsReachTheirHandlers) {
   EXPECT_EQ(win().text(offsetTxt), std::string("0") + win().decimalSeparator() + "01");
   click(sortir_offset);
   EXPECT_FALSE(win().isVisible(offsetTxt));
+
+  click(cfg_btn);  // OK to the question; 6 s later this system goes straight to the ports window
+  EXPECT_FALSE(host->exists);
+  timers[AppTimer::Timer3]->tick();
+  expectMessage("Configuración de puertos pendiente", texts::kTitleConfiguration);
 }
 
 TEST_F(KovrelAppTest, aReadListensToTheTracerPortUntilStoppedOrRefused) {
@@ -292,12 +295,14 @@ TEST_F(KovrelAppTest, exitStillLeavesWhenTheFolderAndTheHostsPortAreGone) {
 
 TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEndSavesAndLeaves) {
   ASSERT_TRUE(start());
-  win().setChecked(autochk, true);
+  click(autochk);
+  EXPECT_FALSE(win().isEnabled(cfg_btn));
   click(sortirBtn);
   EXPECT_FALSE(win().isVisible(Form1));
   EXPECT_EQ(quits, 0);
-  host->hostSignals(true);  // the host raising its line brings the window back
+  host->hostSignals(true);  // the host raising its line brings the window back, on top
   EXPECT_TRUE(win().isVisible(Form1));
+  EXPECT_TRUE(win().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
   app->state().OffsetMida = 0.25;
   app->shutdown();

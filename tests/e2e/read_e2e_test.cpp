@@ -39,8 +39,8 @@ int firstDifference(const TraceTable& a, const TraceTable& b) {
 // or send.
 void expectReadButtonsBack(KovrelApp& app) {
   const Window& w = app.window();
-  for (Control c : {Control::llegirBtn, Control::sortirBtn, Control::cfg_btn})
-    EXPECT_TRUE(w.isEnabled(c)) << objectName(c);
+  for (Control c : {Control::llegirBtn, Control::sortirBtn}) EXPECT_TRUE(w.isEnabled(c)) << objectName(c);
+  EXPECT_EQ(w.isEnabled(Control::cfg_btn), !w.isChecked(Control::autochk));  // Auto holds CONFIG
   for (Control c : {Control::interpola, Control::mirallHoritzontal, Control::Horari, Control::antiHorari,
                     Control::parada})
     EXPECT_FALSE(w.isEnabled(c)) << objectName(c);
