@@ -33,8 +33,9 @@ void AppShell::cfg_btn_Click() {
     return;
   }
 
-  // A request that is cancelled later gives the installation state back.
-  if (s_.primera_instalacio == kPortsSetUp) s_.estaba_configurat = 10;
+  // A request that is cancelled later gives the installation state back. Only this request's:
+  // a mark left by an earlier one would report a failed set-up as done.
+  s_.estaba_configurat = s_.primera_instalacio == kPortsSetUp ? 10 : 0;
   w_.setEnabled(Control::llegirBtn, false);
   w_.setEnabled(Control::cfg_btn, false);
   // The set-up makes the port anew; a port that is already gone (a first installation never

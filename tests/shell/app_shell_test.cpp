@@ -1,6 +1,5 @@
-// The configuration request, its continuation after 6 s, the administrator notice and the Auto
-// check box on an in-memory window, port and timer; the hand-over of a second start on a fake
-// serial port and a scratch settings file.
+// The configuration request and what follows, Auto, on in-memory parts; a second start's hand-over
+// on a fake port; the clean-up of virtualised copies on a scratch drive.
 
 #include "shell/app_shell.h"
 
@@ -9,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
+#include <tuple>
 
 #include "fake_serial_port.h"
 #include "fake_timer.h"
@@ -16,191 +17,173 @@
 #include "fake_window.h"
 #include "settings/settings_file.h"
 #include "shell/second_copy.h"
+#include "shell/virtualised_copies.h"
 
 namespace kovrel {
 namespace {
 
 namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
 using enum Control;
 
 class AppShellTest : public ::testing::Test {
  protected:
   AppShellTest() {
-    port.exists = port.opened = true;
+    port.exists = true;
     window.setVisible(info_vista, false);  // as the window starts
-    state.primera_instalacio = "10";       // as the loader stores it
-    state.obre_offset = "no";
-    hooks.askOkCancel = [this](std::string_view text, std::string_view title) {
-      asked.emplace_back(text, title);
-      return answerOk;
-    };
-    hooks.versio_major = [this] { return version; };
-    hooks.showPortsWindow = [this] { events.emplace_back("ports"); };
-    hooks.activa_offset = [this] { events.emplace_back("offset"); };
-    hooks.neteja_trac_conf = [this] { events.emplace_back("clean-up"); };
-    hooks.closePortsWindow = [this] { events.emplace_back("close ports"); };
-    hooks.closeConfiguration = [this] { events.emplace_back("close configuration"); };
+    state->obre_offset = "no";
+    auto note = [this](const char* what) { return [this, what] { events.emplace_back(what); }; };
+    auto ask = [this](std::string_view, std::string_view) { return answerOk; };
+    auto ver = [this] { return version; };
+    AppShell::Hooks hooks{ask, ver, note("ports"), note("offset"), note("clean-up"), note("close ports"), {}};
+    hooks.closeConfiguration = note("close configuration");
+    shell = std::make_unique<AppShell>(*state, window, port, timer3, hooks);
   }
-  AppShell& shell() {
-    if (!shell_) shell_ = std::make_unique<AppShell>(*state_, window, port, timer3, hooks);
-    return *shell_;
-  }
-  // The request answered OK, then the 6 seconds.
-  void requestAndWait() {
-    shell().cfg_btn_Click();
-    timer3.tick();
-  }
+  bool buttons(bool on) const { return window.isEnabled(llegirBtn) == on && window.isEnabled(cfg_btn) == on; }
   bool noticeShown() const {
-    return window.isVisible(info_vista) && !window.isVisible(Picture1) && window.isVisible(inicio_adminBtn) &&
-           window.isEnabled(inicio_adminBtn) && window.isVisible(cancelar_adminBtn) &&
+    return window.isVisible(info_vista) && !window.isVisible(Picture1) &&
            window.isEnabled(cancelar_adminBtn) && !window.isEnabled(sortirBtn);
   }
 
-  std::unique_ptr<SharedState> state_ = std::make_unique<SharedState>();
-  SharedState& state = *state_;
+  std::unique_ptr<SharedState> state = std::make_unique<SharedState>();
   testing::FakeWindow window;
   testing::FakeVirtualPort port;
   testing::FakeTimer timer3;
-  AppShell::Hooks hooks;
-  std::unique_ptr<AppShell> shell_;
+  std::unique_ptr<AppShell> shell;
   bool answerOk = true;
   std::string version = "5";
-  std::vector<std::pair<std::string, std::string>> asked;
-  std::vector<std::string> events;
+  Strings events;
 };
 
-TEST_F(AppShellTest, requestRemovesThePortThenAfterSixSecondsOpensThePortsWindowOnOlderSystems) {
-  shell().cfg_btn_Click();
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0],
-            std::make_pair(std::string("Desea configurar\rpuertos Kovrel ?"), std::string("Configuracón")));
-  EXPECT_EQ(port.calls, (std::vector<std::string>{"eliminar", "tancar"}));
-  EXPECT_FALSE(window.isEnabled(llegirBtn) || window.isEnabled(cfg_btn));
-  EXPECT_EQ(window.text(Text1), "...Configuración en proceso...");
-  EXPECT_TRUE(timer3.active);
-  EXPECT_TRUE(events.empty());  // nothing before the delay
-
-  timer3.tick();
-  EXPECT_FALSE(timer3.active);
-  EXPECT_TRUE(state.primera_instalacio == 1);
-  EXPECT_EQ(events, (std::vector<std::string>{"ports"}));
-  EXPECT_FALSE(noticeShown());
-  EXPECT_TRUE(window.messageBoxes.empty());
-}
-
-TEST_F(AppShellTest, cancelledQuestionOrAHostHoldingThePortChangesNothing) {
+TEST_F(AppShellTest, requestRefusedOrCancelledChangesNothingElseItRemovesThePortAndOpensThePortsWindowLater) {
   answerOk = false;
-  shell().cfg_btn_Click();
+  shell->cfg_btn_Click();
   answerOk = true;
   port.hostHolds = true;
-  shell().cfg_btn_Click();
-  ASSERT_EQ(window.messageBoxes.size(), 1u);
-  EXPECT_EQ(window.messageBoxes[0],
-            std::make_pair(std::string("aplicación utilitzando el puerto cerrarla primero"),
-                           std::string("Atenció")));
-  EXPECT_TRUE(port.calls.empty());
-  EXPECT_FALSE(timer3.active);
-  EXPECT_TRUE(window.isEnabled(llegirBtn) && window.isEnabled(cfg_btn));
-  EXPECT_TRUE(state.estaba_configurat == 0);
+  shell->cfg_btn_Click();
+  ASSERT_EQ(window.messageBoxes, (std::vector<std::pair<std::string, std::string>>{
+                                     {"aplicación utilitzando el puerto cerrarla primero", "Atenció"}}));
+  EXPECT_TRUE(port.calls.empty() && !timer3.active && buttons(true));
+
+  port.hostHolds = false;
+  shell->cfg_btn_Click();
+  EXPECT_EQ(port.calls, (Strings{"eliminar", "tancar"}));
+  EXPECT_TRUE(buttons(false));
+  EXPECT_EQ(window.text(Text1), "...Configuración en proceso...");
+  EXPECT_TRUE(timer3.active && events.empty());  // nothing before the delay
+  timer3.tick();
+  EXPECT_TRUE(!timer3.active && state->primera_instalacio == 1 && !noticeShown());
+  EXPECT_EQ(events, Strings{"ports"});
 }
 
-// Systems from major version 6 on ask for the administrator first; compared as numbers, 10 too.
-TEST_F(AppShellTest, noticeOnNewerSystemsHoldsTheExitUntilContinueOrCancel) {
-  for (const char* v : {"6", "10"}) {
-    SCOPED_TRACE(v);
+// Systems from major version 6 on ask for the administrator first; as numbers, 10 is one of them.
+TEST_F(AppShellTest, noticeHoldsTheExitUntilCancelGivesTheInstallationStateBackOrContinueGoesOn) {
+  for (const auto& [v, installed, afterCancel] :
+       {std::tuple{"6", "10", 10}, {"10", "10", 10}, {"6", "1", 1}}) {
+    SCOPED_TRACE(std::string(v) + " " + installed);
     version = v;
-    events.clear();
+    state->primera_instalacio = installed;
     window = testing::FakeWindow();
-    state.primera_instalacio = 10;
-    requestAndWait();
-    EXPECT_TRUE(noticeShown());
-    EXPECT_TRUE(events.empty());
-
-    shell().cancelar_adminBtn_Click();  // the ports were set up: that state comes back
-    EXPECT_TRUE(state.primera_instalacio == 10);
+    shell->cfg_btn_Click();
+    timer3.tick();
+    EXPECT_TRUE(noticeShown() && events.empty());
+    shell->cancelar_adminBtn_Click();
+    EXPECT_TRUE(state->primera_instalacio == afterCancel);
     EXPECT_EQ(window.text(Text1), "..Configuración abortada");
-    EXPECT_TRUE(window.isVisible(Picture1) && window.isEnabled(sortirBtn));
-    EXPECT_FALSE(window.isVisible(info_vista) || window.isVisible(inicio_adminBtn) ||
-                 window.isVisible(cancelar_adminBtn) || window.isEnabled(inicio_adminBtn));
-    EXPECT_FALSE(window.isEnabled(llegirBtn) || window.isEnabled(cfg_btn));  // as the request left them
+    EXPECT_TRUE(window.isVisible(Picture1) && window.isEnabled(sortirBtn) && !window.isVisible(info_vista));
+    EXPECT_TRUE(buttons(false));  // as the request left them
   }
-  EXPECT_TRUE(needsAdministratorNotice("6") && needsAdministratorNotice("10"));
-  EXPECT_FALSE(needsAdministratorNotice("5") || needsAdministratorNotice("") ||
-               needsAdministratorNotice("x"));
 
   // Continue cleans up, then opens the ports window, or the offset panel it was raised for.
-  shell().inicio_adminBtn_Click();
-  state.obre_offset = "si";
-  shell().inicio_adminBtn_Click();
-  EXPECT_EQ(events, (std::vector<std::string>{"clean-up", "ports", "clean-up", "offset"}));
-}
-
-TEST_F(AppShellTest, cancelAfterAFirstInstallationKeepsThePortsPending) {
-  state.primera_instalacio = "1";
-  version = "6";
-  requestAndWait();
-  shell().cancelar_adminBtn_Click();
-  EXPECT_TRUE(state.primera_instalacio == 1);
+  shell->inicio_adminBtn_Click();
+  state->obre_offset = "si";
+  shell->inicio_adminBtn_Click();
+  EXPECT_EQ(events, (Strings{"clean-up", "ports", "clean-up", "offset"}));
 }
 
 TEST_F(AppShellTest, autoHoldsConfigWhileTickedAndAClosingMainWindowTakesTheOthersAlong) {
-  window.setChecked(autochk, true);
-  shell().autochk_Click();
-  EXPECT_FALSE(window.isEnabled(cfg_btn));
-  window.setChecked(autochk, false);
-  shell().autochk_Click();
-  EXPECT_TRUE(window.isEnabled(cfg_btn));
-
-  shell().cfg_btn_Click();  // a request under way keeps CONFIG off when Auto is unticked
-  window.setChecked(autochk, true);
-  shell().autochk_Click();
-  window.setChecked(autochk, false);
-  shell().autochk_Click();
-  EXPECT_FALSE(window.isEnabled(cfg_btn));
-
-  shell().Form_Unload();
-  state.Marxar_sense_tocarres = 1;
-  shell().Form_Unload();
-  EXPECT_EQ(events, (std::vector<std::string>{"close ports", "close configuration"}));
+  for (bool afterRequest : {false, true}) {  // a set-up under way keeps CONFIG off when Auto goes
+    if (afterRequest) shell->cfg_btn_Click();
+    window.setChecked(autochk, true);
+    shell->autochk_Click();
+    EXPECT_FALSE(window.isEnabled(cfg_btn));
+    window.setChecked(autochk, false);
+    shell->autochk_Click();
+    EXPECT_EQ(window.isEnabled(cfg_btn), !afterRequest);
+  }
+  shell->Form_Unload();
+  state->Marxar_sense_tocarres = 1;
+  shell->Form_Unload();
+  EXPECT_EQ(events, (Strings{"close ports", "close configuration"}));
 }
-
-// === A second start ======================================================================================
 
 TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
   const fs::path folder = fs::temp_directory_path() / "kovrel-second-copy";
-  fs::remove_all(folder);
   fs::create_directories(folder);
   const std::string good = SettingsFile::defaultFileContent(folder);
-  struct Case {
-    std::string file;  // empty: no settings file
-    int openError;
-    std::string message;
-    std::vector<std::string> calls;
-  };
-  std::string notSetUp = good, badPort = good;
-  notSetUp.replace(notSetUp.find("[INST]=10"), 9, "[INST]=1");
-  badPort.replace(badPort.find("[VSPA]=5"), 8, "[VSPA]=x");
-  const std::string prefix = "Kovrel ya está en marcha y no se pudo mostrar: ";
-  const Case cases[] = {
-      {good, 0, "", {"open 5 57600,N,8,1", "dtr 1", "close"}},
-      {good, kErrNoSuchPort, prefix + "no se pudo abrir COM5", {"open 5 57600,N,8,1"}},
-      {"", 0, prefix + "no se pudo leer trac_conf.cfg", {}},
-      {notSetUp, 0, prefix + "sus puertos no están configurados", {}},
-      {badPort, 0, prefix + "el puerto virtual no es válido: x", {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.message);
+  const std::string notSetUp = std::string(good).replace(good.find("[INST]=10"), 9, "[INST]=1");
+  const std::string why = "Kovrel ya está en marcha y no se pudo mostrar: ";
+  // settings file (empty: none), message, calls on the port
+  for (const auto& [file, message, calls] :
+       {std::tuple{good, std::string(), Strings{"open 5 57600,N,8,1", "dtr 1", "close"}},
+        {"", why + "no se pudo leer trac_conf.cfg", {}},
+        {notSetUp, why + "sus puertos no están configurados", {}}}) {
+    SCOPED_TRACE(message);
     fs::remove(folder / kSettingsFileName);
-    if (!c.file.empty()) std::ofstream(folder / kSettingsFileName, std::ios::binary) << c.file;
+    if (!file.empty()) std::ofstream(folder / kSettingsFileName, std::ios::binary) << file;
     auto state = std::make_unique<SharedState>();
     testing::FakeSerialPort port;
-    port.openError = c.openError;
-    EXPECT_EQ(ActivatePrevInstance(*state, folder, port), c.message);
-    EXPECT_EQ(port.calls, c.calls);
+    EXPECT_EQ(ActivatePrevInstance(*state, folder, port), message);
+    EXPECT_EQ(port.calls, calls);
     EXPECT_TRUE(state->Marxar_sense_tocarres == 1);
-    EXPECT_EQ(fs::exists(folder / kSettingsFileName), !c.file.empty());  // never written
+    EXPECT_EQ(fs::exists(folder / kSettingsFileName), !file.empty());  // never written
   }
   fs::remove_all(folder);
+}
+
+const fs::path kStore = fs::path("AppData") / "Local" / "VirtualStore" / "Program Files";
+
+void file(const fs::path& path) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path) << "x";
+}
+
+TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed) {
+  const fs::path root = fs::temp_directory_path() / "kovrel-virtualstore";
+  fs::remove_all(root);
+  const fs::path users = root / "Users", outside = root / "elsewhere";  // what links name survives
+  file(outside / "Kovrel" / "trac_conf.cfg");
+  file(outside / "keep.txt");
+
+  // ana: a full copy holding files, a folder and links out of the tree.
+  const fs::path ana = users / "ana" / kStore / "Kovrel";
+  file(ana / "sub" / "trac_conf.cfg");
+  fs::create_directory_symlink(outside, ana / "out");
+  fs::create_symlink(outside / "keep.txt", ana / "sub" / "keep.txt");
+  // bea: the path stops one level short.
+  file(users / "bea" / kStore / "other.txt");
+  // ciro: the user folder is a link to a tree that holds a full path.
+  file(outside / "ciro" / kStore / "Kovrel" / "trac_conf.cfg");
+  fs::create_directory_symlink(outside / "ciro", users / "ciro");
+  // eva: a read-only file is not forced.
+  const fs::path eva = users / "eva" / kStore / "Kovrel";
+  file(eva / "locked.cfg");
+  file(eva / "loose.cfg");
+  fs::permissions(eva / "locked.cfg", fs::perms::owner_read | fs::perms::group_read);
+
+  std::ostringstream notes;
+  const CleanupReport report = neteja_trac_conf(root, notes);
+
+  EXPECT_EQ(report.deleted, std::vector<fs::path>{ana});
+  EXPECT_EQ(report.kept, std::vector<fs::path>{eva});
+  EXPECT_NE(notes.str().find(eva.string()), std::string::npos) << notes.str();
+  EXPECT_FALSE(fs::exists(fs::symlink_status(ana)));
+  EXPECT_TRUE(fs::is_directory(ana.parent_path()));  // never a parent
+  for (const fs::path& kept : {users / "bea" / kStore / "other.txt", outside / "keep.txt", eva / "locked.cfg",
+                               outside / "Kovrel" / "trac_conf.cfg", outside / "ciro" / kStore / "Kovrel"})
+    EXPECT_TRUE(fs::exists(kept)) << kept;
+  EXPECT_FALSE(fs::exists(eva / "loose.cfg"));
+  fs::remove_all(root);
 }
 
 }  // namespace
