@@ -94,9 +94,8 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   };
   // closePortsWindow and closeConfiguration: connected where those windows are made.
   shell_ = std::make_unique<AppShell>(state_, w, *hostPort_, timer(AppTimer::Timer3), std::move(shellHooks));
-  tray_ = std::make_unique<TrayIcon>(
-      w, TrayIcon::Hooks{[this] { onLineSignalShow(); }, [this] { exitFromTray(); },
-                         [this] { return quitRequested_; }});
+  tray_ = std::make_unique<TrayIcon>(w, TrayIcon::Hooks{[this] { bringBack(); }, [this] { exitFromTray(); },
+                                                        [this] { return quitRequested_; }});
 
   tracerPort_->onReceive = [this] { capture_->onReceive(); };
   hostPort_->canvi_senyal = [this] { onLineSignal(); };
@@ -227,10 +226,10 @@ void KovrelApp::onLineSignal() {
   if (!hostPort_->senyal_extern()) return;
   if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
     window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);  // takes effect at the next show
-  onLineSignalShow();
+  bringBack();
 }
 
-void KovrelApp::onLineSignalShow() {
+void KovrelApp::bringBack() {
   window_->show();
   window_->raise();
   window_->activateWindow();

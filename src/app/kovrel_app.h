@@ -111,7 +111,7 @@ class KovrelApp {
   // guarda_dades, telling the operator when the file could not be written.
   void saveSettings(bool messageNow);
   void onLineSignal();
-  void onLineSignalShow();
+  void bringBack();
   void releaseHostPort();
   // Leaves unless the host holds its port (then tells the operator and stays).
   void leaveUnlessHostHolds();
