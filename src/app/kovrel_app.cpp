@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <cstdio>
+#include <iostream>
 
 #include "app/qt_timer.h"
 #include "app/read_command.h"
@@ -14,6 +16,7 @@
 #include "host/virtual_port_pty_linux.h"
 #include "ports/com_registry.h"
 #include "ports/ports_flow.h"
+#include "ports/puertos_window.h"
 #include "scanner/capture.h"
 #include "scanner/plot_widget.h"
 #include "scanner/serial_port_qt.h"
@@ -23,18 +26,26 @@
 #include "settings/encoder_monitor.h"
 #include "settings/settings_file.h"
 #include "settings/size_offsets.h"
+#include "shell/app_shell.h"
+#include "shell/second_copy.h"
+#include "shell/tray_icon_qt.h"
+#include "shell/virtualised_copies.h"
+#include "shell/windows_system.h"
 
 namespace kovrel {
 
 int intervalMs(AppTimer timer) {
   if (timer == AppTimer::TimerEncoder) return kEncoderPeriodMs;
+  if (timer == AppTimer::Timer3) return 6000;
   return timer == AppTimer::Poll ? 50 : 20;
 }
 
 namespace {
 
-constexpr AppTimer kTimers[] = {AppTimer::Timer1,           AppTimer::Timer2, AppTimer::Timer_horari,
-                                AppTimer::Timer_antiHorari, AppTimer::Poll,   AppTimer::TimerEncoder};
+constexpr AppTimer kTimers[] = {
+    AppTimer::Timer1, AppTimer::Timer2,       AppTimer::Timer_horari, AppTimer::Timer_antiHorari,
+    AppTimer::Poll,   AppTimer::TimerEncoder, AppTimer::Timer3};
+static_assert(std::size(kTimers) == kAppTimerCount);
 
 std::filesystem::path executableFolder() {
   return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
@@ -76,17 +87,33 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   capture_ = std::make_unique<Capture>(
       state_, w, plot, *tracerPort_,
       Capture::Hooks{[this] { saveSettings(false); }, [this] { calibration_->nous_valors_centre(); }});
-  // No version text: this system has no administrator prompt, the general-offset panel opens
-  // straight away.
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
-      ReadCommand::Hooks{[this] { showConfiguration(false); }, [this] { offsets_->activa_offset(); }, {}});
+      ReadCommand::Hooks{[this] { showConfiguration(false); }, [this] { offsets_->activa_offset(); },
+                         [this] { return versio_major(); }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
   offsets_ = std::make_unique<SizeOffsets>(state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
                                            SizeOffsets::Hooks{[this] { send_->interpola_Click(); }});
   send_ = std::make_unique<SendCommand>(state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
                                         SendCommand::Hooks{[this] { offsets_->openPanel(); }, {}});
+  AppShell::Hooks shellHooks;
+  shellHooks.askOkCancel = [this](std::string_view text, std::string_view title) {
+    return askOkCancel(text, title);
+  };
+  shellHooks.versio_major = [this] { return versio_major(); };
+  shellHooks.showPortsWindow = [this] { openPortsWindow(); };
+  shellHooks.activa_offset = [this] { offsets_->activa_offset(); };
+  shellHooks.neteja_trac_conf = [] {
+    if (const auto root = systemDriveRoot()) neteja_trac_conf(*root, std::cerr);
+  };
+  shellHooks.closePortsWindow = [this] {
+    if (ports_) ports_->window().close();
+  };
+  shellHooks.closeConfiguration = [this] { configWindow_->close(); };
+  shell_ = std::make_unique<AppShell>(state_, w, *hostPort_, timer(AppTimer::Timer3), std::move(shellHooks));
+  tray_ = std::make_unique<TrayIcon>(w, TrayIcon::Hooks{[this] { bringBack(); }, [this] { exitFromTray(); },
+                                                        [this] { return quitRequested_; }});
 
   configWindow_ = std::make_unique<ConfigWindow>();
   Configuracio::Hooks configHooks;
@@ -118,6 +145,7 @@ KovrelApp::~KovrelApp() {
   configWindow_->onClick = nullptr;
   hostPort_->canvi_senyal = nullptr;
   hostPort_->onBytesArrived = nullptr;
+  tray_.reset();
   for (auto& t : timers_) {
     t->stop();
     t->onTick = nullptr;
@@ -126,12 +154,20 @@ KovrelApp::~KovrelApp() {
 
 bool KovrelApp::start() {
   StartupHooks hooks;
-  hooks.activatePrevInstance = options_.activatePrevInstance;
+  hooks.activatePrevInstance = [this] { return handOver(); };
   hooks.loadSettings = [this] { return loadSettings(); };
   hooks.cfg_btn_Click = [this] { cfg_btn_Click(); };
   const bool started = Form_Load(state_, *window_, window_->plot(), *hostPort_, hooks);
   window_->plot().refresh();
   return started;
+}
+
+bool KovrelApp::handOver() {
+  if (!options_.activatePrevInstance || !options_.activatePrevInstance()) return false;
+  // Two copies must never run: this one leaves whether or not the other could be told.
+  const std::string problem = ActivatePrevInstance(state_, settings_->path().parent_path(), *tracerPort_);
+  if (!problem.empty()) window_->messageBox(problem, texts::kTitleAttention);
+  return true;
 }
 
 bool KovrelApp::loadSettings() {
@@ -165,6 +201,18 @@ void KovrelApp::sortirBtn_Click() {
     window_->setVisible(Control::Form1, false);
     return;
   }
+  leaveUnlessHostHolds();
+}
+
+// The tray's "Salir": the exit button's rules, but the window is already hidden, so automatic
+// mode would hide nothing: leave, unless the host holds its port.
+void KovrelApp::exitFromTray() {
+  window_->setPasswordMode(Control::Text1, false);
+  saveSettings(true);
+  leaveUnlessHostHolds();
+}
+
+void KovrelApp::leaveUnlessHostHolds() {
   bool hostHolds = false;
   try {
     hostHolds = hostPort_->port_obert_host();
@@ -195,8 +243,9 @@ void KovrelApp::releaseHostPort() {
 }
 
 void KovrelApp::quit() {
-  window_->hide();
   quitRequested_ = true;
+  shell_->Form_Unload();
+  window_->hide();
   if (options_.quit) {
     options_.quit();
   } else {
@@ -207,8 +256,15 @@ void KovrelApp::quit() {
 }
 
 void KovrelApp::onLineSignal() {
-  // Whoever raises the line on the other side (the host, a second copy) brings the window back.
+  // Whoever raises the line on the other side (the host, a second copy) brings the window back,
+  // also from automatic mode, and keeps it above the host's windows.
   if (!hostPort_->senyal_extern()) return;
+  if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+    window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);  // takes effect at the next show
+  bringBack();
+}
+
+void KovrelApp::bringBack() {
   window_->show();
   window_->raise();
   window_->activateWindow();
@@ -216,29 +272,27 @@ void KovrelApp::onLineSignal() {
 
 void KovrelApp::showConfiguration(bool modal) { configuracio_->show(modal); }
 
+std::string KovrelApp::versio_major() const {
+  return options_.versio_major ? options_.versio_major() : obte_versio();
+}
+
+bool KovrelApp::askOkCancel(std::string_view text, std::string_view title) {
+  if (options_.askOkCancel) return options_.askOkCancel(text, title);
+  // The carriage return of the system's texts is a line break on screen.
+  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  QMessageBox box(QMessageBox::Information,
+                  QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), shown,
+                  QMessageBox::Ok | QMessageBox::Cancel, window_.get());
+  return box.exec() == QMessageBox::Ok;
+}
+
 void KovrelApp::cfg_btn_Click() {
   if (options_.cfg_btn_Click) {
     options_.cfg_btn_Click();
     return;
   }
-  // No configuration request on this system yet: the ports are set up again at once, as the
-  // request would after its delay. While the host holds its port the ports window says so.
-  bool hostHolds = false;
-  try {
-    hostHolds = hostPort_->port_obert_host();
-    if (!hostHolds) {
-      hostPort_->eliminar_port();
-      hostPort_->tancar_port();
-    }
-  } catch (const VirtualPortError&) {
-    hostHolds = false;  // no port to remove
-  }
-  if (!hostHolds) {
-    state_.primera_instalacio = 1;
-    window_->setEnabled(Control::llegirBtn, false);
-    window_->setEnabled(Control::cfg_btn, false);
-  }
-  openPortsWindow();
+  shell_->cfg_btn_Click();
 }
 
 void KovrelApp::openPortsWindow() {
@@ -310,6 +364,15 @@ void KovrelApp::click(Control c) {
       break;
     case Control::CentEncBtn:
       encoder_->CentEncBtn_Click();
+      break;
+    case Control::autochk:
+      shell_->autochk_Click();
+      break;
+    case Control::inicio_adminBtn:
+      shell_->inicio_adminBtn_Click();
+      break;
+    case Control::cancelar_adminBtn:
+      shell_->cancelar_adminBtn_Click();
       break;
     case Control::interpola:
       send_->interpola_Click();

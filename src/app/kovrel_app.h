@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/clock.h"
 #include "app/main_window.h"
@@ -18,6 +20,7 @@
 namespace kovrel {
 
 enum class PortsTimer;
+class AppShell;
 class Capture;
 class CentreCalibration;
 class ComRegistry;
@@ -30,6 +33,7 @@ class SendCommand;
 class SettingsFile;
 class ShapeEditor;
 class SizeOffsets;
+class TrayIcon;
 
 // The main window's timers.
 enum class AppTimer {
@@ -39,7 +43,9 @@ enum class AppTimer {
   Timer_antiHorari,  // counter-clockwise turn repeats while held, 20 ms
   Poll,              // the host exchange looks at the port and the clock, 50 ms
   TimerEncoder,      // the encoder monitor starts a new period, 10 s
+  Timer3,            // port configuration continues, 6 s
 };
+inline constexpr std::size_t kAppTimerCount = 7;
 int intervalMs(AppTimer timer);
 
 class KovrelApp {
@@ -57,12 +63,15 @@ class KovrelApp {
     std::unique_ptr<Clock> clock;  // the wall clock when empty
     // Window timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(AppTimer)> makeTimer;
-    // Hand-over to an earlier running copy; returns true when it handed over. No guard yet on
-    // this system: empty means "no other copy".
+    // True when an earlier copy is running (the single-copy lock is held elsewhere): start-up
+    // then hands over to it and this copy leaves. Empty means "no other copy".
     std::function<bool()> activatePrevInstance;
-    // The port configuration request (CONFIG button, and a first installation). Empty:
-    // the ports window opens at once.
+    // Replaces the port configuration request (CONFIG button, and a first installation).
     std::function<void()> cfg_btn_Click;
+    // A modal OK/Cancel question with the information icon, true for OK; a message box when empty.
+    std::function<bool(std::string_view text, std::string_view title)> askOkCancel;
+    // The system's major version as text; this platform's answer when empty.
+    std::function<std::string()> versio_major;
     // The ports window's timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(PortsTimer)> makePortsTimer;
     // Ends the event loop; QCoreApplication::quit when empty.
@@ -103,6 +112,7 @@ class KovrelApp {
   SerialPort& encoderPort() { return *encoderPort_; }
   ConfigWindow& configWindow() { return *configWindow_; }
   Configuracio& configuration() { return *configuracio_; }
+  AppShell& shell() { return *shell_; }
 
  private:
   void dispatch(Control c, UiEvent e);
@@ -111,10 +121,17 @@ class KovrelApp {
   // One configuration window at a time: a second request brings the open one to the front.
   void showConfiguration(bool modal);
   bool loadSettings();
+  bool handOver();
+  bool askOkCancel(std::string_view text, std::string_view title);
+  std::string versio_major() const;
+  void exitFromTray();
   // guarda_dades, telling the operator when the file could not be written.
   void saveSettings(bool messageNow);
   void onLineSignal();
+  void bringBack();
   void releaseHostPort();
+  // Leaves unless the host holds its port (then tells the operator and stays).
+  void leaveUnlessHostHolds();
   void quit();
 
   Options options_;
@@ -124,7 +141,7 @@ class KovrelApp {
   std::unique_ptr<SerialPort> tracerPort_;
   std::unique_ptr<VirtualPort> hostPort_;
   std::unique_ptr<Clock> clock_;
-  std::array<std::unique_ptr<Timer>, 6> timers_;
+  std::array<std::unique_ptr<Timer>, kAppTimerCount> timers_;
   std::unique_ptr<SettingsFile> settings_;
   std::unique_ptr<Capture> capture_;
   std::unique_ptr<ReadCommand> read_;
@@ -136,6 +153,8 @@ class KovrelApp {
   std::unique_ptr<Configuracio> configuracio_;
   std::unique_ptr<CentreCalibration> calibration_;
   std::unique_ptr<EncoderMonitor> encoder_;
+  std::unique_ptr<AppShell> shell_;
+  std::unique_ptr<TrayIcon> tray_;
   bool quitRequested_ = false;
   std::unique_ptr<PortsFlow> ports_;  // last: it goes before the ports and windows it uses
 };

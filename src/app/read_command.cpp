@@ -3,14 +3,9 @@
 #include <string>
 #include <utility>
 
+#include "shell/admin_notice.h"
+
 namespace kovrel {
-namespace {
-
-// Systems from this major version on need the administrator prompt before the general-offset
-// panel may write the program's settings.
-constexpr std::string_view kFirstAdminVersion = "6";
-
-}  // namespace
 
 ReadCommand::ReadCommand(SharedState& state, Window& window, Plot& plot, Capture& capture, Hooks hooks)
     : s_(state), w_(window), plot_(plot), capture_(capture), hooks_(std::move(hooks)) {}
@@ -43,17 +38,10 @@ void ReadCommand::llegirBtn_Click() {
     w_.setPasswordMode(Control::Text1, false);
     s_.obre_offset = "si";
     const std::string version = hooks_.versio_major ? hooks_.versio_major() : std::string();
-    // Compared as text, the way the version has always been handed over.
-    if (version < kFirstAdminVersion) {
-      if (hooks_.activa_offset) hooks_.activa_offset();
-    } else {
-      w_.setVisible(Control::Picture1, false);
-      w_.setVisible(Control::inicio_adminBtn, true);
-      w_.setEnabled(Control::inicio_adminBtn, true);
-      w_.setVisible(Control::cancelar_adminBtn, true);
-      w_.setEnabled(Control::cancelar_adminBtn, true);
-      w_.setEnabled(Control::sortirBtn, false);
-      w_.setVisible(Control::info_vista, true);
+    if (needsAdministratorNotice(version)) {
+      showAdministratorNotice(w_);
+    } else if (hooks_.activa_offset) {
+      hooks_.activa_offset();
     }
     return;
   }

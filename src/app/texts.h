@@ -113,8 +113,6 @@ inline constexpr std::string_view kAuto = "Auto";
 inline constexpr std::string_view kContinue = "Continuar";
 inline constexpr std::string_view kCancel = "Cancelar";
 inline constexpr std::string_view kExitWhileHostHolds = "Abortar primero en Tavrek luego en Kovrel ";
-// Functions not yet available on this system.
-inline constexpr std::string_view kPortSetupPending = "Configuración de puertos pendiente";
 // info_vista: the administrator notice, after a line of blanks.
 inline constexpr std::string_view kAdminNotice =
     "                                        \n"

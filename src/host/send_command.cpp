@@ -224,6 +224,7 @@ void SendCommand::writeAnswer() {
     w_.setEnabled(c, false);
   for (Control c : {Control::interpola, Control::sortirBtn, Control::llegirBtn, Control::cfg_btn})
     w_.setEnabled(c, true);
+  if (w_.isChecked(Control::autochk)) w_.setEnabled(Control::cfg_btn, false);  // automatic mode holds CONFIG
   s_.ja_Enviat = 1;
   // The manual offset was for the shape just delivered; the next read starts without it. A send
   // that failed keeps it, so the retry delivers the size the operator asked for.

@@ -55,6 +55,12 @@ void setAll(Window& w, const Control (&controls)[N], bool on) {
   for (Control c : controls) w.setEnabled(c, on);
 }
 
+// The read, exit and CONFIG buttons come back; in automatic mode CONFIG stays off.
+void enableReadControls(Window& w) {
+  setAll(w, kReadControls, true);
+  if (w.isChecked(Control::autochk)) w.setEnabled(Control::cfg_btn, false);
+}
+
 }  // namespace
 
 Capture::Capture(SharedState& state, Window& window, Plot& plot, SerialPort& port, Hooks hooks)
@@ -64,24 +70,24 @@ void Capture::captura_dibuixa() {
   try {
     step();
   } catch (const PortFault& fault) {
+    // A failed read ends automatic mode before the buttons come back, CONFIG with them.
+    w_.setChecked(Control::autochk, false);
     parada_Click();
     if (fault.number == kErrNoSuchPort) {
       // The configured COM number is gone: only leaving the program and setting the ports
       // up again helps, so the read and the automatic mode stay off.
       show(texts::kPortErrorRestart);
-      w_.setChecked(Control::autochk, false);
       w_.setEnabled(Control::autochk, false);
       w_.setEnabled(Control::llegirBtn, false);
       w_.setEnabled(Control::cfg_btn, false);
     } else {
       show(texts::kProgramErrorRestart);
-      w_.setChecked(Control::autochk, false);
     }
     w_.setEnabled(Control::sortirBtn, true);
   } catch (const std::exception&) {
+    w_.setChecked(Control::autochk, false);
     parada_Click();
     show(texts::kProgramErrorRestart);
-    w_.setChecked(Control::autochk, false);
     w_.setEnabled(Control::sortirBtn, true);
   }
 }
@@ -108,7 +114,7 @@ void Capture::parada_Click() {
   }
   setAll(w_, kEditControls, false);
   w_.setEnabled(Control::parada, false);
-  setAll(w_, kReadControls, true);
+  enableReadControls(w_);
   clearAndDrawAxes(plot_);
   w_.setValue(Control::ProgressBar1, 0);
   if (port_.isOpen()) port_.close();
@@ -282,7 +288,7 @@ void Capture::endCalibration() {
   if (hooks_.nous_valors_centre) hooks_.nous_valors_centre();
   setAll(w_, kEditControls, false);
   setAll(w_, kSendControls, false);
-  setAll(w_, kReadControls, true);
+  enableReadControls(w_);
 }
 
 void Capture::handOverShape() {

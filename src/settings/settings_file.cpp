@@ -242,6 +242,14 @@ LoadOutcome SettingsFile::carrega_dades(SharedState& state) {
   return outcome;
 }
 
+bool SettingsFile::peek(const std::filesystem::path& programFolder, SharedState& state) {
+  SettingsFile file(programFolder);
+  std::string bytes;
+  if (readFile(file.path(), bytes) != ReadProblem::None) return false;
+  file.readRecords(bytes, state);
+  return true;
+}
+
 void SettingsFile::readRecords(std::string_view bytes, SharedState& state) {
   // A load replaces the whole table: lines of an earlier, longer file must not be replayed.
   lines_.clear();

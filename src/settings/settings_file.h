@@ -41,6 +41,11 @@ class SettingsFile {
   // file stays whole until the new one is complete on disk.
   SaveResult guarda_dades(SharedState& state);
 
+  // Reads the settings of the file in `programFolder` into `state` as the loader does, and writes
+  // nothing, not even a default file: a second start only looks at the running copy's file.
+  // False when the file is missing, unreadable or empty.
+  static bool peek(const std::filesystem::path& programFolder, SharedState& state);
+
   const std::vector<std::string>& linies_config() const { return lines_; }
   const std::string& lastError() const { return lastError_; }
   std::filesystem::path path() const { return folder_ / kSettingsFileName; }

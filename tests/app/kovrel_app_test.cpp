@@ -61,6 +61,7 @@ class KovrelAppTest : public ::testing::Test {
       return t;
     };
     o.quit = [this] { ++quits; };
+    o.askOkCancel = [](std::string_view, std::string_view) { return true; };
     if (adjust) adjust(o);
     app = std::make_unique<KovrelApp>(std::move(o));
     win().showMessage = [this](std::string_view text, std::string_view title) {
@@ -124,6 +125,11 @@ TEST_F(KovrelAppTest, aMissingSettingsFileIsReplacedTheOperatorToldAndTheHostOff
 // === Buttons and codes reach their handlers
 // =============================================================
 
+TEST_F(KovrelAppTest, aRunningCopyTakesOverAndThisOneStops) {
+  EXPECT_FALSE(start([](KovrelApp::Options& o) { o.activatePrevInstance = [] { return true; }; }));
+  EXPECT_FALSE(host->opened);
+}
+
 TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
   ASSERT_TRUE(start());
   QWidget& config = app->configWindow();
@@ -142,8 +148,11 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
   // Written the operator's way: "0,01" in a Spanish locale.
   EXPECT_EQ(win().text(offsetTxt), std::string("0") + win().decimalSeparator() + "01");
 
-  click(cfg_btn);  // the ports are set up again: the read waits for the ports window
-  EXPECT_TRUE(app->portsWindow() != nullptr && !win().isEnabled(llegirBtn) && !win().isEnabled(cfg_btn));
+  click(sortir_offset);
+  click(cfg_btn);  // OK to the question; 6 s later this system goes straight to the ports window
+  EXPECT_TRUE(!win().isEnabled(llegirBtn) && !win().isEnabled(cfg_btn));
+  timers[AppTimer::Timer3]->tick();
+  EXPECT_NE(app->portsWindow(), nullptr);
 }
 
 TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShape) {
@@ -226,12 +235,15 @@ TEST_F(KovrelAppTest, exitStillLeavesWhenTheFolderAndTheHostsPortAreGone) {
 // (a signal, even while a message box is up) saves and leaves.
 TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEndSavesAndLeaves) {
   ASSERT_TRUE(start());
-  win().setChecked(autochk, true);
+  click(autochk);
+  EXPECT_FALSE(win().isEnabled(cfg_btn));
   click(sortirBtn);
   EXPECT_FALSE(win().isVisible(Form1));
-  host->hostSignals(true);  // the host raising its line brings the window back
-  EXPECT_TRUE(win().isVisible(Form1));
   EXPECT_EQ(quits, 0);
+  host->hostSignals(true);  // the host raising its line brings the window back, on top
+  EXPECT_TRUE(win().isVisible(Form1));
+  EXPECT_TRUE(win().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
   app->state().OffsetMida = 0.25;
   app->shutdown();
   EXPECT_NE(settingsText().find("[OFFS]= 0.25"), std::string::npos) << settingsText();

@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "app/qt_timer.h"
 #include "app/startup.h"
 #include "e2e_rig.h"
 #include "fake_timer.h"
@@ -26,7 +27,15 @@ class FirstInstallation : public EndToEnd {
 TEST_F(FirstInstallation, findsTheTracerThatGotStartAndSavesItsPort) {
   Sim idle(KOVREL_TRACER_SIM, {"--com", "4"}), tracer(KOVREL_TRACER_SIM, {"--com", "9"});
   std::map<PortsTimer, testing::FakeTimer*> timers;  // the test says when 5 s and 7 s are over
-  startProgram([&timers](KovrelApp::Options& o) {
+  testing::FakeTimer* request = nullptr;             // and when the request's 6 s are
+  startProgram([&](KovrelApp::Options& o) {
+    o.askOkCancel = [](std::string_view, std::string_view) { return true; };  // "Desea configurar"
+    o.makeTimer = [&request](AppTimer which) -> std::unique_ptr<Timer> {
+      if (which != AppTimer::Timer3) return std::make_unique<QtTimer>(intervalMs(which));
+      auto timer = std::make_unique<testing::FakeTimer>();
+      request = timer.get();
+      return timer;
+    };
     o.makePortsTimer = [&timers](PortsTimer which) -> std::unique_ptr<Timer> {
       auto timer = std::make_unique<testing::FakeTimer>();
       timers[which] = timer.get();
@@ -34,7 +43,9 @@ TEST_F(FirstInstallation, findsTheTracerThatGotStartAndSavesItsPort) {
     };
   });
 
-  // Start-up asked for the set-up: the virtual port is up and the search waits for its 5 s.
+  // Start-up asked for the set-up; 6 s on, the virtual port is up and the search waits for its 5 s.
+  ASSERT_NE(request, nullptr);
+  request->tick();
   ASSERT_NE(app_->portsWindow(), nullptr);
   PortsFlow& ports = *app_->portsWindow();
   EXPECT_EQ(ports.window().text(PortsControl::TextLbl),

@@ -1,0 +1,83 @@
+// Starts as real processes on a scratch runtime folder: the built program killed while it runs,
+// this test program as the running copy on a real pty, the built program again as second copy.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "../app/gui_test_support.h"
+#include "app/kovrel_app.h"
+#include "fake_serial_port.h"
+#include "fake_timer.h"
+#include "host/virtual_port_pty_linux.h"
+#include "settings/settings_file.h"
+#include "shell/instance_lock.h"
+
+namespace kovrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bytesOf(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+QString text(const fs::path& path) { return QString::fromStdString(path.string()); }
+
+TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHiddenCopyForward) {
+  testing::guiApplication();
+  const fs::path root = fs::temp_directory_path() / ("kovrel-second-start-" + std::to_string(getpid()));
+  const fs::path folder = root / "prog", links = root / "run" / "kovrel";  // $XDG_RUNTIME_DIR/kovrel
+  fs::remove_all(root);
+  fs::create_directories(folder);
+  std::ofstream(folder / kSettingsFileName, std::ios::binary) << SettingsFile::defaultFileContent(folder);
+  fs::copy_file(KOVREL_PROGRAM, folder / "kovrel");  // it finds its settings beside itself
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", text(root / "run"));
+  env.insert("XDG_STATE_HOME", text(root / "state"));
+  auto waitFor = [](const std::function<bool()>& done) {
+    const QDeadlineTimer deadline(10000);
+    while (!done() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+  };
+
+  QProcess killed;  // a copy that runs until killed: its lock file and port name stay behind
+  killed.setProcessEnvironment(env);
+  killed.start(text(folder / "kovrel"), {});
+  ASSERT_TRUE(waitFor([&] { return fs::is_symlink(links / "COM5"); }));
+  killed.kill();
+  killed.waitForFinished();
+
+  const InstanceLock lock(links);
+  ASSERT_FALSE(lock.heldElsewhere());
+  ComRegistry registry(ComFolders{root / "sys", "/dev", "/proc", root / "state", links});
+  KovrelApp::Options o;
+  o.programFolder = folder;
+  o.tracerPort = std::make_unique<testing::FakeSerialPort>();
+  o.hostPort = std::make_unique<PtyVirtualPort>(registry);
+  o.makeTimer = [](AppTimer) { return std::make_unique<testing::FakeTimer>(); };
+  o.activatePrevInstance = [&lock] { return lock.heldElsewhere(); };
+  KovrelApp first(std::move(o));
+  ASSERT_TRUE(first.start());  // its window stays hidden, as automatic mode leaves it
+  const std::string before = bytesOf(folder / kSettingsFileName);
+
+  QProcess second;
+  second.setProcessEnvironment(env);
+  second.start(text(folder / "kovrel"), {});
+  ASSERT_TRUE(second.waitForFinished(15000));  // one that could not hand over waits on its message
+  EXPECT_TRUE(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+  EXPECT_EQ(bytesOf(folder / kSettingsFileName), before);
+  EXPECT_TRUE(waitFor([&] { return first.window().isVisible(); }));
+  EXPECT_TRUE(first.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace kovrel
