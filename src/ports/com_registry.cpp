@@ -51,18 +51,6 @@ bool writeAtomically(const fs::path& file, const std::string& content, const std
   return !ec;
 }
 
-std::string_view kindText(PortKind kind) {
-  switch (kind) {
-    case PortKind::UsbSerial:
-      return "usb";
-    case PortKind::Uart:
-      return "uart";
-    case PortKind::Virtual:
-      return "virtual";
-  }
-  return "virtual";
-}
-
 std::optional<PortKind> kindFromText(std::string_view text) {
   if (text == "usb") return PortKind::UsbSerial;
   if (text == "uart") return PortKind::Uart;
@@ -150,6 +138,19 @@ std::optional<OwnerRecord> readOwnerRecord(const fs::path& file) {
 }
 
 }  // namespace
+
+std::string_view kindText(PortKind kind) {
+  switch (kind) {
+    case PortKind::UsbSerial:
+      return "usb";
+    case PortKind::Uart:
+      return "uart";
+    case PortKind::Virtual:
+      return "virtual";
+  }
+  return "virtual";
+}
+
 
 std::optional<int> parseComName(std::string_view name) {
   if (name.size() < 4) return std::nullopt;

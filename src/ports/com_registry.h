@@ -67,6 +67,9 @@ struct Publication {
 // This user's folders on this platform, read from the environment: the state folder
 // ($XDG_STATE_HOME/kovrel, else ~/.local/state/kovrel) and the link folder
 // ($XDG_RUNTIME_DIR/kovrel, else <state folder>/ports).
+// The kind as the owner records and `kovrel-cli ports` write it: "usb", "uart", "virtual".
+std::string_view kindText(PortKind kind);
+
 ComFolders systemComFolders();
 // The same from an explicit environment (tests). Relative paths in the variables are ignored,
 // as the XDG rules ask.

@@ -8,18 +8,6 @@
 namespace kovrel::cli {
 namespace {
 
-std::string_view kindWord(PortKind kind) {
-  switch (kind) {
-    case PortKind::UsbSerial:
-      return "usb";
-    case PortKind::Uart:
-      return "uart";
-    case PortKind::Virtual:
-      return "virtual";
-  }
-  return "virtual";
-}
-
 int list(ComRegistry& registry, std::ostream& out) {
   const auto ports = registry.ports();  // first: it gives a new adapter its number
   const auto adapters = registry.adapterNumbers();
@@ -33,7 +21,7 @@ int list(ComRegistry& registry, std::ostream& out) {
     } else if (auto found = adapters.find(port.number); found != adapters.end()) {
       identity = found->second;
     }
-    out << std::setw(7) << comNameOf(port.number) << std::setw(9) << kindWord(port.kind) << std::setw(21)
+    out << std::setw(7) << comNameOf(port.number) << std::setw(9) << kindText(port.kind) << std::setw(21)
         << port.device.string() << ' ' << identity << "\n";
   }
   if (ports.empty()) out << "(no serial ports)\n";
