@@ -61,6 +61,7 @@ inline constexpr std::string_view kOmaTimeout = "TimeOut OMA Comunication";
 inline constexpr std::string_view kSentOk = "Envio >OK< ";
 inline constexpr std::string_view kVirtualPortUnavailable = "Puerto virtual no disponible >AJUSTAR";
 inline constexpr std::string_view kManualOffsetInvalid = "Variación manual no válida: escribir un número";
+inline constexpr std::string_view kFilterOutOfRange = "Filtro [FILT] de trac_conf.cfg fuera de -4095..4095 >AJUSTAR";
 inline constexpr std::string_view kSizesHorizontal = "horitzontal :";  // then mida_h
 inline constexpr std::string_view kSizesVertical = " Vertical :";      // then mida_v, 2 blanks, offset_radi
 

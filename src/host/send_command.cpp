@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/texts.h"
+#include "geometry/prepare_steps.h"
 #include "host/oma_framing.h"
 #include "settings/number_text.h"
 
@@ -124,12 +125,20 @@ bool SendCommand::prepareIfNeeded() {
     return false;
   }
 
+  // A hand-edited filter setting far outside one turn is not a shape the edger should cut; the
+  // stored text stays as it is for the technician to mend.
+  const double filterscope = s_.filterscope.toNumber();
+  if (!preparation::filterInRange(filterscope)) {
+    w_.setText(Control::Text1, texts::kFilterOutOfRange);
+    return false;
+  }
+
   PrepareInputs in;
   in.gir_acumulat = s_.gir_acumulat;
   in.signe_x = s_.signe_x.toNumber() < 0 ? -1 : 1;
   in.signe_y = s_.signe_y.toNumber() < 0 ? -1 : 1;
   in.serial_number = s_.serial_number;
-  in.filterscope = s_.filterscope.toNumber();
+  in.filterscope = filterscope;
   in.manualOffsetMm = manualMm;
   in.normalOaire = s_.normalOaire.toNumber();
   in.OffsetMida = s_.OffsetMida.toNumber();

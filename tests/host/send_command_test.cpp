@@ -217,6 +217,19 @@ TEST_F(SendCommandTest, manualOffsetThatIsNotANumberStopsTheSendAndAFailedSendKe
   EXPECT_EQ(w.text(C::offset_mida), "0");
 }
 
+TEST_F(SendCommandTest, filterSettingBeyondOneTurnStopsTheSendAndStaysAsStored) {
+  for (const char* stored : {"-2147483648", "1e20", "4095.5"}) {
+    s.filterscope = stored;
+    cmd.interpola_Click();
+    EXPECT_EQ(text1(), texts::kFilterOutOfRange) << stored;
+    EXPECT_EQ(s.filterscope.toText(), stored);
+  }
+  EXPECT_TRUE(prepareCalls == 0 && port.written.empty() && !cmd.busy());
+  s.filterscope = "-4095";
+  cmd.interpola_Click();
+  EXPECT_EQ(inputs.filterscope, -4095);
+}
+
 // ===== Endings without a delivery =================================================================
 
 TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) {

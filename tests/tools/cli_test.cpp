@@ -195,7 +195,9 @@ TEST(CliCommandLine, mistakesAndMissingFilesExitWithUsage) {
   std::ostringstream out, err;
   for (const char* args :
        {"", "draw -", "answer", "answer - --lens huge", "answer - --turn-steps 2.5", "answer - --manual abc",
-        "trace - --mirror", "answer a.bin b.bin", "trace /no/such/read.bin"}) {
+        "trace - --mirror", "answer a.bin b.bin", "trace /no/such/read.bin", "trace - --filter -2147483648",
+        "answer - --filter 1e20", "answer - --filter nan", "answer - --turn-steps 2161",
+        "answer - --turn-steps -2147483647"}) {
     err.str("");
     EXPECT_EQ(runCli(words(args), in, out, err), kExitUsage) << args;
     EXPECT_FALSE(err.str().empty()) << args;
