@@ -12,6 +12,7 @@
 #include <QTest>
 #include <algorithm>
 #include <chrono>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -46,13 +47,15 @@ class MainWindowTest : public ::testing::Test {
 
 // === The controls as the program starts ==============================================================
 
-TEST_F(MainWindowTest, everyControlExistsUnderItsObjectName) {
+TEST_F(MainWindowTest, everyControlExistsUnderItsObjectNameAndHasItsOwnSpokenName) {
+  std::set<QString> spoken;
   for (int i = 0; i < kControlCount; ++i) {
     const auto c = static_cast<Control>(i);
     ASSERT_NE(w(c), nullptr) << objectName(c);
     EXPECT_EQ(str(w(c)->objectName()), objectName(c));
     EXPECT_EQ(c == Form1 ? window.get() : window->findChild<QWidget*>(w(c)->objectName()), w(c))
         << objectName(c);
+    EXPECT_TRUE(spoken.insert(w(c)->accessibleName()).second) << objectName(c) << " has no name of its own";
   }
 }
 
