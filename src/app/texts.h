@@ -61,7 +61,8 @@ inline constexpr std::string_view kOmaTimeout = "TimeOut OMA Comunication";
 inline constexpr std::string_view kSentOk = "Envio >OK< ";
 inline constexpr std::string_view kVirtualPortUnavailable = "Puerto virtual no disponible >AJUSTAR";
 inline constexpr std::string_view kManualOffsetInvalid = "Variación manual no válida: escribir un número";
-inline constexpr std::string_view kFilterOutOfRange = "Filtro [FILT] de trac_conf.cfg fuera de -4095..4095 >AJUSTAR";
+inline constexpr std::string_view kFilterOutOfRange =
+    "Filtro [FILT] de trac_conf.cfg fuera de -4095..4095 >AJUSTAR";
 inline constexpr std::string_view kSizesHorizontal = "horitzontal :";  // then mida_h
 inline constexpr std::string_view kSizesVertical = " Vertical :";      // then mida_v, 2 blanks, offset_radi
 
@@ -105,6 +106,10 @@ inline constexpr std::string_view kSettingsDefaultsNotSaved =
 inline constexpr std::string_view kSettingsNotSaved = "No se pudo guardar trac_conf.cfg";
 inline constexpr std::string_view kDiskFull = "disco lleno";
 inline constexpr std::string_view kNoWritePermission = "sin permiso de escritura";
+inline constexpr std::string_view kReadOnly = "el archivo es de solo lectura";
+inline constexpr std::string_view kSettingsNoSettings =
+    "trac_conf.cfg no contenía ningún ajuste: guardado como ";
+inline constexpr std::string_view kSettingsDefaultsWritten = "; se ha creado uno con valores por defecto";
 
 // Shell
 inline constexpr std::string_view kTitleAttention = "Atenció";

@@ -39,7 +39,7 @@ class SizeOffsetsTest : public ::testing::Test {
   FakeWindow w;
   FakeTimer timer1, timer2;
   int sends = 0;
-  SizeOffsets offsets{s, w, timer1, timer2, {[this] { ++sends; }}};
+  SizeOffsets offsets{s, w, timer1, timer2, {[this] { ++sends; }, {}}};
 };
 
 // ===== Lens-type panel ============================================================================
