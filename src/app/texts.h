@@ -93,6 +93,8 @@ inline constexpr std::string_view kVirtualPortNotCreated = "no se pudo crear el 
 inline constexpr std::string_view kVirtualPortMissing = "el puerto virtual no existe";
 inline constexpr std::string_view kVirtualPortClosed = "el puerto virtual está cerrado";
 inline constexpr std::string_view kVirtualPortNotRead = "la aplicación no lee el puerto";
+inline constexpr std::string_view kVirtualPortUnsafeFolder =
+    "carpeta de puertos rechazada (enlace simbólico o de otro usuario): ";  // then the folder
 
 // Settings file
 inline constexpr std::string_view kSettingsMissing =
