@@ -51,6 +51,9 @@ inline constexpr std::string_view kPressReadFirst = "Error: Pulsar primero Leer 
 inline constexpr std::string_view kShapeOutOfRange = "Forma demasiado grande o pequeña para leer";
 inline constexpr std::string_view kPortErrorRestart = "Error puerto,reiniciar programa Kovrel";
 inline constexpr std::string_view kProgramErrorRestart = "Error en el programa reiniciar Kovrel";
+inline constexpr std::string_view kTracerNoPermission =
+    "Sin permiso para abrir el puerto del lector: añadir el usuario al grupo ";
+inline constexpr std::string_view kTracerNoPermissionEnd = " y volver a iniciar sesión";  // after the group
 inline constexpr std::string_view kNoHeaderSerial = "777777";
 
 // Send
