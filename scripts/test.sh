@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in a plain build and once with
-# AddressSanitizer and UBSan. Also checks the formatting of our sources and runs clang-tidy
+# AddressSanitizer and UBSan (clang), then each fuzz target briefly. Also checks the formatting of our sources and runs clang-tidy
 # (a focused profile, .clang-tidy) over the program and the tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,4 +27,11 @@ for preset in debug asan-ubsan; do
     git ls-files 'src/*.cpp' 'tools/*.cpp' | xargs -P2 -n4 clang-tidy -p build/debug --quiet \
       --extra-arg=-Wno-unknown-warning-option
   fi
+done
+
+# A short run of every fuzz target: the seeds hold the inputs of past findings, so a regression
+# shows at once; the rest of the minute looks for new ones.
+echo "== fuzz smoke"
+for target in capture settings send oma_file cli_args; do
+  ./scripts/fuzz.sh "$target" 12
 done
