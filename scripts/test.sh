@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in a plain build and once with
-# AddressSanitizer and UBSan (clang), then each fuzz target briefly. Also checks the formatting of our sources and runs clang-tidy
-# (a focused profile, .clang-tidy) over the program and the tools.
+# AddressSanitizer and UBSan (clang), then each fuzz target briefly. Also checks the formatting
+# of our sources and runs clang-tidy (a focused profile, .clang-tidy) over the program and the
+# tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
