@@ -307,7 +307,7 @@ TEST_F(SendCommandTest, runTimeErrorsEndWithThePortMessageAndLeaveTheButtons) {
 }
 
 TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromptsXGivesTheSendBack) {
-  const std::initializer_list<C> sendAndEdit = {C::interpola, C::llegirBtn, C::cfg_btn,
+  const std::initializer_list<C> sendAndEdit = {C::interpola, C::llegirBtn,  C::cfg_btn,
                                                 C::Horari,    C::antiHorari, C::mirallHoritzontal};
   s.tipoMontura = 0;
   cmd.interpola_Click();
