@@ -272,6 +272,7 @@ LoadOutcome SettingsFile::carrega_dades(SharedState& state) {
   // lletra with the folder stored in it for the rest of the run.
   state.lletra = folderText();
 
+  saveBlocked_ = false;
   std::string bytes;
   ReadProblem problem = readFile(path(), bytes);
   std::string asideText;
