@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in a plain build and once with
-# AddressSanitizer and UBSan. Also checks the formatting of our sources and runs clang-tidy
-# (a focused profile, .clang-tidy) over the program and the tools.
+# AddressSanitizer and UBSan (clang), then each fuzz target briefly. Also checks the formatting
+# of our sources and runs clang-tidy (a focused profile, .clang-tidy) over the program and the
+# tools.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,6 +45,13 @@ done
 
 # The core, kovrel-cli and the Windows adapters cross-built for Windows and run under Wine.
 ./scripts/test-windows.sh
+
+# A short run of every fuzz target: the seeds hold the inputs of past findings, so a regression
+# shows at once; the rest of the minute looks for new ones.
+echo "== fuzz smoke"
+for target in capture settings send oma_file cli_args; do
+  ./scripts/fuzz.sh "$target" 12
+done
 
 echo "== size of the tests"
 ./scripts/test-ratio.sh

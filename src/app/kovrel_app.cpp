@@ -93,8 +93,9 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
                          [this] { return versio_major(); }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
-  offsets_ = std::make_unique<SizeOffsets>(state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
-                                           SizeOffsets::Hooks{[this] { send_->interpola_Click(); }});
+  offsets_ = std::make_unique<SizeOffsets>(
+      state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
+      SizeOffsets::Hooks{[this] { send_->interpola_Click(); }, [this] { send_->lensTypePromptClosed(); }});
   send_ = std::make_unique<SendCommand>(state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
                                         SendCommand::Hooks{[this] { offsets_->openPanel(); }, {}});
   AppShell::Hooks shellHooks;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/accessible_names.h"
 #include "app/main_window.h"
 #include "app/texts.h"
 #include "scanner/plot_scale.h"
@@ -260,6 +261,7 @@ QIcon mirrorIcon(int size) {
 
 void MainWindow::buildControls() {
   setObjectName(q(kovrel::objectName(Control::Form1)));
+  setAccessibleName(q(kovrel::accessibleName(Control::Form1)));
   setWindowTitle(q(texts::kCaption));
   controls_[static_cast<std::size_t>(Control::Form1)] = this;
   geometry_[static_cast<std::size_t>(Control::Form1)] = {0, 0, kFormWidth, kFormHeightClosed};
@@ -330,6 +332,7 @@ void MainWindow::buildControls() {
       }
     }
     w->setObjectName(q(kovrel::objectName(entry.c)));
+    w->setAccessibleName(q(kovrel::accessibleName(entry.c)));
     if (!entry.toolTip.empty()) w->setToolTip(q(entry.toolTip));
     controls_[static_cast<std::size_t>(entry.c)] = w;
     geometry_[static_cast<std::size_t>(entry.c)] = {entry.left, entry.top, entry.width, entry.height};

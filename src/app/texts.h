@@ -51,6 +51,9 @@ inline constexpr std::string_view kPressReadFirst = "Error: Pulsar primero Leer 
 inline constexpr std::string_view kShapeOutOfRange = "Forma demasiado grande o pequeña para leer";
 inline constexpr std::string_view kPortErrorRestart = "Error puerto,reiniciar programa Kovrel";
 inline constexpr std::string_view kProgramErrorRestart = "Error en el programa reiniciar Kovrel";
+inline constexpr std::string_view kTracerNoPermission =
+    "Sin permiso para abrir el puerto del lector: añadir el usuario al grupo ";
+inline constexpr std::string_view kTracerNoPermissionEnd = " y volver a iniciar sesión";  // after the group
 inline constexpr std::string_view kNoHeaderSerial = "777777";
 
 // Send
@@ -61,6 +64,8 @@ inline constexpr std::string_view kOmaTimeout = "TimeOut OMA Comunication";
 inline constexpr std::string_view kSentOk = "Envio >OK< ";
 inline constexpr std::string_view kVirtualPortUnavailable = "Puerto virtual no disponible >AJUSTAR";
 inline constexpr std::string_view kManualOffsetInvalid = "Variación manual no válida: escribir un número";
+inline constexpr std::string_view kFilterOutOfRange =
+    "Filtro [FILT] de trac_conf.cfg fuera de -4095..4095 >AJUSTAR";
 inline constexpr std::string_view kSizesHorizontal = "horitzontal :";  // then mida_h
 inline constexpr std::string_view kSizesVertical = " Vertical :";      // then mida_v, 2 blanks, offset_radi
 
@@ -91,6 +96,8 @@ inline constexpr std::string_view kVirtualPortNotCreated = "no se pudo crear el 
 inline constexpr std::string_view kVirtualPortMissing = "el puerto virtual no existe";
 inline constexpr std::string_view kVirtualPortClosed = "el puerto virtual está cerrado";
 inline constexpr std::string_view kVirtualPortNotRead = "la aplicación no lee el puerto";
+inline constexpr std::string_view kVirtualPortUnsafeFolder =
+    "carpeta de puertos rechazada (enlace simbólico o de otro usuario): ";  // then the folder
 
 // Settings file
 inline constexpr std::string_view kSettingsMissing =
@@ -104,6 +111,10 @@ inline constexpr std::string_view kSettingsDefaultsNotSaved =
 inline constexpr std::string_view kSettingsNotSaved = "No se pudo guardar trac_conf.cfg";
 inline constexpr std::string_view kDiskFull = "disco lleno";
 inline constexpr std::string_view kNoWritePermission = "sin permiso de escritura";
+inline constexpr std::string_view kReadOnly = "el archivo es de solo lectura";
+inline constexpr std::string_view kSettingsNoSettings =
+    "trac_conf.cfg no contenía ningún ajuste: guardado como ";
+inline constexpr std::string_view kSettingsDefaultsWritten = "; se ha creado uno con valores por defecto";
 
 // Shell
 inline constexpr std::string_view kTitleAttention = "Atenció";

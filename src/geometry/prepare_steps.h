@@ -55,8 +55,17 @@ struct BoxCentre {
 // includes the turntable centre. Returns the centre that was taken away.
 BoxCentre centreOnBox(TraceTable& trace);
 
+// The filter setting is a number of rows, at most one turn either way. Beyond that the search
+// position loses its unit step in a double (from about 1e16 every row looks at the same
+// neighbour), so the program refuses such a value instead of sending another shape.
+inline constexpr double kFilterLimit = kPoints;
+inline bool filterInRange(double filterscope) {
+  return filterscope >= -kFilterLimit && filterscope <= kFilterLimit;  // false for NaN
+}
+
 // Corrects every row for the radius (mm) of the needle's tip, looking at a neighbour row that
-// starts `filterscope` rows ahead. Never yields NaN or infinity for finite input.
+// starts `filterscope` rows ahead. Never yields NaN or infinity for finite input; any filter
+// value gives a defined result (outside filterInRange it is not a shape to send).
 void compensateTip(TraceTable& trace, double tipRadius, double filterscope);
 
 // Brings every angle into 0..2π and sorts the 401 rows around the start of the trace

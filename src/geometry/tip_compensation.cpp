@@ -15,7 +15,12 @@ constexpr double kRightAngle = kPi / 2;  // radians
 
 // Row of the table for a (possibly fractional) neighbour position, rounded as an index is.
 // Positions outside the table wrap round the turn instead of reading beyond it.
+// The position is first brought within two turns by an even number of turns: the fractional
+// part and the parity of the whole part survive, so the rounding picks the same row as it would
+// on the raw value, and no filter value, however large, reaches the integer conversion.
 int rowAt(double position) {
+  if (!std::isfinite(position)) position = 0.0;
+  position = std::fmod(position, 2.0 * kPoints);
   int row = static_cast<int>(roundHalfEven(position));
   if (row < 0 || row > TraceTable::kLastPoint) row = ((row - 1) % kPoints + kPoints) % kPoints + 1;
   return row;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/texts.h"
+#include "geometry/prepare_steps.h"
 #include "host/oma_framing.h"
 #include "settings/number_text.h"
 
@@ -13,6 +14,37 @@ namespace {
 
 // Buttons that act on the read shape; the prompt and a delivered shape lock them.
 constexpr Control kShapeEditButtons[] = {Control::antiHorari, Control::Horari, Control::mirallHoritzontal};
+
+// Every control an operator can act on. While the exchange runs the window takes no input, so
+// these show disabled; the exchange's ending then starts from the states they had before.
+constexpr Control kOperatorControls[] = {Control::llegirBtn,
+                                         Control::parada,
+                                         Control::sortirBtn,
+                                         Control::cfg_btn,
+                                         Control::interpola,
+                                         Control::antiHorari,
+                                         Control::Horari,
+                                         Control::mirallHoritzontal,
+                                         Control::autochk,
+                                         Control::openCfgBtn,
+                                         Control::CompSiNoChk,
+                                         Control::noCapsaleraChk,
+                                         Control::noMidesChk,
+                                         Control::calibraCentreChk,
+                                         Control::ActualitzaDatoChk,
+                                         Control::CentEncBtn,
+                                         Control::offset_mida,
+                                         Control::OffsetMenysBtn,
+                                         Control::OffsetMesBtn,
+                                         Control::OK_manualbtn,
+                                         Control::SurtEviaOma,
+                                         Control::mes_offset,
+                                         Control::menys_offset,
+                                         Control::sortir_offset};
+
+// What the lens-type prompt locks and its "x" gives back (the x itself turns STOP on).
+constexpr Control kPromptLocked[] = {Control::antiHorari, Control::Horari,    Control::mirallHoritzontal,
+                                     Control::cfg_btn,    Control::interpola, Control::llegirBtn};
 
 bool isRecordSeparator(std::uint8_t b) {
   return b == oma::FS || b == oma::LF || b == oma::CR || b == oma::RS;
@@ -69,6 +101,8 @@ void SendCommand::interpola_Click() {
 
   // A new read must first get its lens type; the operator's choice starts the send again.
   if (s_.tipoMontura == 0) {
+    beforePrompt_.clear();
+    for (Control c : kPromptLocked) beforePrompt_.emplace_back(c, w_.isEnabled(c));
     for (Control c : kShapeEditButtons) w_.setEnabled(c, false);
     for (Control c : {Control::cfg_btn, Control::interpola, Control::parada, Control::llegirBtn})
       w_.setEnabled(c, false);
@@ -77,6 +111,7 @@ void SendCommand::interpola_Click() {
     return;
   }
 
+  beforePrompt_.clear();  // a lens type was chosen: the send goes on
   bool hostWaiting = false;
   if (!openAndAskForHost(hostWaiting)) return;
   // Reads without the tracer's header and sizes-only runs are bench work: they may prepare the
@@ -108,6 +143,11 @@ void SendCommand::interpola_Click() {
   s_.timeout_oma = clock_.currentSecond();
   records_.clear();
   record_ = 0;
+  beforeExchange_.clear();
+  for (Control c : kOperatorControls) {
+    beforeExchange_.emplace_back(c, w_.isEnabled(c));
+    w_.setEnabled(c, false);
+  }
   phase_ = Phase::WaitingAck;
   pollTimer_.start();
   poll();
@@ -124,12 +164,20 @@ bool SendCommand::prepareIfNeeded() {
     return false;
   }
 
+  // A hand-edited filter setting far outside one turn is not a shape the edger should cut; the
+  // stored text stays as it is for the technician to mend.
+  const double filterscope = s_.filterscope.toNumber();
+  if (!preparation::filterInRange(filterscope)) {
+    w_.setText(Control::Text1, texts::kFilterOutOfRange);
+    return false;
+  }
+
   PrepareInputs in;
   in.gir_acumulat = s_.gir_acumulat;
   in.signe_x = s_.signe_x.toNumber() < 0 ? -1 : 1;
   in.signe_y = s_.signe_y.toNumber() < 0 ? -1 : 1;
   in.serial_number = s_.serial_number;
-  in.filterscope = s_.filterscope.toNumber();
+  in.filterscope = filterscope;
   in.manualOffsetMm = manualMm;
   in.normalOaire = s_.normalOaire.toNumber();
   in.OffsetMida = s_.OffsetMida.toNumber();
@@ -234,9 +282,16 @@ void SendCommand::writeAnswer() {
   if (w_.isChecked(Control::autochk)) w_.setVisible(Control::Form1, false);
 }
 
+void SendCommand::lensTypePromptClosed() {
+  for (const auto& [c, enabled] : beforePrompt_) w_.setEnabled(c, enabled);
+  beforePrompt_.clear();
+}
+
 void SendCommand::finish() {
   pollTimer_.stop();
   phase_ = Phase::Idle;
+  for (const auto& [c, enabled] : beforeExchange_) w_.setEnabled(c, enabled);
+  beforeExchange_.clear();
 }
 
 void SendCommand::endNoHost(bool afterPreparing) {
@@ -262,6 +317,9 @@ void SendCommand::endTimeOut(bool lockReadAndSend) {
 void SendCommand::endPortMissing() {
   finish();
   w_.setText(Control::Text1, texts::kOutputPortMissing);
+  // After the lens-type prompt only SALIR would be left, and SALIR waits for the host to let go
+  // of the port: STOP gives the operator a way on to a new read.
+  w_.setEnabled(Control::parada, true);
 }
 
 void SendCommand::endPortUnavailable() {

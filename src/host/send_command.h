@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/clock.h"
@@ -45,6 +46,8 @@ class SendCommand {
   SendCommand& operator=(const SendCommand&) = delete;
 
   void interpola_Click();
+  // The lens-type panel was closed with its "x": the buttons the prompt locked are as before.
+  void lensTypePromptClosed();
   // Bytes arrived or the poll timer ticked: moves the exchange on.
   void poll();
   bool busy() const { return phase_ != Phase::Idle; }
@@ -80,7 +83,9 @@ class SendCommand {
   Hooks hooks_;
   Phase phase_ = Phase::Idle;
   std::vector<std::string> records_;
-  std::size_t record_ = 0;  // index of the host record being filled
+  std::size_t record_ = 0;                                // index of the host record being filled
+  std::vector<std::pair<Control, bool>> beforePrompt_;    // enabled states the prompt changed
+  std::vector<std::pair<Control, bool>> beforeExchange_;  // enabled states while the exchange runs
 };
 
 }  // namespace kovrel

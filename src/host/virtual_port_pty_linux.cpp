@@ -54,6 +54,9 @@ void PtyVirtualPort::crear_port(const std::string& name) {
   createPty();
   try {
     registry_.publish(number, slavePath_, ownerPid_, PortKind::Virtual);
+  } catch (const UnsafeLinkFolder& e) {
+    destroyPty();
+    throw VirtualPortError(text(texts::kVirtualPortUnsafeFolder, e.folder.string()));
   } catch (const ComRegistryError&) {
     destroyPty();
     throw VirtualPortError(text(texts::kVirtualPortNotCreated, name));

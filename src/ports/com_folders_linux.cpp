@@ -3,6 +3,7 @@
 // process, so they belong in the runtime folder when the session has one.
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -53,5 +54,10 @@ ComFolders systemComFolders() {
 }
 
 int currentProcessId() { return static_cast<int>(getpid()); }
+
+bool ownedByThisUser(const std::filesystem::path& folder) {
+  struct stat st {};
+  return ::lstat(folder.c_str(), &st) == 0 && st.st_uid == ::getuid();
+}
 
 }  // namespace kovrel

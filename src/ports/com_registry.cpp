@@ -37,6 +37,16 @@ std::optional<std::string> readLine(const fs::path& file) {
   return trim(line);
 }
 
+// Creates the missing folders of `folder`; the ones created are the user's alone, whatever
+// the umask.
+void createPrivateFolders(const fs::path& folder) {
+  std::error_code ec;
+  if (folder.empty() || fs::exists(folder, ec)) return;
+  createPrivateFolders(folder.parent_path());
+  if (fs::create_directory(folder, ec))
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
+}
+
 bool writeAtomically(const fs::path& file, const std::string& content, const std::string& tmpTag) {
   fs::path tmp = file;
   tmp += "." + tmpTag + ".tmp";
@@ -46,6 +56,7 @@ bool writeAtomically(const fs::path& file, const std::string& content, const std
     if (!out.flush()) return false;
   }
   std::error_code ec;
+  fs::permissions(tmp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
   fs::rename(tmp, file, ec);
   if (ec) fs::remove(tmp, ec);
   return !ec;
@@ -317,7 +328,7 @@ std::vector<ComPort> ComRegistry::ports() {
   if (changed) {
     // A number that cannot be saved still holds for this run; the next run assigns again.
     std::error_code ec;
-    fs::create_directories(folders_.state, ec);
+    createPrivateFolders(folders_.state);
     writeAtomically(assignmentsFile, assignmentsText(assigned), std::to_string(currentProcessId()));
   }
   for (const auto& [number, pub] : published) byNumber[number] = ComPort{number, pub.kind, pub.target, true};
@@ -382,7 +393,10 @@ std::optional<fs::path> ComRegistry::resolve(int comNumber) {
 
 void ComRegistry::ensureLinkFolder() const {
   std::error_code ec;
-  fs::create_directories(folders_.links, ec);
+  if (fs::is_symlink(folders_.links, ec) ||
+      (fs::exists(folders_.links, ec) && !ownedByThisUser(folders_.links)))
+    throw UnsafeLinkFolder(folders_.links);
+  createPrivateFolders(folders_.links);
   if (ec || !fs::is_directory(folders_.links, ec))
     throw ComRegistryError("cannot create the link folder " + folders_.links.string());
   // Only this user may place names here: a name is a promise about which device it leads to.

@@ -28,6 +28,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kovrel {
@@ -77,10 +78,21 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 ComFolders comFoldersFromEnvironment(const EnvLookup& env);
 // The id of this process, for owner records.
 int currentProcessId();
+// True when `folder` belongs to the user this process runs as.
+bool ownedByThisUser(const std::filesystem::path& folder);
 
 class ComRegistryError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// The link folder is a symbolic link or another user's: names placed there could lead anyone's
+// host to any device, so the program does not use it (nor touch what it points to).
+class UnsafeLinkFolder : public ComRegistryError {
+ public:
+  explicit UnsafeLinkFolder(std::filesystem::path f)
+      : ComRegistryError("unsafe link folder " + f.string()), folder(std::move(f)) {}
+  std::filesystem::path folder;
 };
 
 // 5 for "COM5" (also "com5"); nothing for anything else or for numbers outside 1..255.

@@ -80,6 +80,10 @@ void Capture::captura_dibuixa() {
       w_.setEnabled(Control::autochk, false);
       w_.setEnabled(Control::llegirBtn, false);
       w_.setEnabled(Control::cfg_btn, false);
+    } else if (fault.number == kErrPortNoPermission) {
+      show(std::string(texts::kTracerNoPermission) + port_.deniedGroup() +
+           std::string(texts::kTracerNoPermissionEnd));
+      w_.setChecked(Control::autochk, false);
     } else {
       show(texts::kProgramErrorRestart);
     }

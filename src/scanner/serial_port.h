@@ -12,6 +12,8 @@ namespace kovrel {
 inline constexpr int kErrNoSuchPort = 8002;  // the COM number does not exist
 inline constexpr int kErrPortInUse = 8005;   // another program holds the port
 inline constexpr int kErrPortOther = 8015;   // any other failure to open
+// The user may not open the device (not in the group that owns it); deniedGroup() names it.
+inline constexpr int kErrPortNoPermission = 8020;
 
 inline constexpr std::string_view kTracerLineSettings = "57600,N,8,1";
 
@@ -23,6 +25,8 @@ class SerialPort {
   // kErrPortInUse or another error number. Opening an open port reopens it.
   virtual int open(int comNumber, std::string_view settings) = 0;
   virtual bool isOpen() const = 0;
+  // After kErrPortNoPermission: the group the user must belong to ("dialout").
+  virtual std::string deniedGroup() const { return {}; }
   virtual void close() = 0;
 
   // Bytes received and not yet read.

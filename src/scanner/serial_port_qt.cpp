@@ -116,7 +116,11 @@ int QtSerialPort::open(int comNumber, std::string_view settings) {
 
   port_.setPortName(QString::fromStdString(path->string()));
   if (!port_.open(QIODevice::ReadWrite)) {
-    const int error = openErrorNumber(port_.error());
+    int error = openErrorNumber(port_.error());
+    // Qt reports a lock held by another program and a device the user may not open alike; the
+    // second is mended by the group membership, so the operator is told which group.
+    deniedGroup_ = port_.error() == QSerialPort::PermissionError ? groupDenyingAccess(*path) : std::string();
+    if (!deniedGroup_.empty()) error = kErrPortNoPermission;
     port_.clearError();
     return error;
   }

@@ -31,6 +31,10 @@ int openErrorNumber(QSerialPort::SerialPortError error);
 // Gives the device path of COMn, or nothing when the system has no such port.
 using ComResolver = std::function<std::optional<std::filesystem::path>(int comNumber)>;
 
+// The group owning `device` when this user may not open it for lack of that group; empty when
+// access is allowed or refused for another reason. Per platform.
+std::string groupDenyingAccess(const std::filesystem::path& device);
+
 class QtSerialPort : public QObject, public SerialPort {
  public:
   explicit QtSerialPort(ComResolver resolver, QObject* parent = nullptr);
@@ -38,6 +42,7 @@ class QtSerialPort : public QObject, public SerialPort {
 
   int open(int comNumber, std::string_view settings) override;
   bool isOpen() const override { return open_; }
+  std::string deniedGroup() const override { return deniedGroup_; }
   void close() override;
   int bytesWaiting() const override;
   void clearInput() override;
@@ -60,6 +65,7 @@ class QtSerialPort : public QObject, public SerialPort {
   ComResolver resolver_;
   QSerialPort port_;
   QByteArray leftover_;  // bytes kept from a lost device
+  std::string deniedGroup_;
   int threshold_ = 0;
   bool open_ = false;
   bool lost_ = false;

@@ -9,7 +9,9 @@
 
 namespace kovrel {
 
-enum class WriteProblem { None, DiskFull, NotPermitted, Other };
+// ReadOnly: the file's owner took its write permission away; the program respects that even
+// when it runs with rights that would let it replace the file.
+enum class WriteProblem { None, DiskFull, NotPermitted, ReadOnly, Other };
 
 struct WriteOutcome {
   WriteProblem problem = WriteProblem::None;
@@ -21,8 +23,16 @@ struct WriteOutcome {
 // crosses file systems.
 std::filesystem::path temporaryPathFor(const std::filesystem::path& target);
 
-// Writes `bytes` as the new content of `target`. On failure the old `target` (if any) is
-// untouched and the temporary file is removed.
+// The file a write of `target` lands in: `target` itself, or the file a symbolic link (or a
+// chain of them) points to, so the link survives and its target never goes stale.
+std::filesystem::path writeTargetOf(const std::filesystem::path& target);
+
+// True when `file` exists and its owner may not write it.
+bool ownerMadeReadOnly(const std::filesystem::path& file);
+
+// Writes `bytes` as the new content of `target` (through a link, to the file it points to,
+// replaced in that file's folder). A new file is readable by its owner alone. On failure the
+// old `target` (if any) is untouched and the temporary file is removed.
 WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
 }  // namespace kovrel

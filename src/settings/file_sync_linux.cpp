@@ -52,9 +52,12 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+WriteOutcome replaceFileAtomically(const std::filesystem::path& link, std::string_view bytes) {
+  const std::filesystem::path target = writeTargetOf(link);
+  if (ownerMadeReadOnly(target)) return {WriteProblem::ReadOnly, std::strerror(EACCES)};
   const std::filesystem::path temporary = temporaryPathFor(target);
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Owner only, whatever the umask (it can only take bits away); an existing file keeps its own.
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return failure(errno);
 
   // The new file keeps the permissions the technician gave the old one.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -83,7 +85,23 @@ bool mustRefuse(const SharedState& state) {
   return false;
 }
 
-void apply(SharedState& state, const Setting& setting, const std::string& value) {
+// The program writes every number with a point. A hand edit in a Spanish locale may put a
+// comma there ("[RADI]= 60,5"): read as a number that would stop at the comma and the next save
+// would write 60, a calibration cut short without a word. A value that is a number once its
+// single comma is read as the point is taken that way (and written back with the point); any
+// other comma, as in a folder path, stays as it is.
+std::string decimalCommaAsPoint(const std::string& value) {
+  const std::size_t comma = value.find(',');
+  if (comma == std::string::npos || value.find_first_of(",.", comma + 1) != std::string::npos ||
+      value.find('.') != std::string::npos)
+    return value;
+  std::string withPoint = value;
+  withPoint[comma] = '.';
+  return isNumberText(withPoint) ? withPoint : value;
+}
+
+void apply(SharedState& state, const Setting& setting, const std::string& stored) {
+  const std::string value = setting.tag == "[PATH]" ? stored : decimalCommaAsPoint(stored);
   if (!setting.readAsNumber) {
     state.*setting.dynamic = value;
   } else if (setting.number) {
@@ -129,7 +147,37 @@ std::vector<std::string_view> splitLines(std::string_view bytes) {
   return lines;
 }
 
-enum class ReadProblem { None, Missing, Unreadable, Empty };
+enum class ReadProblem { None, Missing, Unreadable, Empty, NoSettings };
+
+// True when some line of the file carries a tag of the file (a setting or a marker).
+bool holdsAKnownTag(std::string_view bytes) {
+  for (std::string_view line : splitLines(bytes)) {
+    const std::string_view record = recordOf(line);
+    const std::string_view tag = record.substr(0, std::min(record.size(), kTagLength));
+    if (settingFor(tag) || isMarker(tag)) return true;
+  }
+  return false;
+}
+
+// "trac_conf.cfg.20261206-143005": the name a file the program cannot use is kept under.
+std::filesystem::path setAsideName(const std::filesystem::path& file) {
+  using namespace std::chrono;
+  const auto now = floor<seconds>(system_clock::now());
+  const year_month_day day{floor<days>(now)};
+  const hh_mm_ss time{now - floor<days>(now)};
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, ".%04d%02u%02u-%02ld%02ld%02ld", static_cast<int>(day.year()),
+                static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
+                static_cast<long>(time.hours().count()), static_cast<long>(time.minutes().count()),
+                static_cast<long>(time.seconds().count()));
+  std::filesystem::path aside = file;
+  aside += stamp;
+  for (int n = 2; std::filesystem::exists(aside) && n < 100; ++n) {
+    aside = file;
+    aside += std::string(stamp) + "-" + std::to_string(n);
+  }
+  return aside;
+}
 
 ReadProblem readFile(const std::filesystem::path& path, std::string& bytes) {
   std::error_code error;
@@ -161,6 +209,8 @@ std::string reasonOf(const WriteOutcome& outcome) {
       return std::string(texts::kDiskFull);
     case WriteProblem::NotPermitted:
       return std::string(texts::kNoWritePermission);
+    case WriteProblem::ReadOnly:
+      return std::string(texts::kReadOnly);
     default:
       return outcome.detail;
   }
@@ -222,14 +272,38 @@ LoadOutcome SettingsFile::carrega_dades(SharedState& state) {
   // lletra with the folder stored in it for the rest of the run.
   state.lletra = folderText();
 
+  saveBlocked_ = false;
   std::string bytes;
-  const ReadProblem problem = readFile(path(), bytes);
+  ReadProblem problem = readFile(path(), bytes);
+  std::string asideText;
+  if (problem == ReadProblem::None && !holdsAKnownTag(bytes)) {
+    // Random bytes, another program's file: nothing to read, but maybe something a technician
+    // wants back. It is kept under a dated name before the default file takes its place.
+    problem = ReadProblem::NoSettings;
+    const std::filesystem::path aside = setAsideName(writeTargetOf(path()));
+    std::error_code error;
+    std::filesystem::rename(writeTargetOf(path()), aside, error);
+    const std::u8string name = aside.filename().u8string();
+    asideText = error ? std::string() : std::string(name.begin(), name.end());
+    if (error) {
+      // It could not be set aside: the defaults run this session and the file stays untouched.
+      readRecords(defaultFileContent(folder_), state);
+      saveBlocked_ = true;
+      outcome.replacedByDefault = true;
+      outcome.problem = std::string(texts::kSettingsDefaultsNotSaved) + " (" + error.message() + ")";
+      outcome.portSetupPending = state.primera_instalacio == 1;
+      return outcome;
+    }
+  }
   if (problem != ReadProblem::None) {
     outcome.replacedByDefault = true;
     bytes = defaultFileContent(folder_);
     const WriteOutcome written = replaceFileAtomically(path(), bytes);
     if (written.ok()) {
       outcome.problem = std::string(replacedText(problem));
+      if (problem == ReadProblem::NoSettings)
+        outcome.problem = std::string(texts::kSettingsNoSettings) + asideText +
+                          std::string(texts::kSettingsDefaultsWritten);
     } else {
       // The defaults still let the operator read and send; they are saved once the folder
       // takes a file again.
@@ -273,7 +347,7 @@ void SettingsFile::readRecords(std::string_view bytes, SharedState& state) {
 SaveResult SettingsFile::guarda_dades(SharedState& state) {
   lastError_.clear();
   // Without a load there are no lines to replay, and an empty rewrite would wipe the file.
-  if (!loaded_ || mustRefuse(state)) return SaveResult::Refused;
+  if (!loaded_ || saveBlocked_ || mustRefuse(state)) return SaveResult::Refused;
 
   state.lletra = folderText();
   std::string text;
@@ -286,6 +360,11 @@ SaveResult SettingsFile::guarda_dades(SharedState& state) {
   }
 
   const WriteOutcome written = replaceFileAtomically(path(), utf8ToWindows1252(text));
+  if (written.problem == WriteProblem::ReadOnly) {
+    // The owner keeps this file as it is: told once, then every save leaves it alone quietly.
+    if (readOnlyTold_) return SaveResult::Refused;
+    readOnlyTold_ = true;
+  }
   if (!written.ok()) {
     lastError_ = std::string(texts::kSettingsNotSaved) + ": " + reasonOf(written);
     return SaveResult::Failed;

@@ -64,6 +64,8 @@ class SettingsFile {
   std::filesystem::path folder_;
   std::vector<std::string> lines_;  // linies_config: a tag, or a whole unrecognised line (UTF-8)
   bool loaded_ = false;             // the writer has lines to replay only after a load
+  bool saveBlocked_ = false;        // a file that could not be set aside is never overwritten
+  bool readOnlyTold_ = false;       // the operator heard once that the file is read-only
   std::string lastError_;
 };
 

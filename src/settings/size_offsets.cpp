@@ -210,6 +210,7 @@ void SizeOffsets::SurtEviaOma_Click() {
   slide(timer2_, timer1_);
   w_.setEnabled(Control::parada, true);
   closeManualEditor(w_);
+  if (hooks_.lensTypePanelClosed) hooks_.lensTypePanelClosed();
 }
 
 // --- General offset panel ----------------------------------------------------------------------

@@ -20,7 +20,8 @@ double lensTypeOffset(LensType type);
 class SizeOffsets {
  public:
   struct Hooks {
-    std::function<void()> interpola_Click;  // the send command
+    std::function<void()> interpola_Click;      // the send command
+    std::function<void()> lensTypePanelClosed;  // closed with its "x", nothing sent
   };
 
   // Timer1 opens Picture3 and Timer2 closes it, 20 ms a tick; the class sets their onTick.

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,16 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<MainWindow> window;
   std::vector<std::pair<Control, UiEvent>> events;
 };
+
+// Screen readers and test tools find a control by its spoken name: each has one of its own.
+TEST_F(MainWindowTest, everyControlHasASpokenNameOfItsOwn) {
+  std::set<QString> spoken;
+  for (int i = 0; i < kControlCount; ++i) {
+    const auto c = static_cast<Control>(i);
+    EXPECT_FALSE(w(c)->accessibleName().isEmpty()) << objectName(c);
+    EXPECT_TRUE(spoken.insert(w(c)->accessibleName()).second) << objectName(c);
+  }
+}
 
 // === The plot ===========================================================================================
 

@@ -42,6 +42,22 @@ TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
   }
 }
 
+TEST(TipCompensation, anyFilterValueWrapsRoundTheTurnWithoutLeavingTheIntegerRange) {
+  const TraceTable read = traceOf(toolkit::ellipse(30, 20));
+  auto compensated = [&](double filterscope) {
+    TraceTable t = read;
+    compensateTip(t, 0.625, filterscope);
+    return t;
+  };
+  // Run by the sanitizer build: no value may overflow the row lookup or its conversion.
+  for (double wild : {-2147483648.0, 1e20, std::nan(""), HUGE_VAL}) {
+    const TraceTable t = compensated(wild);
+    EXPECT_TRUE(std::isfinite(t.radius(4095)) && std::isfinite(t.angle(1))) << wild;
+  }
+  EXPECT_TRUE(filterInRange(-4095) && filterInRange(4095) && !filterInRange(4095.5));
+  EXPECT_FALSE(filterInRange(std::nan("")) || filterInRange(-1e20));
+}
+
 TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInOrder) {
   const TraceTable before = traceOf(toolkit::ellipse(30, 20));
   TraceTable t = before;

@@ -211,8 +211,20 @@ TEST_F(SendCommandTest, manualOffsetThatIsNotANumberStopsTheSendAndAFailedSendKe
   EXPECT_EQ(w.text(C::offset_mida), "0");
 }
 
-// ===== Endings without a delivery
-// =================================================================
+TEST_F(SendCommandTest, filterSettingBeyondOneTurnStopsTheSendAndStaysAsStored) {
+  for (const char* stored : {"-2147483648", "1e20", "4095.5"}) {
+    s.filterscope = stored;
+    cmd.interpola_Click();
+    EXPECT_EQ(text1(), texts::kFilterOutOfRange) << stored;
+    EXPECT_EQ(s.filterscope.toText(), stored);
+  }
+  EXPECT_TRUE(prepareCalls == 0 && port.written.empty() && !cmd.busy());
+  s.filterscope = "-4095";
+  cmd.interpola_Click();
+  EXPECT_EQ(inputs.filterscope, -4095);
+}
+
+// ===== Endings without a delivery ===================================================================
 
 TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) {
   const auto start = [&] {
@@ -282,6 +294,36 @@ TEST_F(SendCommandTest, runTimeErrorsEndWithThePortMessageAndLeaveTheButtons) {
   port.failAll = false;
   s.forma_auxiliar.radius(1) = 255.5;  // the low byte rounds to 256
   failWith([&] { port.hostSends(kAck + kHostMessage); });
+}
+
+TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromptsXGivesTheSendBack) {
+  const std::initializer_list<C> sendAndEdit = {C::interpola, C::llegirBtn,  C::cfg_btn,
+                                                C::Horari,    C::antiHorari, C::mirallHoritzontal};
+  s.tipoMontura = 0;
+  cmd.interpola_Click();
+  expectEnabled(sendAndEdit, false);
+  cmd.lensTypePromptClosed();  // "x": nothing sent, the read can be sent again
+  expectEnabled(sendAndEdit, true);
+  // Asked again and a lens type chosen: while the exchange runs nothing can act.
+  cmd.interpola_Click();
+  s.tipoMontura = 1;
+  cmd.interpola_Click();
+  ASSERT_TRUE(cmd.busy());
+  expectEnabled({C::sortirBtn, C::parada, C::autochk, C::noMidesChk, C::offset_mida, C::OK_manualbtn}, false);
+  expectEnabled(sendAndEdit, false);
+  // A host message of too many records keeps its message; STOP leads on to a new read.
+  port.hostSends(kAck + messageOfRecords(51));
+  EXPECT_EQ(text1(), texts::kOutputPortMissing);
+  expectEnabled({C::sortirBtn, C::parada, C::autochk, C::offset_mida}, true);
+  expectEnabled(sendAndEdit, false);
+  // A timed-out exchange leaves what was there, with the ending's own changes.
+  for (C c : sendAndEdit) w.setEnabled(c, true);
+  w.setEnabled(C::parada, false);
+  cmd.interpola_Click();
+  expectEnabled({C::parada, C::interpola, C::sortirBtn}, false);
+  port.hostSends(Bytes{oma::NAK});
+  expectEnabled({C::parada, C::sortirBtn, C::cfg_btn, C::Horari}, true);
+  expectEnabled({C::interpola, C::llegirBtn}, false);
 }
 
 TEST_F(SendCommandTest, virtualPortMissingOrLostBeforeTheRequestIsReported) {

@@ -4,6 +4,7 @@
 #include "ports/com_registry.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -190,6 +191,32 @@ TEST_F(FakeSystem, onlyOwnOrStaleNamesAreReplacedOrRemovedAndTheFolderIsPrivate)
   crash(1300);
   EXPECT_TRUE(registry.unpublish(6, 1200));  // stale: anyone may clear it
   EXPECT_FALSE(fs::is_symlink(registry.linkPath(6)));
+}
+
+TEST_F(FakeSystem, foldersAndRecordsAreTheUsersAloneAndALinkedOrForeignLinkFolderIsRefused) {
+  const mode_t previous = ::umask(0);
+  ComRegistry registry(folders_);
+  plugUsb("ttyUSB0", "0403:6001", "A1");
+  registry.ports();  // the first number saved creates the state folder
+  publishPty(registry, 5, 1, 1100);
+  ::umask(previous);
+  EXPECT_EQ(fs::status(folders_.state).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(fs::status(registry.ownerRecordPath(5)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  // Someone else's folder, or a link to any folder: nothing is published and the target is untouched.
+  const fs::path elsewhere = root_ / "elsewhere";
+  fs::create_directory(elsewhere);
+  fs::permissions(elsewhere, fs::perms::all);
+  fs::remove_all(folders_.links);
+  fs::create_directory_symlink(elsewhere, folders_.links);
+  EXPECT_THROW(publishPty(registry, 5, 2, 1200), UnsafeLinkFolder);
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  EXPECT_EQ(fs::status(elsewhere).permissions(), fs::perms::all);
+  fs::remove(folders_.links);
+  fs::create_directory(folders_.links);
+  ASSERT_EQ(::chown(folders_.links.c_str(), getuid() + 1, static_cast<gid_t>(-1)), 0);
+  EXPECT_THROW(publishPty(registry, 5, 3, 1300), UnsafeLinkFolder);
 }
 
 }  // namespace

@@ -4,8 +4,11 @@
 
 #include "scanner/serial_port_qt.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -19,6 +22,26 @@ namespace {
 namespace fs = std::filesystem;
 using testing::processEventsUntil;
 using testing::processPendingEvents;
+
+TEST(TracerDeviceAccess, aUserOutsideTheDevicesGroupIsToldWhichGroupOnlyThen) {
+  const group* dialout = ::getgrnam("dialout");
+  if (!dialout || ::getuid() != 0) GTEST_SKIP() << "needs root to play a user outside dialout";
+  const fs::path device = fs::temp_directory_path() / ("kovrel-ttyUSB-" + std::to_string(::getpid()));
+  std::ofstream(device).put('x');
+  ASSERT_EQ(::chown(device.c_str(), 0, dialout->gr_gid) | ::chmod(device.c_str(), 0660), 0);
+  const pid_t child = ::fork();
+  if (child == 0)  // an ordinary user, in no group at all
+    ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
+                    groupDenyingAccess(device) == "dialout"
+                ? 0
+                : 1);
+  int status = -1;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(groupDenyingAccess(device), "");  // allowed
+  fs::remove(device);
+  EXPECT_EQ(groupDenyingAccess(device), "");  // absent: not a question of groups
+}
 
 class TracerPty : public ::testing::Test {
  protected:

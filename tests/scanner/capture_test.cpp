@@ -230,6 +230,15 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
   }
 }
 
+TEST(CaptureStop, deviceTheUserMayNotOpenNamesTheGroupThatMay) {
+  CaptureRig rig;
+  rig.port.openError = kErrPortNoPermission, rig.port.deniedGroupName = "dialout";
+  rig.start();
+  expectStoppedWith(
+      rig, std::string(texts::kTracerNoPermission) + "dialout" + std::string(texts::kTracerNoPermissionEnd));
+  EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
+}
+
 // A tracer switched off mid-read: the port keeps reporting bytes it never
 // delivers.
 class VanishingPort : public testing::FakeSerialPort {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,62 @@ TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemory) {
   EXPECT_EQ(file.linies_config().size(), 18u);
   EXPECT_TRUE(std::filesystem::is_directory(folder.file()));
   EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(folder.file())));
+}
+
+TEST(SettingsMissingFile, fileWithoutAnySettingIsKeptUnderADatedNameBeforeTheDefaultReplacesIt) {
+  const std::string junk = std::string("\x7f\x01garbage\r\n[XXXX]=1\r\n\xff", 22);
+  ProgramFolder folder;
+  folder.write(junk);
+  SettingsFile file(folder.path());
+  SharedState state;
+  const LoadOutcome outcome = file.carrega_dades(state);
+  EXPECT_TRUE(outcome.replacedByDefault && startsWith(outcome.problem, texts::kSettingsNoSettings));
+  EXPECT_EQ(folder.read(), SettingsFile::defaultFileContent(folder.path()));
+  EXPECT_EQ(state.comport2, D::comport2);
+  std::vector<std::filesystem::path> aside;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    if (entry.path() != folder.file()) aside.push_back(entry.path());
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_NE(outcome.problem.find(aside[0].filename().string()), std::string::npos) << outcome.problem;
+  std::ifstream in(aside[0], std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), junk);
+}
+
+TEST(SettingsHandEdits, decimalCommaIsTheSeparatorButAFolderKeepsItsComma) {
+  LoadedSettings s(crlf({"[RADI]= 60,5", "[FILT]=2,5", "[OFFS]=-0,1", "[CARR]= 3945,", "[PATH]=C:\\A,5"}));
+  EXPECT_EQ(s.state.midaradi, 60.5);
+  EXPECT_EQ(s.state.filterscope.toNumber(), 2.5);
+  EXPECT_EQ(s.state.OffsetMida.toNumber(), -0.1);
+  EXPECT_EQ(s.state.lletra.toText(), "C:\\A,5");
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_TRUE(startsWith(s.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
+}
+
+TEST(SettingsOwnersChoice, readOnlyFileIsLeftAloneAndToldOnceALinkIsWrittenThroughToItsTarget) {
+  LoadedSettings s(SettingsFile::defaultFileContent());
+  s.state.midaradi = 61;
+  ASSERT_EQ(::chmod(s.folder.file().c_str(), 0444), 0);
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);
+  EXPECT_NE(s.file.lastError().find(texts::kReadOnly), std::string::npos) << s.file.lastError();
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Refused);  // once per run
+  EXPECT_EQ(s.folder.read(), SettingsFile::defaultFileContent());
+
+  // The file lives elsewhere, the program folder holds a link to it; a new file is the owner's alone.
+  const std::filesystem::path target = s.folder.path().parent_path() / "elsewhere" / "real.cfg";
+  std::filesystem::create_directory(target.parent_path());
+  std::filesystem::rename(s.folder.file(), target);
+  ::chmod(target.c_str(), 0644);
+  std::filesystem::create_symlink(target, s.folder.file());
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_TRUE(std::filesystem::is_symlink(s.folder.file()));
+  EXPECT_NE(s.folder.read().find("[RADI]= 61\r\n"), std::string::npos);
+  std::filesystem::remove(target);
+  const mode_t previous = ::umask(0);
+  std::filesystem::remove(s.folder.file());
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  ::umask(previous);
+  EXPECT_EQ(std::filesystem::status(s.folder.file()).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(SettingsMissingFile, saveBeforeAnyLoadLeavesTheFileAlone) {

@@ -42,7 +42,7 @@ class SizeOffsetsTest : public ::testing::Test {
   FakeWindow w;
   FakeTimer timer1, timer2;
   int sends = 0;
-  SizeOffsets offsets{s, w, timer1, timer2, {[this] { ++sends; }}};
+  SizeOffsets offsets{s, w, timer1, timer2, {[this] { ++sends; }, {}}};
 };
 
 TEST_F(SizeOffsetsTest, eachLensTypeSetsItsOffsetAndSendsUnlessThePanelSlidesOrAChoiceStands) {

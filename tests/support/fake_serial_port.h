@@ -43,7 +43,9 @@ class FakeSerialPort : public SerialPort {
   // Appends bytes without raising any notification (a serial layer that coalesces events).
   void feedSilently(std::string_view bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
 
+  std::string deniedGroup() const override { return deniedGroupName; }
   int openError = 0;  // error number the next open returns (0: opens)
+  std::string deniedGroupName;
   int threshold = 0;
   bool dtr = false;
   int openedCom = 0;

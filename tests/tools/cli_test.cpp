@@ -37,5 +37,18 @@ TEST(CliGolden, outputsMatchTheRecordedExpectations) {
   EXPECT_GE(checked, 5);
 }
 
+// Values beyond the documented ranges are refused before anything runs: a filter of billions
+// would overflow the tip compensation's row lookup, a turn count of billions would run for days.
+TEST(CliCommandLine, valuesBeyondTheirDocumentedRangeExitWithUsage) {
+  for (const char* line : {"trace - --filter -2147483648", "answer - --filter 1e20", "answer - --filter nan",
+                           "answer - --turn-steps 2161", "answer - --turn-steps -2147483647"}) {
+    std::istringstream words(line), noInput;
+    std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+    std::ostringstream out, err;
+    EXPECT_EQ(runCli(args, noInput, out, err), kExitUsage) << line;
+    EXPECT_FALSE(err.str().empty()) << line;
+  }
+}
+
 }  // namespace
 }  // namespace kovrel::cli

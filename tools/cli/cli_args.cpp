@@ -3,12 +3,17 @@
 #include <cmath>
 
 #include "common/command_line.h"
+#include "geometry/prepare_steps.h"
 
 namespace kovrel::cli {
 namespace {
 
 using toolkit::toDouble;
 using toolkit::toInt;
+
+// One full turn of single 1/6 degree steps; more would only turn the shape round again (and a
+// count in the millions keeps the command busy for days).
+constexpr int kMaxTurnSteps = 2160;
 
 std::optional<Command> commandFromName(const std::string& name) {
   if (name == "trace") return Command::Trace;
@@ -48,10 +53,11 @@ Commands:
           program's folder; a file already there is left as it is
 
 Options (answer, oma, svg; --filter for all):
-  --filter N          the filter setting (start of the probe-tip neighbour search; default 3)
+  --filter N          the filter setting (start of the probe-tip neighbour search; default 3),
+                      -4095..4095
   --mirror            one click of the mirror button
   --turn-steps N      N single steps of the counter-clockwise button (N > 0) or |N| steps of
-                      the clockwise button (N < 0), 1/6 degree each
+                      the clockwise button (N < 0), 1/6 degree each; |N| at most 2160
   --lens TYPE         lens type chosen on the panel: larger (+0.2 mm), same (default), smaller
                       (-0.1 mm)
   --manual MM         manual offset typed on the panel, mm (-0.5..0.5; outside, the panel
@@ -101,10 +107,14 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
         error = "--filter takes a number, not '" + v + "'";
         return std::nullopt;
       }
+      if (!preparation::filterInRange(a.filterscope)) {
+        error = "--filter takes a number from -4095 to 4095 (one turn of rows), not '" + v + "'";
+        return std::nullopt;
+      }
     } else if (opt == "--turn-steps") {
       if (!value(v)) return std::nullopt;
-      if (!toInt(v, a.turnSteps)) {
-        error = "--turn-steps takes a whole number, not '" + v + "'";
+      if (!toInt(v, a.turnSteps) || a.turnSteps < -kMaxTurnSteps || a.turnSteps > kMaxTurnSteps) {
+        error = "--turn-steps takes a whole number from -2160 to 2160 (one turn), not '" + v + "'";
         return std::nullopt;
       }
     } else if (opt == "--lens") {

@@ -54,7 +54,9 @@ HeadlessProgram::HeadlessProgram(double filterscope, double generalOffsetMm)
     : capture_(state_, window_, plot_, tracerPort_, Capture::Hooks{}),
       readCommand_(state_, window_, plot_, capture_, ReadCommand::Hooks{}),
       editor_(state_, window_, plot_, timerHorari_, timerAntiHorari_),
-      offsets_(state_, window_, timer1_, timer2_, SizeOffsets::Hooks{[this] { send_.interpola_Click(); }}),
+      offsets_(
+          state_, window_, timer1_, timer2_,
+          SizeOffsets::Hooks{[this] { send_.interpola_Click(); }, [this] { send_.lensTypePromptClosed(); }}),
       send_(state_, window_, plot_, hostPort_, clock_, pollTimer_,
             SendCommand::Hooks{[this] { offsets_.openPanel(); }, {}}) {
   installDefaults(state_, filterscope, generalOffsetMm);
