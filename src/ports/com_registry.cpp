@@ -162,7 +162,6 @@ std::string_view kindText(PortKind kind) {
   return "virtual";
 }
 
-
 std::optional<int> parseComName(std::string_view name) {
   if (name.size() < 4) return std::nullopt;
   for (int i = 0; i < 3; ++i)
