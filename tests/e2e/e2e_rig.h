@@ -17,11 +17,11 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "../app/gui_test_support.h"
 #include "app/kovrel_app.h"
+#include "file_bytes.h"
 #include "host/send_command.h"
 #include "ports/com_registry.h"
 #include "settings/settings_file.h"
@@ -112,15 +112,8 @@ class EndToEnd : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  std::unique_ptr<Sim> tracer(QStringList args) {
-    return std::make_unique<Sim>(KOVREL_TRACER_SIM, args << "--com"
-                                                         << "3");
-  }
-  std::unique_ptr<Sim> host(QStringList args) {
-    return std::make_unique<Sim>(KOVREL_HOST_SIM, args << "--com"
-                                                       << "5"
-                                                       << "--quiet");
-  }
+  std::unique_ptr<Sim> tracer(QStringList args) { return std::make_unique<Sim>(KOVREL_TRACER_SIM, args + tracerCom); }
+  std::unique_ptr<Sim> host(QStringList args) { return std::make_unique<Sim>(KOVREL_HOST_SIM, args + hostCom); }
   void click(Control c) { QTest::mouseClick(app_->window().control(c), Qt::LeftButton); }
   std::string text() const { return app_->window().text(Control::Text1); }
   SharedState& state() { return app_->state(); }
@@ -135,15 +128,12 @@ class EndToEnd : public ::testing::Test {
     return waitUntil([&] { return !app_->sendCommand().busy() && text() == expected; });
   }
   fs::path settingsPath() const { return root_ / "program" / kSettingsFileName; }
-  std::string settingsBytes() const {
-    std::stringstream bytes;
-    bytes << std::ifstream(settingsPath(), std::ios::binary).rdbuf();
-    return bytes.str();
-  }
+  std::string settingsBytes() const { return testing::fileBytes(settingsPath()); }
   QString path(const std::string& name) const { return QString::fromStdString((root_ / name).string()); }
 
   fs::path root_;
   std::unique_ptr<KovrelApp> app_;
+  const QStringList tracerCom{"--com", "3"}, hostCom{"--com", "5", "--quiet"};
 };
 
 }  // namespace kovrel::e2e
