@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "common/oma_file.h"
 #include "common/tracer_stream.h"
 #include "outline_traces.h"
 
@@ -68,18 +64,6 @@ TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
   for (const auto& [name, outline, in, seen] : cases) {
     SCOPED_TRACE(name);
     expectHostGets(prepareShape(traceOf(outline), in), seen);
-  }
-}
-
-TEST(RoundTrip, realFrameOutlinesReachTheHost) {
-  const std::filesystem::path folder = std::filesystem::path(KOVREL_TEST_DATA) / "oma";
-  for (const char* name : {"R360_1", "R360_2", "R360_3", "R1000_1", "R1000_2", "R1000_3", "STHKFMT"}) {
-    SCOPED_TRACE(name);
-    std::stringstream text;
-    text << std::ifstream(folder / (std::string(name) + ".oma"), std::ios::binary).rdbuf();
-    OmaTrace trace;
-    ASSERT_TRUE(readOmaTrace(text.str(), trace, nullptr));
-    expectHostGets(prepareShape(traceOf(outlineFromTrace(trace)), inputs()), outlineFromTrace(trace));
   }
 }
 
