@@ -20,12 +20,8 @@ struct ReadRig {
   Capture capture{state, window, plot, port, {}};
   int configurations = 0, generalOffsets = 0;
   std::string version = "5";
-  ReadCommand command{
-      state,
-      window,
-      plot,
-      capture,
-      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }}};
+  ReadCommand command{state, window, plot, capture,
+                      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }}};
 
   ReadRig() {
     state.comport1 = "3", state.midaradi = 60, state.radi_central = 8, state.tipoMontura = 2;
@@ -40,8 +36,7 @@ struct ReadRig {
     window.setText(Control::Text1, text);
     command.llegirBtn_Click();
     if (readStarted()) return;
-    EXPECT_EQ(window.text(Control::Text1), "");  // a code taken leaves an empty, plain box
-    EXPECT_FALSE(window.passwordMode(Control::Text1));
+    EXPECT_TRUE(window.text(Control::Text1).empty() && !window.passwordMode(Control::Text1));  // a code taken
   }
   bool readStarted() const { return state.esticCapturant == 1 && port.isOpen(); }
   bool shown(Control c) const { return window.isVisible(c) && window.isEnabled(c); }
@@ -72,8 +67,7 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
   EXPECT_FALSE(newer.window.isVisible(Control::Picture1) || newer.window.isEnabled(Control::sortirBtn));
   EXPECT_TRUE(newer.shown(Control::inicio_adminBtn) && newer.shown(Control::cancelar_adminBtn));
 
-  for (const char* text :
-       {"R3M58T21 ", "r3m58t21", " nwx", "VEXIL", "", "fin lectura > modificar o enviar"}) {
+  for (const char* text : {"R3M58T21 ", "r3m58t21", " nwx", "VEXIL", "", "fin lectura > modificar o enviar"}) {
     ReadRig rig;
     rig.type(text);
     EXPECT_TRUE(rig.readStarted()) << text;
@@ -88,10 +82,8 @@ TEST(ReadCommand, readStartsFromACleanSlate) {
   rig.window.setForeColor(Control::Text1, kRed);
   rig.plot.point(50, 50, 1);
   rig.command.llegirBtn_Click();
-  EXPECT_TRUE(rig.readStarted());
-  EXPECT_TRUE(rig.state.ja_Enviat == 0 && rig.state.tipoMontura == 0);
-  EXPECT_FALSE(rig.window.passwordMode(Control::Text1));
-  EXPECT_EQ(rig.window.foreColor(Control::Text1), kBlack);
+  EXPECT_TRUE(rig.readStarted() && rig.state.ja_Enviat == 0 && rig.state.tipoMontura == 0);
+  EXPECT_TRUE(!rig.window.passwordMode(Control::Text1) && rig.window.foreColor(Control::Text1) == kBlack);
   EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
   EXPECT_EQ(rig.window.text(Control::Text1), texts::kPressStart);
 }

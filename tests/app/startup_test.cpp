@@ -19,8 +19,7 @@ struct StartupRig {
   testing::FakePlot plot;
   testing::FakeVirtualPort port;
   bool otherCopyRunning = false;
-  int loads = 0;
-  int configurationRequests = 0;
+  int loads = 0, configurationRequests = 0;
   Dynamic installation = "10";  // as the settings file holds it
 
   StartupHooks hooks{[this] { return otherCopyRunning; },
@@ -39,8 +38,7 @@ TEST(Startup, secondCopyHandsOverAndDoesNothingElse) {
   StartupRig rig;
   rig.otherCopyRunning = true;
   EXPECT_FALSE(rig.run());
-  EXPECT_EQ(rig.loads, 0);
-  EXPECT_TRUE(rig.port.calls.empty() && rig.plot.lines.empty());
+  EXPECT_TRUE(rig.loads == 0 && rig.port.calls.empty() && rig.plot.lines.empty());
 }
 
 // Whatever the installation and the port do, start-up ends with the window ready: exit on, the

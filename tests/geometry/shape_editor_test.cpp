@@ -37,17 +37,13 @@ TEST_F(ShapeEditorTest, heldButtonStepsOnTheFirstTickThenFromTheTenthOn) {
   window.setPasswordMode(Control::Text1, true);
   window.setForeColor(Control::Text1, kRed);
   EXPECT_EQ(hold(false, 0), 0);  // released before the first tick
-  EXPECT_EQ(state.gir_acumulat, 0.0);
-  EXPECT_TRUE(window.passwordMode(Control::Text1));
+  EXPECT_TRUE(state.gir_acumulat == 0.0 && window.passwordMode(Control::Text1));
   EXPECT_EQ(hold(false, 1), 1);
-  EXPECT_FALSE(window.passwordMode(Control::Text1));
-  EXPECT_EQ(window.foreColor(Control::Text1), kBlack);
-  EXPECT_EQ(hold(false, 9), 1);
-  EXPECT_EQ(hold(false, 10), 2);
+  EXPECT_TRUE(!window.passwordMode(Control::Text1) && window.foreColor(Control::Text1) == kBlack);
+  EXPECT_TRUE(hold(false, 9) == 1 && hold(false, 10) == 2);
   EXPECT_EQ(hold(false, 50), 42);  // one second at 20 ms: 7 degrees at most
   EXPECT_NEAR(state.gir_acumulat, (1 + 1 + 2 + 42) * kTurnStep, 1e-12);
-  EXPECT_FALSE(antiHorari.isActive());
-  EXPECT_EQ(state.temporitzacio_mousedown, 0);
+  EXPECT_TRUE(!antiHorari.isActive() && state.temporitzacio_mousedown == 0);
 }
 
 TEST_F(ShapeEditorTest, mirrorRedrawsEveryPointUnroundedAndTwoClicksRestoreThePicture) {
@@ -58,8 +54,7 @@ TEST_F(ShapeEditorTest, mirrorRedrawsEveryPointUnroundedAndTwoClicksRestoreThePi
   editor.mirallHoritzontal_Click();
   EXPECT_FALSE(window.passwordMode(Control::Text1));
   ASSERT_EQ(plot.dots.size(), 4095u);
-  EXPECT_FALSE(plot.lines.empty());  // axes drawn after the clear
-  EXPECT_EQ(plot.refreshes, 2);      // one per redraw
+  EXPECT_TRUE(!plot.lines.empty() && plot.refreshes == 2);  // axes after the clear, a refresh per redraw
   const double a = state.forma_treball.angle(7) + 0.3, r = state.forma_treball.radius(7);
   EXPECT_TRUE(plot.dots[6].x == 40 - std::cos(a) * r && plot.dots[6].y == 40 - std::sin(a) * r);
   EXPECT_EQ(plot.dots[6].width, 1);

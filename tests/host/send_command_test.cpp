@@ -26,17 +26,13 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-const Bytes kRequest = bytesOf(
-    "\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL="
-    "Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d");
+const Bytes kRequest = bytesOf("\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d");
 const Bytes kAck{oma::ACK};
-// The host's message after its ACK, with padding, an unknown label and a
-// checksum record.
+// The host's message after its ACK, with padding, an unknown label and a checksum record.
 const Bytes kHostMessage = bytesOf("\x1cJOB=  \"345\" \r\nVEN=LAB;X\x1e") + bytesOf("CRC=51234\x1e\x1d");
 const std::string kSizes = "horitzontal :4512,5 Vertical :3800  10";
 
-// The prepared trace the tests send: 25.00 mm, then codes 30 31 6 64 28 255 0 0
-// ...
+// The prepared trace the tests send: 25.00 mm, then codes 30 31 6 64 28 255 0 0 ...
 PreparedShape cannedShape() {
   PreparedShape shape;
   const int rows[] = {2500, 30, 31, 6, 64, 28, 255};
@@ -46,8 +42,7 @@ PreparedShape cannedShape() {
   return shape;
 }
 
-// Its answer for the label "Rev.[345]", written out by hand (2500 = 9 x 256 +
-// 196).
+// Its answer for the label "Rev.[345]", written out by hand (2500 = 9 x 256 + 196).
 Bytes cannedAnswer() {
   Bytes a = bytesOf("\x06\x1c") + bytesOf("ANS=1\r\nJOB=\"Rev.[345]\"\r\nTRCFMT=3;800;E;R;D\r\nR=") +
             Bytes{196, 9, 27, 158, 31, 27, 134, 27, 192, 27, 156, 255};
@@ -90,9 +85,6 @@ class SendCommandTest : public ::testing::Test {
   SendCommand cmd{s, w, plot, port, clock, pollTimer, hooks};
 };
 
-// ===== Deliveries
-// =================================================================================
-
 TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRequestAndAnswer) {
   s.tipoMontura = Dynamic();  // never set since start-up
   w.setEnabled(C::sortirBtn, false);
@@ -103,8 +95,7 @@ TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRe
   EXPECT_TRUE(port.calls.empty() && prepareCalls == 0);
 
   s.tipoMontura = 1;
-  s.contador_treballs = "0345";  // the request carries the counter's number, the
-                                 // answer the label's text
+  s.contador_treballs = "0345";  // the request carries the counter's number, the answer the label's
   cmd.interpola_Click();
   EXPECT_EQ(port.written, kRequest);
   cmd.interpola_Click();  // ignored while the exchange waits
@@ -142,9 +133,6 @@ TEST_F(SendCommandTest, resendCarriesTheSameBytesAndSizesOnlyAutomaticChangeOnly
   EXPECT_FALSE(w.isVisible(C::Form1));
 }
 
-// ===== Preparation and the manual offset
-// ==========================================================
-
 TEST_F(SendCommandTest, preparationTakesTheOperatorsTurnMirrorAndOffsets) {
   s.gir_acumulat = 0.25;
   s.signe_x = "-1";  // values as the settings loader stores them: texts with "."
@@ -180,8 +168,7 @@ TEST_F(SendCommandTest, manualOffsetThatIsNotANumberStopsTheSendAndAFailedSendKe
   EXPECT_EQ(text1(), texts::kNoHostWaiting);
   expectEnabled({C::sortirBtn, C::interpola, C::parada}, true);
   EXPECT_TRUE(!on(C::llegirBtn) && prepareCalls == 0);
-  // Sizes only, or a read without the tracer's header, prepares first; the read
-  // button is left alone.
+  // Sizes only, or a read without the tracer's header, prepares first; the read button is left alone.
   w.setEnabled(C::llegirBtn, true);
   w.setChecked(C::noMidesChk, true);
   cmd.interpola_Click();
@@ -224,8 +211,6 @@ TEST_F(SendCommandTest, filterSettingBeyondOneTurnStopsTheSendAndStaysAsStored) 
   EXPECT_EQ(inputs.filterscope, -4095);
 }
 
-// ===== Endings without a delivery ===================================================================
-
 TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) {
   const auto start = [&] {
     port.written.clear();
@@ -237,8 +222,7 @@ TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) 
     EXPECT_TRUE(on(C::interpola) == readAndSendLeft && on(C::llegirBtn) == readAndSendLeft);
     EXPECT_EQ(port.written, kRequest);
   };
-  // The acknowledgement wait counts seconds across the minute; a GS without an
-  // ACK is dropped.
+  // The acknowledgement wait counts seconds across the minute; a GS without an ACK is dropped.
   clock.second = 58;
   start();
   port.hostSends(kHostMessage);
@@ -327,17 +311,13 @@ TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromp
 }
 
 TEST_F(SendCommandTest, virtualPortMissingOrLostBeforeTheRequestIsReported) {
-  port.failAll = true;
-  EXPECT_NO_THROW(cmd.interpola_Click());
-  EXPECT_EQ(text1(), texts::kVirtualPortUnavailable);
-  EXPECT_EQ(prepareCalls, 0);
-
-  port.failAll = false;
-  duringPrepare = [&] { port.failAll = true; };
-  EXPECT_NO_THROW(cmd.interpola_Click());
-  EXPECT_EQ(text1(), texts::kVirtualPortUnavailable);
-  EXPECT_FALSE(cmd.busy());
-  EXPECT_TRUE(on(C::sortirBtn) && on(C::interpola));
+  for (bool lostWhilePreparing : {false, true}) {
+    port.failAll = !lostWhilePreparing;
+    duringPrepare = [&] { port.failAll = true; };
+    EXPECT_NO_THROW(cmd.interpola_Click());
+    EXPECT_EQ(text1(), texts::kVirtualPortUnavailable);
+    EXPECT_TRUE(prepareCalls == (lostWhilePreparing ? 1 : 0) && !cmd.busy() && on(C::sortirBtn) && on(C::interpola));
+  }
 }
 
 }  // namespace

@@ -68,8 +68,7 @@ TEST_F(AppShellTest, requestRefusedOrCancelledChangesNothingElseItRemovesThePort
   port.hostHolds = false;
   shell->cfg_btn_Click();
   EXPECT_EQ(port.calls, (Strings{"eliminar", "tancar"}));
-  EXPECT_TRUE(buttons(false));
-  EXPECT_EQ(window.text(Text1), "...Configuración en proceso...");
+  EXPECT_TRUE(buttons(false) && window.text(Text1) == "...Configuración en proceso...");
   EXPECT_TRUE(timer3.active && events.empty());  // nothing before the delay
   timer3.tick();
   EXPECT_TRUE(!timer3.active && state->primera_instalacio == 1 && !noticeShown());
@@ -88,8 +87,7 @@ TEST_F(AppShellTest, noticeHoldsTheExitUntilCancelGivesTheInstallationStateBackO
     timer3.tick();
     EXPECT_TRUE(noticeShown() && events.empty());
     shell->cancelar_adminBtn_Click();
-    EXPECT_TRUE(state->primera_instalacio == afterCancel);
-    EXPECT_EQ(window.text(Text1), "..Configuración abortada");
+    EXPECT_TRUE(state->primera_instalacio == afterCancel && window.text(Text1) == "..Configuración abortada");
     EXPECT_TRUE(window.isVisible(Picture1) && window.isEnabled(sortirBtn) && !window.isVisible(info_vista));
     EXPECT_TRUE(buttons(false));  // as the request left them
   }
@@ -134,8 +132,7 @@ TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
     auto state = std::make_unique<SharedState>();
     testing::FakeSerialPort port;
     EXPECT_EQ(ActivatePrevInstance(*state, folder, port), message);
-    EXPECT_EQ(port.calls, calls);
-    EXPECT_TRUE(state->Marxar_sense_tocarres == 1);
+    EXPECT_TRUE(port.calls == calls && state->Marxar_sense_tocarres == 1);
     EXPECT_EQ(fs::exists(folder / kSettingsFileName), !file.empty());  // never written
   }
   fs::remove_all(folder);
@@ -155,17 +152,15 @@ TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed)
   file(outside / "Kovrel" / "trac_conf.cfg");
   file(outside / "keep.txt");
 
-  // ana: a full copy holding files, a folder and links out of the tree.
+  // ana: a full copy with links out of the tree; bea: the path stops one level short; ciro: the
+  // user folder links to a tree that holds a full path; eva: a read-only file is not forced.
   const fs::path ana = users / "ana" / kStore / "Kovrel";
   file(ana / "sub" / "trac_conf.cfg");
   fs::create_directory_symlink(outside, ana / "out");
   fs::create_symlink(outside / "keep.txt", ana / "sub" / "keep.txt");
-  // bea: the path stops one level short.
   file(users / "bea" / kStore / "other.txt");
-  // ciro: the user folder is a link to a tree that holds a full path.
   file(outside / "ciro" / kStore / "Kovrel" / "trac_conf.cfg");
   fs::create_directory_symlink(outside / "ciro", users / "ciro");
-  // eva: a read-only file is not forced.
   const fs::path eva = users / "eva" / kStore / "Kovrel";
   file(eva / "locked.cfg");
   file(eva / "loose.cfg");
@@ -174,11 +169,9 @@ TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed)
   std::ostringstream notes;
   const CleanupReport report = neteja_trac_conf(root, notes);
 
-  EXPECT_EQ(report.deleted, std::vector<fs::path>{ana});
-  EXPECT_EQ(report.kept, std::vector<fs::path>{eva});
+  EXPECT_TRUE(report.deleted == std::vector<fs::path>{ana} && report.kept == std::vector<fs::path>{eva});
   EXPECT_NE(notes.str().find(eva.string()), std::string::npos) << notes.str();
-  EXPECT_FALSE(fs::exists(fs::symlink_status(ana)));
-  EXPECT_TRUE(fs::is_directory(ana.parent_path()));  // never a parent
+  EXPECT_TRUE(!fs::exists(fs::symlink_status(ana)) && fs::is_directory(ana.parent_path()));  // not a parent
   for (const fs::path& kept : {users / "bea" / kStore / "other.txt", outside / "keep.txt", eva / "locked.cfg",
                                outside / "Kovrel" / "trac_conf.cfg", outside / "ciro" / kStore / "Kovrel"})
     EXPECT_TRUE(fs::exists(kept)) << kept;
