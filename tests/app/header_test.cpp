@@ -28,7 +28,9 @@ struct HeaderRig {
     state.temperatura = 614;
     state.dades_capsalera = headerWith("1500", "60000", "5200", "800");
   }
-  void run() { inicialitzar_variables(state, window, [this] { ++saves; }); }
+  void run() {
+    inicialitzar_variables(state, window, [this] { ++saves; });
+  }
 };
 
 TEST(Header, calibrationAndSerialComeFromTheirPositions) {
@@ -91,7 +93,8 @@ TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
       rig.state.polsoseix = 4095, rig.state.midaradi = 60, rig.state.obertura_brac = 52;
     }
     EXPECT_THROW(rig.run(), CalibrationError);
-    EXPECT_TRUE(std::isfinite(rig.state.grausperpols) && std::isfinite(rig.state.angle_radi_central.toNumber()));
+    EXPECT_TRUE(std::isfinite(rig.state.grausperpols) &&
+                std::isfinite(rig.state.angle_radi_central.toNumber()));
     EXPECT_EQ(rig.saves, 0);
   }
 }

@@ -75,9 +75,8 @@ class KovrelAppTest : public ::testing::Test {
     QTest::keyClicks(w(Text1), code);
   }
   void expectMessage(std::string_view text, std::string_view title) {
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].first, text);
-    EXPECT_EQ(messages[0].second, title);
+    EXPECT_EQ(messages,
+              (std::vector<std::pair<std::string, std::string>>{{std::string(text), std::string(title)}}));
   }
   void expectNotSavedMessage() {
     ASSERT_EQ(messages.size(), 1u);
@@ -147,15 +146,11 @@ TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPort
   win().close();  // closing from the frame is the exit button
   expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");
   EXPECT_NE(programFolder.read().find("[VSPA]=6"), std::string::npos);
-  EXPECT_EQ(win().text(port_oma_info_lbl), " COM 6");
-  EXPECT_EQ(quits, 0);
-  EXPECT_TRUE(win().isVisible(Form1));
+  EXPECT_TRUE(win().text(port_oma_info_lbl) == " COM 6" && quits == 0 && win().isVisible(Form1));
   host->hostHolds = false;
   host->opcio = true;
   click(sortirBtn);
-  EXPECT_FALSE(host->opcio);
-  EXPECT_EQ(quits, 1);
-  EXPECT_TRUE(app->quitRequested());
+  EXPECT_TRUE(!host->opcio && quits == 1 && app->quitRequested());
 }
 
 TEST_F(KovrelAppTest, exitStillLeavesWhenTheFolderAndTheHostsPortAreGone) {
@@ -174,11 +169,9 @@ TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEn
   click(autochk);
   EXPECT_FALSE(win().isEnabled(cfg_btn));
   click(sortirBtn);
-  EXPECT_FALSE(win().isVisible(Form1));
-  EXPECT_EQ(quits, 0);
+  EXPECT_TRUE(!win().isVisible(Form1) && quits == 0);
   host->hostSignals(true);  // the host raising its line brings the window back, on top
-  EXPECT_TRUE(win().isVisible(Form1));
-  EXPECT_TRUE(win().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(win().isVisible(Form1) && win().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
   app->state().OffsetMida = 0.25;
   app->shutdown();
@@ -196,8 +189,7 @@ TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   header.resize(64, ' ');
   tracer->feed(header);
   tracer->feed(std::vector<unsigned char>{0x02, 0x66});
-  EXPECT_EQ(app->state().serial_number, "A123");
-  EXPECT_TRUE(messages.empty());  // no message box inside a capture step
+  EXPECT_TRUE(app->state().serial_number == "A123" && messages.empty());  // no message box inside a step
   QApplication::processEvents();
   expectNotSavedMessage();
 }

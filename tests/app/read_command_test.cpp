@@ -20,8 +20,12 @@ struct ReadRig {
   Capture capture{state, window, plot, port, {}};
   int configurations = 0, generalOffsets = 0;
   std::string version = "5";
-  ReadCommand command{state, window, plot, capture,
-                      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }}};
+  ReadCommand command{
+      state,
+      window,
+      plot,
+      capture,
+      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }}};
 
   ReadRig() {
     state.comport1 = "3", state.midaradi = 60, state.radi_central = 8, state.tipoMontura = 2;
@@ -67,7 +71,8 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
   EXPECT_FALSE(newer.window.isVisible(Control::Picture1) || newer.window.isEnabled(Control::sortirBtn));
   EXPECT_TRUE(newer.shown(Control::inicio_adminBtn) && newer.shown(Control::cancelar_adminBtn));
 
-  for (const char* text : {"R3M58T21 ", "r3m58t21", " nwx", "VEXIL", "", "fin lectura > modificar o enviar"}) {
+  for (const char* text :
+       {"R3M58T21 ", "r3m58t21", " nwx", "VEXIL", "", "fin lectura > modificar o enviar"}) {
     ReadRig rig;
     rig.type(text);
     EXPECT_TRUE(rig.readStarted()) << text;

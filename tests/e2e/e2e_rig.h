@@ -112,8 +112,12 @@ class EndToEnd : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  std::unique_ptr<Sim> tracer(QStringList args) { return std::make_unique<Sim>(KOVREL_TRACER_SIM, args + tracerCom); }
-  std::unique_ptr<Sim> host(QStringList args) { return std::make_unique<Sim>(KOVREL_HOST_SIM, args + hostCom); }
+  std::unique_ptr<Sim> tracer(QStringList args) {
+    return std::make_unique<Sim>(KOVREL_TRACER_SIM, args + tracerCom);
+  }
+  std::unique_ptr<Sim> host(QStringList args) {
+    return std::make_unique<Sim>(KOVREL_HOST_SIM, args + hostCom);
+  }
   void click(Control c) { QTest::mouseClick(app_->window().control(c), Qt::LeftButton); }
   std::string text() const { return app_->window().text(Control::Text1); }
   SharedState& state() { return app_->state(); }

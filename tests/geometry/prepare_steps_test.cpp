@@ -31,8 +31,10 @@ TEST(TipCompensation, tipRadiusFollowsTheSerialNumber) {
 TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
   // Row 1 (angle, radius) and its neighbour row 2: the same spot, a radial wall, the centre,
   // and a neighbour whose angle makes the tip's tangent vanish.
-  for (auto [a1, r1, a2, r2] :
-       {std::tuple{0.5, 20.0, 0.5, 20.0}, {0.5, 20.0, 0.5, 21.0}, {0.5, 0.0, 0.6, 0.0}, {90.0, 10.0, 0.0, 10.0}}) {
+  for (auto [a1, r1, a2, r2] : {std::tuple{0.5, 20.0, 0.5, 20.0},
+                                {0.5, 20.0, 0.5, 21.0},
+                                {0.5, 0.0, 0.6, 0.0},
+                                {90.0, 10.0, 0.0, 10.0}}) {
     TraceTable t = traceOf(toolkit::circle(20));
     t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
     compensateTip(t, 0.625, 2);
@@ -75,7 +77,8 @@ TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInO
 TEST(Resampling, nearerRowIsTakenAndATieKeepsTheRowBeyond) {
   const double x = 1.0 / 1024;  // exact: the two distances to the first target compare equal
   for (auto [below, beyond, row] : {std::tuple{kFirstTarget - x, kFirstTarget + 2 * x, 1},
-                                    {kFirstTarget - 2 * x, kFirstTarget + x, 2}, {kFirstTarget - x, kFirstTarget + x, 2}}) {
+                                    {kFirstTarget - 2 * x, kFirstTarget + x, 2},
+                                    {kFirstTarget - x, kFirstTarget + x, 2}}) {
     TraceTable t = traceOf(toolkit::circle(20)), out;
     t.angle(1) = below, t.radius(1) = 11, t.angle(2) = beyond, t.radius(2) = 12;
     resample(t, out);
@@ -99,9 +102,12 @@ TEST(Resampling, plotPositionsRoundToTenthsHalvesToEven) {
 }
 
 TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeWithinOneHundredth) {
-  for (auto [before, row, after, expected] :
-       {std::tuple{1000, 1005, 1000, 1000}, {1000, 1005, 1001, 1000}, {1000, 1005, 999, 999},
-        {1000, 995, 1001, 1000}, {1000, 1005, 1002, 1005}, {1000, 1005, 1010, 1005}}) {
+  for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000},
+                                              {1000, 1005, 1001, 1000},
+                                              {1000, 1005, 999, 999},
+                                              {1000, 995, 1001, 1000},
+                                              {1000, 1005, 1002, 1005},
+                                              {1000, 1005, 1010, 1005}}) {
     TraceTable t = rowsWithRadii({double(before), double(row), double(after)});
     filterSpikes(t);
     EXPECT_EQ(t.radius(2), expected) << before << " " << row << " " << after;

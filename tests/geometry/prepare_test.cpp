@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "common/tracer_stream.h"
 #include "outline_traces.h"
 

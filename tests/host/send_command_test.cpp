@@ -26,7 +26,8 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-const Bytes kRequest = bytesOf("\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d");
+const Bytes kRequest =
+    bytesOf("\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d");
 const Bytes kAck{oma::ACK};
 // The host's message after its ACK, with padding, an unknown label and a checksum record.
 const Bytes kHostMessage = bytesOf("\x1cJOB=  \"345\" \r\nVEN=LAB;X\x1e") + bytesOf("CRC=51234\x1e\x1d");
@@ -89,10 +90,8 @@ TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRe
   s.tipoMontura = Dynamic();  // never set since start-up
   w.setEnabled(C::sortirBtn, false);
   cmd.interpola_Click();
-  EXPECT_EQ(panelShown, 1);
   expectEnabled({C::Horari, C::interpola, C::parada, C::llegirBtn}, false);
-  EXPECT_TRUE(on(C::sortirBtn));
-  EXPECT_TRUE(port.calls.empty() && prepareCalls == 0);
+  EXPECT_TRUE(panelShown == 1 && on(C::sortirBtn) && port.calls.empty() && prepareCalls == 0);
 
   s.tipoMontura = 1;
   s.contador_treballs = "0345";  // the request carries the counter's number, the answer the label's
@@ -107,9 +106,7 @@ TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRe
   EXPECT_EQ(cmd.hostRecords(),
             (std::vector<std::string>{"", "JOB=  \"345\" ", "", "VEN=LAB;X", "CRC=51234", ""}));
   EXPECT_FALSE(cmd.busy() || pollTimer.active);
-  EXPECT_EQ(w.text1History.front(), texts::kSending);
-  EXPECT_EQ(text1(), texts::kSentOk);
-  EXPECT_EQ(s.ja_Enviat, 1);
+  EXPECT_TRUE(w.text1History.front() == texts::kSending && text1() == texts::kSentOk && s.ja_Enviat == 1);
   expectEnabled({C::Horari, C::mirallHoritzontal, C::parada, C::OffsetMesBtn}, false);
   expectEnabled({C::interpola, C::llegirBtn}, true);
   EXPECT_TRUE(w.isVisible(C::Form1)) << "only automatic mode hides the window";
@@ -128,9 +125,7 @@ TEST_F(SendCommandTest, resendCarriesTheSameBytesAndSizesOnlyAutomaticChangeOnly
   EXPECT_TRUE(w.isVisible(C::Form1));
   for (std::uint8_t b : kAck + kHostMessage) port.hostSends(Bytes{b});
   EXPECT_EQ(port.written, kRequest + cannedAnswer());
-  EXPECT_EQ(prepareCalls, 1);
-  EXPECT_EQ(text1(), kSizes);
-  EXPECT_FALSE(w.isVisible(C::Form1));
+  EXPECT_TRUE(prepareCalls == 1 && text1() == kSizes && !w.isVisible(C::Form1));
 }
 
 TEST_F(SendCommandTest, preparationTakesTheOperatorsTurnMirrorAndOffsets) {
@@ -188,8 +183,7 @@ TEST_F(SendCommandTest, manualOffsetThatIsNotANumberStopsTheSendAndAFailedSendKe
   duringPrepare = nullptr;
   port.hostHolds = true;
   cmd.interpola_Click();
-  clock.advance(6);
-  pollTimer.tick();
+  clock.advance(6), pollTimer.tick();
   EXPECT_TRUE(text1() == texts::kOmaTimeout && w.text(C::offset_mida) == "0,1");
   // Delivered with the operator's value; only now the box goes back to 0.
   cmd.interpola_Click();
@@ -202,8 +196,7 @@ TEST_F(SendCommandTest, filterSettingBeyondOneTurnStopsTheSendAndStaysAsStored) 
   for (const char* stored : {"-2147483648", "1e20", "4095.5"}) {
     s.filterscope = stored;
     cmd.interpola_Click();
-    EXPECT_EQ(text1(), texts::kFilterOutOfRange) << stored;
-    EXPECT_EQ(s.filterscope.toText(), stored);
+    EXPECT_TRUE(text1() == texts::kFilterOutOfRange && s.filterscope.toText() == stored) << stored;
   }
   EXPECT_TRUE(prepareCalls == 0 && port.written.empty() && !cmd.busy());
   s.filterscope = "-4095";
@@ -226,22 +219,18 @@ TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) 
   clock.second = 58;
   start();
   port.hostSends(kHostMessage);
-  clock.second = 3;  // 5 s
-  pollTimer.tick();
+  clock.second = 3, pollTimer.tick();  // 5 s
   EXPECT_TRUE(cmd.busy());
-  clock.second = 4;  // 6 s
-  pollTimer.tick();
+  clock.second = 4, pollTimer.tick();  // 6 s
   expectTimedOut(true);
 
   // The message wait starts at the acknowledgement and lasts 9 s.
   start();
   clock.second = 8;
   port.hostSends(kAck + bytesOf("\x1cJOB=\"345\"\r\n"));
-  clock.second = 17;
-  pollTimer.tick();
+  clock.second = 17, pollTimer.tick();
   EXPECT_EQ(cmd.phase(), SendCommand::Phase::ReadingMessage);
-  clock.second = 18;
-  pollTimer.tick();
+  clock.second = 18, pollTimer.tick();
   expectTimedOut(false);
 
   w.setEnabled(C::interpola, true), w.setEnabled(C::llegirBtn, true);
@@ -270,11 +259,7 @@ TEST_F(SendCommandTest, runTimeErrorsEndWithThePortMessageAndLeaveTheButtons) {
     EXPECT_FALSE(cmd.busy() || pollTimer.active || on(C::llegirBtn) || !on(C::interpola));
   };
   failWith([&] { port.hostSends(kAck + messageOfRecords(51)); });
-  failWith([&] {
-    port.hostSends(kAck);
-    port.failAll = true;
-    pollTimer.tick();
-  });
+  failWith([&] { port.hostSends(kAck), port.failAll = true, pollTimer.tick(); });
   port.failAll = false;
   s.forma_auxiliar.radius(1) = 255.5;  // the low byte rounds to 256
   failWith([&] { port.hostSends(kAck + kHostMessage); });
@@ -316,7 +301,8 @@ TEST_F(SendCommandTest, virtualPortMissingOrLostBeforeTheRequestIsReported) {
     duringPrepare = [&] { port.failAll = true; };
     EXPECT_NO_THROW(cmd.interpola_Click());
     EXPECT_EQ(text1(), texts::kVirtualPortUnavailable);
-    EXPECT_TRUE(prepareCalls == (lostWhilePreparing ? 1 : 0) && !cmd.busy() && on(C::sortirBtn) && on(C::interpola));
+    EXPECT_TRUE(prepareCalls == (lostWhilePreparing ? 1 : 0) && !cmd.busy() && on(C::sortirBtn) &&
+                on(C::interpola));
   }
 }
 

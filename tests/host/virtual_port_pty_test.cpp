@@ -22,7 +22,8 @@ Bytes bytes(std::string_view text) { return {text.begin(), text.end()}; }
 // The lab program's side of the port.
 class Host {
  public:
-  explicit Host(const fs::path& link) : fd_(::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+  explicit Host(const fs::path& link)
+      : fd_(::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
   ~Host() { close(); }
   void close() { fd_ = fd_ >= 0 ? (::close(fd_), -1) : -1; }
   // Raw 8N1, as a host sets its port up; some hosts also clear the extended processing flags.
@@ -56,7 +57,8 @@ class VirtualPortOnPty : public ::testing::Test {
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("kovrel-vport-" + std::to_string(getpid()));
     fs::remove_all(root_);
-    registry_ = std::make_unique<ComRegistry>(ComFolders{root_ / "sys", "/dev", "/proc", root_ / "state", root_ / "links"});
+    registry_ = std::make_unique<ComRegistry>(
+        ComFolders{root_ / "sys", "/dev", "/proc", root_ / "state", root_ / "links"});
     port_ = std::make_unique<PtyVirtualPort>(*registry_);
     port_->canvi_senyal = [this] { signals_.push_back(port_->senyal_extern()); };
     port_->onBytesArrived = [this] { ++arrivals_; };
@@ -88,7 +90,8 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
   EXPECT_TRUE(port_->port_existeix() && !port_->port_obert_host());
   EXPECT_EQ(fs::read_symlink(link()), fs::path(port_->devicePath()));
   EXPECT_EQ(registry_->publication(5).value_or(Publication{}).ownerPid, getpid());
-  EXPECT_EQ(registry_->serialCommEntries(), (std::vector<SerialCommEntry>{{"\\Device\\KovrelPort0", "COM5"}}));
+  EXPECT_EQ(registry_->serialCommEntries(),
+            (std::vector<SerialCommEntry>{{"\\Device\\KovrelPort0", "COM5"}}));
   port_->eliminar_port();
   EXPECT_FALSE(fs::is_symlink(link()) || fs::exists(registry_->ownerRecordPath(5)));
   port_->obrir_port("COM5");
@@ -132,7 +135,8 @@ TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithou
   host->send(all);
   ASSERT_TRUE(processEventsUntil([&] { return arrivals_ > 0 && port_->bytes_pendents() == 256; }));
   Bytes got;  // one at a time, as the exchange reads
-  for (auto one = port_->llegir_bytes(1); !one.empty(); one = port_->llegir_bytes(1)) got.insert(got.end(), one.begin(), one.end());
+  for (auto one = port_->llegir_bytes(1); !one.empty(); one = port_->llegir_bytes(1))
+    got.insert(got.end(), one.begin(), one.end());
   EXPECT_EQ(got, all);
   for (std::uint8_t b : all) port_->escriure_bytes({b});  // the exchange writes one byte at a time
   EXPECT_EQ(host->receive(256), all);

@@ -22,11 +22,7 @@ void writeFile(const fs::path& file, const std::string& content) {
 
 class FakeSystem : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = fs::temp_directory_path() / ("kovrel-ports-" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    folders_ = {root_ / "sys", root_ / "dev", root_ / "proc", root_ / "state", root_ / "links"};
-  }
+  void SetUp() override { fs::remove_all(root_); }
   void TearDown() override { fs::remove_all(root_); }
 
   fs::path dev(const std::string& name) const { return folders_.dev / name; }
@@ -48,8 +44,8 @@ class FakeSystem : public ::testing::Test {
   }
   void unplug(const std::string& name) { fs::remove_all(tty(name)), fs::remove(dev(name)); }
   void addUart(int index, const std::string& type) {
-    writeFile(tty("ttyS" + std::to_string(index)) / "type", type + "\n");
-    writeFile(dev("ttyS" + std::to_string(index)), "");
+    writeFile(tty("ttyS" + std::to_string(index)) / "type", type + "\n"),
+        writeFile(dev("ttyS" + std::to_string(index)), "");
   }
   fs::path addPts(int n) {
     writeFile(dev("pts/" + std::to_string(n)), "");
@@ -77,8 +73,8 @@ class FakeSystem : public ::testing::Test {
               p.device.lexically_relative(folders_.dev).string();
     return text;
   }
-  fs::path root_;
-  ComFolders folders_;
+  const fs::path root_ = fs::temp_directory_path() / ("kovrel-ports-" + std::to_string(getpid()));
+  const ComFolders folders_{root_ / "sys", root_ / "dev", root_ / "proc", root_ / "state", root_ / "links"};
 };
 
 TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {

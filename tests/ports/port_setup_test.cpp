@@ -36,10 +36,7 @@ struct FakePortsWindow : PortsWindow {
 class PortSetupTest : public ::testing::Test {
  protected:
   void SetUp() override { reset(); }
-  void TearDown() override {
-    setup.reset();
-    fs::remove_all(root_);
-  }
+  void TearDown() override { setup.reset(), fs::remove_all(root_); }
   // A fresh window on an empty system, set-up pending.
   void reset() {
     TearDown();
@@ -68,7 +65,9 @@ class PortSetupTest : public ::testing::Test {
   }
   void openAndSearch() { setup->Form_Load(), timer2.tick(); }  // the search runs 5 s after opening
   std::string label() const { return window.text(C::TextLbl); }
-  bool buttonsShown() const { return window.isVisible(C::aceptarBtn) && window.isVisible(C::instruccionsBtn); }
+  bool buttonsShown() const {
+    return window.isVisible(C::aceptarBtn) && window.isVisible(C::instruccionsBtn);
+  }
 
   fs::path root_ = fs::temp_directory_path() / ("kovrel-setup-" + std::to_string(getpid()));
   ComFolders folders_{root_ / "sys", root_ / "dev", root_ / "proc", root_ / "state", root_ / "links"};
@@ -157,8 +156,7 @@ TEST_F(PortSetupTest, theProbeTakesTheCandidateThatSentStarsAndAFailedOpenEndsTh
       EXPECT_EQ(probe1.openedCom * 100 + probe2.openedCom, 309);
       setup->instruccionsBtn_Click();  // nothing to explain while waiting for START
       EXPECT_TRUE(steps.empty());
-      probe1.feedSilently(row.first);
-      probe2.feedSilently(row.second);
+      probe1.feedSilently(row.first), probe2.feedSilently(row.second);
       setup->aceptarBtn_Click();
       EXPECT_FALSE(window.isEnabled(C::aceptarBtn));
       EXPECT_EQ(setup->error_instrucciones(), row.primera == 10 ? kWaitingForStart : kDetectionFailed);

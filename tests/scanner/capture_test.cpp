@@ -36,10 +36,8 @@ void expectStoppedWith(const CaptureRig& rig, std::string_view message) {
   ASSERT_GE(shown.size(), 2u);
   EXPECT_EQ(shown[shown.size() - 2], texts::kReadAborted);
   EXPECT_EQ(shown.back(), message);
-  EXPECT_EQ(rig.state.esticCapturant, 0);
-  EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_FALSE(rig.state.esticCapturant == 1 || rig.port.isOpen() || rig.window.isEnabled(Control::parada));
   EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn));
-  EXPECT_FALSE(rig.window.isEnabled(Control::parada));
 }
 
 TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTraceAsPaced) {
@@ -81,15 +79,14 @@ TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   rig.start();
   const Bytes stream = circleRead(30);
   rig.burst(slice(stream, 0, stream.size() - 2));
-  EXPECT_EQ(rig.window.text(Control::contadorLectures), "Rev.[12]");
-  EXPECT_EQ(rig.window.text(Control::Text1), "");
+  EXPECT_TRUE(rig.window.text(Control::contadorLectures) == "Rev.[12]" &&
+              rig.window.text(Control::Text1).empty());
   rig.burst(slice(stream, stream.size() - 2, stream.size()));
 
-  EXPECT_EQ(rig.window.text(Control::contadorLectures), "Rev.[345]");
-  EXPECT_EQ(rig.state.contador_treballs, 345);
-  EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadFinished);
-  EXPECT_FALSE(rig.port.isOpen());
-  EXPECT_EQ(rig.saves, 1);
+  EXPECT_TRUE(rig.window.text(Control::contadorLectures) == "Rev.[345]" &&
+              rig.state.contador_treballs == 345);
+  EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && !rig.port.isOpen() &&
+              rig.saves == 1);
   EXPECT_TRUE(rig.state.signe_x == 1 && rig.state.gir_acumulat == 0.0);
   EXPECT_EQ(rig.state.forma_treball.radius(4096), 99.0);
   EXPECT_TRUE(rig.window.isEnabled(Control::mirallHoritzontal) &&
@@ -121,17 +118,14 @@ TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
   rig.start();
   const Bytes stream = samplesRead(std::vector<int>(4096, 100));  // would stop a shape read
   rig.burst(slice(stream, 0, sampleEnd(5)));
-  EXPECT_TRUE(rig.window.isVisible(Control::veri_instrument_txt));
-  EXPECT_EQ(rig.window.text(Control::Text1), texts::kNeedleToCentre);
+  EXPECT_TRUE(rig.window.isVisible(Control::veri_instrument_txt) &&
+              rig.window.text(Control::Text1) == texts::kNeedleToCentre);
   rig.burst(slice(stream, sampleEnd(5), stream.size()));
 
-  EXPECT_FALSE(rig.window.isVisible(Control::veri_instrument_txt));
-  EXPECT_EQ(rig.centreValues, 1);
+  EXPECT_TRUE(!rig.window.isVisible(Control::veri_instrument_txt) && rig.centreValues == 1);
   EXPECT_DOUBLE_EQ(rig.state.mitja_centre.toNumber(), 4096.0 * 100 / 4095);
-  EXPECT_EQ(rig.state.forma_treball.radius(10), 21.0);
-  EXPECT_EQ(rig.state.signe_x, -1);
-  EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
-  EXPECT_FALSE(rig.window.isEnabled(Control::OffsetMesBtn));
+  EXPECT_TRUE(rig.state.forma_treball.radius(10) == 21.0 && rig.state.signe_x == -1);
+  EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && !rig.window.isEnabled(Control::OffsetMesBtn));
 }
 
 TEST(CaptureStop, firstByteNotStarStopsTheReadUnlessTheTracerSendsNoHeader) {
@@ -170,16 +164,15 @@ TEST(CaptureStop, stopOrNeedleInsideItsInnermostPositionKeepsThePreviousShape) {
       rig.capture.parada_Click();
     }
     EXPECT_EQ(rig.window.text(Control::Text1), byNeedle ? texts::kShapeOutOfRange : texts::kReadAborted);
-    EXPECT_EQ(rig.state.esticCapturant, 0);
-    EXPECT_FALSE(rig.window.passwordMode(Control::Text1) || rig.port.isOpen());
-    EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
-    EXPECT_EQ(rig.window.value(Control::ProgressBar1), 0);
+    EXPECT_FALSE(rig.state.esticCapturant == 1 || rig.window.passwordMode(Control::Text1) ||
+                 rig.port.isOpen());
+    EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && rig.window.value(Control::ProgressBar1) == 0);
     EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes
     EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
     if (!byNeedle) continue;
     EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
     EXPECT_GT(rig.state.forma_llegida.radius(10), 7.0);  // the points read so far stay
-    rig.capture.parada_Click();  // the next stop is an ordinary one again
+    rig.capture.parada_Click();                          // the next stop is an ordinary one again
     EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
   }
 }
@@ -194,17 +187,19 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
   using Rig = CaptureRig;
   const Bytes blankHeader =
       tk::assembleStream("*" + std::string(63, ' '), 614, std::vector<int>(4096, 1400), 1, 2);
-  const std::string denied = std::string(texts::kTracerNoPermission) + "dialout" + std::string(texts::kTracerNoPermissionEnd);
+  const std::string denied =
+      std::string(texts::kTracerNoPermission) + "dialout" + std::string(texts::kTracerNoPermissionEnd);
   const auto open = [](int error) { return [error](Rig& r) { r.port.openError = error, r.start(); }; };
   const std::tuple<const char*, std::function<void(Rig&)>, bool, std::string> rows[] = {
       {"COM number that does not exist", open(kErrNoSuchPort), true, ""},
       {"COM number 0 in the settings", [](Rig& r) { r.state.comport1 = "0", r.start(); }, true, ""},
       {"COM number that is no number", [](Rig& r) { r.state.comport1 = "COM3", r.start(); }, true, ""},
       {"port held by another program", open(kErrPortInUse), false, ""},
-      {"device the user may not open", [&](Rig& r) { r.port.deniedGroupName = "dialout", open(kErrPortNoPermission)(r); },
-       false, denied},
+      {"device the user may not open",
+       [&](Rig& r) { r.port.deniedGroupName = "dialout", open(kErrPortNoPermission)(r); }, false, denied},
       {"arm length of zero in the settings", [](Rig& r) { r.state.midaradi = 0, r.start(); }, false, ""},
-      {"temperature over 16 bits", [&](Rig& r) { r.start(), r.burst(withByte(kHeaderBytes, 0x80)); }, false, ""},
+      {"temperature over 16 bits", [&](Rig& r) { r.start(), r.burst(withByte(kHeaderBytes, 0x80)); }, false,
+       ""},
       {"sample over 16 bits", [&](Rig& r) { r.start(), r.burst(withByte(sampleEnd(40), 0xC1)); }, false, ""},
       {"blank header", [&](Rig& r) { r.start(), r.burst(blankHeader); }, false, ""}};
   for (const auto& [name, provoke, portMissing, message] : rows) {
@@ -249,10 +244,8 @@ TEST(CaptureStop, deviceGoneMidReadLeavesTheReadWaitingForTheStopButton) {
     const std::string gathered = rig.state.dades_capsalera;
     rig.port.gone = true;
     rig.capture.onReceive();
-    EXPECT_EQ(rig.state.esticCapturant, 1);
-    EXPECT_TRUE(rig.state.llegir_capsalera == header);
-    EXPECT_EQ(rig.state.contadorDadesRebudes, next);
-    EXPECT_EQ(rig.state.dades_capsalera, gathered);
+    EXPECT_TRUE(rig.state.esticCapturant == 1 && rig.state.llegir_capsalera == header);
+    EXPECT_TRUE(rig.state.contadorDadesRebudes == next && rig.state.dades_capsalera == gathered);
     rig.capture.parada_Click();
     EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
   }

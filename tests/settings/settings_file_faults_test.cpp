@@ -99,7 +99,8 @@ TEST(SettingsMissingFile, fileWithoutAnySettingIsKeptUnderADatedNameBeforeTheDef
   SharedState state;
   const LoadOutcome outcome = file.carrega_dades(state);
   EXPECT_TRUE(outcome.replacedByDefault && startsWith(outcome.problem, texts::kSettingsNoSettings));
-  EXPECT_TRUE(folder.read() == SettingsFile::defaultFileContent(folder.path()) && state.comport2 == D::comport2);
+  EXPECT_TRUE(folder.read() == SettingsFile::defaultFileContent(folder.path()) &&
+              state.comport2 == D::comport2);
   std::vector<std::filesystem::path> aside;
   for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
     if (entry.path() != folder.file()) aside.push_back(entry.path());
@@ -132,7 +133,8 @@ TEST(SettingsOwnersChoice, readOnlyFileIsLeftAloneAndToldOnceALinkIsWrittenThrou
   ::chmod(target.c_str(), 0644);
   std::filesystem::create_symlink(target, s.folder.file());
   ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  EXPECT_TRUE(std::filesystem::is_symlink(s.folder.file()) && s.folder.read().find("[RADI]= 61\r\n") != std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_symlink(s.folder.file()) &&
+              s.folder.read().find("[RADI]= 61\r\n") != std::string::npos);
   std::filesystem::remove(target);
   const mode_t previous = ::umask(0);
   std::filesystem::remove(s.folder.file());
