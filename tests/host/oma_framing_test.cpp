@@ -54,7 +54,7 @@ TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenAndNeverEscaped) {
   EXPECT_THROW(answerBytes("1", 1000, std::vector<int>(798, 0)), std::range_error);
 }
 
-TEST(OmaFraming, hostDecodesTheCodedRadiiAndRejectsBrokenFraming) {
+TEST(OmaFraming, hostDecodesFirstRadiiWhoseBytesLookLikeFraming) {
   // Every code and sign is decoded through the host simulator; here first radii whose bytes are
   // CR LF, LF CR or FS RS, which must not be taken for framing.
   for (int first : {13 + 256 * 10, 10 + 256 * 13, 28 + 256 * 30}) {
@@ -65,19 +65,6 @@ TEST(OmaFraming, hostDecodesTheCodedRadiiAndRejectsBrokenFraming) {
         << first << ": " << why;
     ASSERT_EQ(decoded.size(), 800u);
     EXPECT_TRUE(decoded[0] == first && decoded[1] == first - 1 && decoded[799] == first) << first;
-  }
-
-  const Bytes good = answerBytes("1", 3000, flatCodes());
-  std::vector<Bytes> broken(5, good);
-  broken[0].erase(broken[0].begin());             // no ACK
-  broken[1].pop_back();                           // cut short
-  broken[2].erase(broken[2].begin() + kCodesAt);  // 798 differences
-  broken[3][kCodesAt + 5] = FS;                   // unescaped framing byte in the trace
-  broken[4][kCodesAt + 5] = ESC;                  // escape of a code that is never escaped
-  broken[4][kCodesAt + 6] = 128 + 31;
-  for (std::size_t i = 0; i < broken.size(); ++i) {
-    std::vector<int> radii;
-    EXPECT_FALSE(decodeAnswerRadii(broken[i], radii)) << "case " << i;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "fake_timer.h"
 #include "fake_virtual_port.h"
 #include "fake_window.h"
+#include "program_folder.h"
 #include "settings/settings_file.h"
 #include "shell/second_copy.h"
 #include "shell/virtualised_copies.h"
@@ -116,9 +117,8 @@ TEST_F(AppShellTest, autoHoldsConfigWhileTickedAndAClosingMainWindowTakesTheOthe
 }
 
 TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
-  const fs::path folder = fs::temp_directory_path() / "kovrel-second-copy";
-  fs::create_directories(folder);
-  const std::string good = SettingsFile::defaultFileContent(folder);
+  const testing::ProgramFolder folder;
+  const std::string good = SettingsFile::defaultFileContent(folder.path());
   const std::string notSetUp = std::string(good).replace(good.find("[INST]=10"), 9, "[INST]=1");
   const std::string why = "Kovrel ya está en marcha y no se pudo mostrar: ";
   // settings file (empty: none), message, calls on the port
@@ -127,15 +127,14 @@ TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
         {"", why + "no se pudo leer trac_conf.cfg", {}},
         {notSetUp, why + "sus puertos no están configurados", {}}}) {
     SCOPED_TRACE(message);
-    fs::remove(folder / kSettingsFileName);
-    if (!file.empty()) std::ofstream(folder / kSettingsFileName, std::ios::binary) << file;
+    fs::remove(folder.file());
+    if (!file.empty()) folder.write(file);
     auto state = std::make_unique<SharedState>();
     testing::FakeSerialPort port;
-    EXPECT_EQ(ActivatePrevInstance(*state, folder, port), message);
+    EXPECT_EQ(ActivatePrevInstance(*state, folder.path(), port), message);
     EXPECT_TRUE(port.calls == calls && state->Marxar_sense_tocarres == 1);
-    EXPECT_EQ(fs::exists(folder / kSettingsFileName), !file.empty());  // never written
+    EXPECT_EQ(fs::exists(folder.file()), !file.empty());  // never written
   }
-  fs::remove_all(folder);
 }
 
 const fs::path kStore = fs::path("AppData") / "Local" / "VirtualStore" / "Program Files";
