@@ -110,8 +110,7 @@ struct StartupRig {
   StartupHooks hooks{[this] { return otherCopyRunning; },
                      [this] {
                        ++loads;
-                       state.primera_instalacio = installation;
-                       state.comport2 = "5";
+                       state.primera_instalacio = installation, state.comport2 = "5";
                        return state.primera_instalacio == 1;
                      },
                      [this] { ++configurationRequests; }};
@@ -119,15 +118,7 @@ struct StartupRig {
   bool run() { return Form_Load(state, window, plot, port, hooks); }
 };
 
-TEST(Startup, secondCopyHandsOverAndDoesNothingElse) {
-  StartupRig rig;
-  rig.otherCopyRunning = true;
-  EXPECT_FALSE(rig.run());
-  EXPECT_TRUE(rig.loads == 0 && rig.port.calls.empty() && rig.plot.lines.empty());
-}
-
-// Whatever the installation and the port do, start-up ends with the window ready: exit on, the
-// host's port named, empty axes.
+// Whatever the installation and the port do, start-up ends ready: exit on, port named, empty axes.
 TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
   const struct {
     Dynamic installation;
@@ -141,9 +132,7 @@ TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.installation.toText() + (row.fails ? " failing" : ""));
     StartupRig rig;
-    rig.installation = row.installation;
-    rig.port.exists = row.exists;
-    rig.port.failAll = row.fails;
+    rig.installation = row.installation, rig.port.exists = row.exists, rig.port.failAll = row.fails;
     rig.window.setEnabled(Control::sortirBtn, false);
     EXPECT_TRUE(rig.run());
     EXPECT_EQ(rig.port.calls, row.calls);
@@ -173,8 +162,7 @@ struct HeaderRig {
 
   HeaderRig() {
     window.setChecked(Control::CompSiNoChk, true);
-    state.temperatura = 614;
-    state.dades_capsalera = headerWith("1500", "60000", "5200", "800");
+    state.temperatura = 614, state.dades_capsalera = headerWith("1500", "60000", "5200", "800");
   }
   void run() {
     inicialitzar_variables(state, window, [this] { ++saves; });
@@ -210,8 +198,7 @@ TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.raw);
     HeaderRig rig;
-    rig.window.separator = row.separator;
-    rig.state.temperatura = row.raw;
+    rig.window.separator = row.separator, rig.state.temperatura = row.raw;
     rig.run();
     EXPECT_EQ(rig.window.text(Control::AD_temp), std::to_string(row.raw));
     EXPECT_EQ(rig.window.text(Control::polsos_temp), row.compensation);
@@ -233,9 +220,7 @@ TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
   for (const auto& [name, header] : rows) {
     SCOPED_TRACE(name);
     HeaderRig rig;
-    rig.state.grausperpols = 2e-4;
-    rig.state.angle_radi_central = 0.13;
-    rig.state.dades_capsalera = header;
+    rig.state.grausperpols = 2e-4, rig.state.angle_radi_central = 0.13, rig.state.dades_capsalera = header;
     if (header.empty()) {
       rig.window.setChecked(Control::noCapsaleraChk, true);
       rig.state.polsoseix = 4095, rig.state.midaradi = 60, rig.state.obertura_brac = 52;
@@ -245,18 +230,6 @@ TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
                 std::isfinite(rig.state.angle_radi_central.toNumber()));
     EXPECT_EQ(rig.saves, 0);
   }
-}
-
-// A setting may hold a number or a text: a text that reads as a number equals it, an empty one
-// equals 0 and "", and any other text never equals a number.
-TEST(Dynamic, comparesAcrossNumbersAndTexts) {
-  EXPECT_TRUE(Dynamic(" 10") == 10 && Dynamic(10) == "10" && Dynamic("10") == Dynamic(10));
-  EXPECT_FALSE(Dynamic("10") == 11 || Dynamic("1") == Dynamic("10"));
-  EXPECT_TRUE(Dynamic() == 0 && Dynamic() == "" && Dynamic() == Dynamic(""));
-  EXPECT_FALSE(Dynamic("/opt/kovrel") == 0 || Dynamic("si") == 0 || Dynamic("si") == "no");
-  EXPECT_FALSE(Dynamic("/opt/kovrel").isNumeric());
-  EXPECT_EQ(Dynamic(0.05).toText(), "0.05");  // the shortest text form, as the file stores it
-  EXPECT_EQ(Dynamic(-0.1).toText(), "-0.1");
 }
 
 }  // namespace

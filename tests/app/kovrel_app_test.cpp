@@ -1,6 +1,5 @@
-// The program put together: the real handlers behind the real window, with the
-// tracer, the host, the clock and the timers played by fakes and the settings
-// file in a scratch folder.
+// The program put together: the real handlers behind the real window, with the tracer, the host,
+// the clock and the timers played by fakes and the settings file in a scratch folder.
 
 #include "app/kovrel_app.h"
 
@@ -37,17 +36,13 @@ class KovrelAppTest : public ::testing::Test {
   }
   void TearDown() override { app.reset(); }
 
-  // Builds the program and starts it; `adjust` may set options before it is put
-  // together. The window is shown when start-up goes on.
+  // Builds and starts the program (`adjust` may set options first); shows the window if it goes on.
   bool start(const std::function<void(KovrelApp::Options&)>& adjust = {}) {
     KovrelApp::Options o;
-    o.programFolder = folder;
-    o.tracerPort = std::make_unique<FakeSerialPort>();
-    o.encoderPort = std::make_unique<FakeSerialPort>();
-    o.hostPort = std::make_unique<FakeVirtualPort>();
+    o.programFolder = folder, o.tracerPort = std::make_unique<FakeSerialPort>();
+    o.encoderPort = std::make_unique<FakeSerialPort>(), o.hostPort = std::make_unique<FakeVirtualPort>();
     tracer = static_cast<FakeSerialPort*>(o.tracerPort.get());
-    host = static_cast<FakeVirtualPort*>(o.hostPort.get());
-    o.clock = std::make_unique<testing::FakeClock>();
+    host = static_cast<FakeVirtualPort*>(o.hostPort.get()), o.clock = std::make_unique<testing::FakeClock>();
     o.makeTimer = [this](AppTimer which) {
       return std::unique_ptr<FakeTimer>(timers[which] = new FakeTimer);
     };
@@ -89,8 +84,7 @@ class KovrelAppTest : public ::testing::Test {
   std::vector<std::pair<std::string, std::string>> messages;
 };
 
-// With the settings present start-up tells nothing: the tests below expect
-// their message alone.
+// With the settings present start-up tells nothing: the tests below expect their message alone.
 TEST_F(KovrelAppTest, aMissingSettingsFileIsReplacedTheOperatorToldAndTheHostOfferedItsPort) {
   fs::remove(programFolder.file());
   ASSERT_TRUE(start());
@@ -135,14 +129,12 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShape) {
 
 TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPortThenLeaves) {
   ASSERT_TRUE(start());
-  host->hostHolds = true;
-  app->state().comport2 = 6;
+  host->hostHolds = true, app->state().comport2 = 6;
   win().close();  // closing from the frame is the exit button
   expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");
   EXPECT_NE(programFolder.read().find("[VSPA]=6"), std::string::npos);
   EXPECT_TRUE(win().text(port_oma_info_lbl) == " COM 6" && quits == 0 && win().isVisible(Form1));
-  host->hostHolds = false;
-  host->opcio = true;
+  host->hostHolds = false, host->opcio = true;
   click(sortirBtn);
   EXPECT_TRUE(!host->opcio && quits == 1 && app->quitRequested());
 }
@@ -177,8 +169,7 @@ TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   ASSERT_TRUE(start());
   click(llegirBtn);
   fs::remove_all(folder);
-  // A header of the default arm and 614 for the temperature: it becomes the
-  // calibration, saved.
+  // A header of the default arm and 614 for the temperature: it becomes the calibration, saved.
   std::string header = "*  1500 60000" + std::string(8, ' ') + "5200 800 A123";
   header.resize(64, ' ');
   tracer->feed(header);

@@ -1,5 +1,4 @@
-// The main window on screen (the fixture for its controls and the events they raise) and the
-// true-size plot.
+// The main window on screen (the fixture for its controls and the events they raise) and the true-size plot.
 
 #include "app/main_window.h"
 

@@ -127,8 +127,7 @@ TEST_F(ServiceEndToEnd, theEncoderMonitorShowsTheSpreadUntilAReadTakesThePort) {
   EXPECT_TRUE(app_->tracerPort().isOpen());
 }
 
-// A first installation on real lines: two tracer simulators as USB adapters, START on one of
-// them; the probe must pick that one, and the exit button save its number.
+// A first installation: two tracer simulators, START on one; the probe picks it, exit saves it.
 class FirstInstallation : public EndToEnd {
  protected:
   void SetUp() override {  // [INST]=1: start-up opens the ports window

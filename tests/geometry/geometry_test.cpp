@@ -64,8 +64,7 @@ TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInO
   for (int i = 1; i <= kPoints; ++i) ASSERT_EQ(t.angle(i), before.angle(i <= 3895 ? i : i - 1)) << i;
 
   // A seam row at exactly 1 radian is neither small nor large: the selection stalls on it.
-  t = before;
-  t.angle(150) = 1.0;
+  t = before, t.angle(150) = 1.0;
   const auto points = [&] {
     std::vector<std::pair<double, double>> p;
     for (int i = 1; i <= kPoints; ++i) p.emplace_back(t.angle(i), t.radius(i));
@@ -138,16 +137,13 @@ using namespace testing;
 
 PrepareInputs inputs(double turn = 0, int mirror = 1) {
   PrepareInputs in;
-  in.serial_number = "0042";
-  in.gir_acumulat = turn;
-  in.signe_x = mirror;
+  in.serial_number = "0042", in.gir_acumulat = turn, in.signe_x = mirror;
   return in;
 }
 
 double egg(double a) { return 24 + 3 * std::cos(a) + 1.5 * std::sin(2 * a); }  // no symmetry
 
-// The host's outline is `seen` (as the operator left it on screen, about its box centre) grown
-// by the tip and the allowance.
+// The host's outline is `seen` (as left on screen, about its box centre) grown by tip and allowance.
 void expectHostGets(const PreparedShape& shape, const OutlineFn& seen) {
   const auto decoded = decodeAsHost(shape.forma_auxiliar);
   ASSERT_EQ(decoded, shape.radii);

@@ -1,6 +1,5 @@
-// The host's virtual port on a real pseudo-terminal. The test plays the host the way a lab
-// program does: it opens the published COM link, configures the line with tcsetattr, reads and
-// writes raw bytes and closes it, sometimes faster than the event loop turns.
+// The host's virtual port on a real pseudo-terminal; the test plays a lab program opening the COM
+// link, configuring the line, reading and writing raw bytes, faster than the event loop turns.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -209,8 +209,7 @@ TEST_F(FakeSystem, foldersAndRecordsAreTheUsersAloneAndALinkedOrForeignLinkFolde
   EXPECT_THROW(publishPty(registry, 5, 3, 1300), UnsafeLinkFolder);
 }
 
-// The port set-up: the COM-name layer over temporary folders lists a lab PC's ports; the probe's
-// candidates, the host's port and the window's timers are in memory.
+// The port set-up over the fake system; the probe's candidates, host's port and timers in memory.
 using C = PortsControl;
 constexpr PortKind VCP = PortKind::UsbSerial;
 
@@ -294,8 +293,7 @@ TEST_F(PortSetupTest, theListedPortsDecideTheVirtualPortTheTracerPortAndTheGuida
       {{{3, VCP}, {20, VCP}}, "COM1", kOneOfTwoAbove15, 3, two + "20" + twoEnd},
       {{{17, VCP}, {20, VCP}}, "COM1", kOneOfTwoAbove15, 17, two + "17" + twoEnd},
       {{{1, uart}, {2, VCP}, {4, PortKind::Virtual}, {9, uart}}, "COM3", 0, 2, at + "2"},
-      // COM7 and above never block the virtual port; a Bluetooth or modem port above COM100 is no
-      // reason to fail the set-up.
+      // COM7 and up never block the virtual port; a Bluetooth or modem port above COM100 is ignored.
       {{{7, VCP}, {8, uart}, {101, VCP}}, "COM1", 0, 7, at + "7"},
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, "", kNoFreeVirtualPort, 3, std::string(texts::kNoFreePorts)},
   };

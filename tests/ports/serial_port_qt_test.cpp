@@ -1,6 +1,5 @@
 // The tracer link over a real pseudo-terminal: the test holds the master (the tracer's end) and
-// publishes the slave under a COM name, so the port is opened by number exactly as the program
-// opens the scanner's adapter.
+// publishes the slave under a COM name, opened by number as the program opens the adapter.
 
 #include "scanner/serial_port_qt.h"
 

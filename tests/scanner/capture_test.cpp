@@ -70,8 +70,7 @@ TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTr
 
 TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   CaptureRig rig;
-  rig.state.signe_x = -1;
-  rig.state.gir_acumulat = 0.4;
+  rig.state.signe_x = -1, rig.state.gir_acumulat = 0.4;
   rig.state.forma_treball.radius(4096) = 99.0;  // the point closing the turn is never handed over
   rig.start();
   const Bytes stream = circleRead(30);
@@ -109,9 +108,7 @@ TEST(CaptureRead, runningAngleOfExactlyTwoPiIsWrapped) {
 
 TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
   CaptureRig rig;
-  rig.state.estic_calibrant = 1;
-  rig.state.signe_x = -1;
-  rig.state.forma_treball.radius(10) = 21.0;
+  rig.state.estic_calibrant = 1, rig.state.signe_x = -1, rig.state.forma_treball.radius(10) = 21.0;
   rig.start();
   const Bytes stream = samplesRead(std::vector<int>(4096, 100));  // would stop a shape read
   rig.burst(slice(stream, 0, sampleEnd(5)));

@@ -186,8 +186,7 @@ TEST_F(ConfiguracioTest, aCalibrationIsOnlyShownWithoutActualizaValorAndARefused
   EXPECT_EQ(line(folder.read(), "[PULS]"), "[PULS]= 381.25");
 }
 
-// The encoder monitor on a fake port and a hand-ticked timer: the spread it shows per period,
-// a stream out of step, and a port it cannot have.
+// The encoder monitor on a fake port and a hand-ticked timer.
 using testing::FakeSerialPort;
 using testing::FakeTimer;
 

@@ -28,8 +28,7 @@ class SizeOffsetsTest : public ::testing::Test {
     w.setText(Control::offset_mida, texts::kManualOffsetInitial);
     w.setHeightTwips(Control::Picture3, 15);
     w.setTopTwips(Control::Picture3, 5000);
-    s.tipoMontura = 0;
-    s.OffsetMida = 0.0;
+    s.tipoMontura = 0, s.OffsetMida = 0.0;
   }
   std::string manual() const { return w.text(Control::offset_mida); }
   std::string general() const { return w.text(Control::offsetTxt); }

@@ -59,8 +59,7 @@ class AppShellTest : public ::testing::Test {
 TEST_F(AppShellTest, requestRefusedOrCancelledChangesNothingElseItRemovesThePortAndOpensThePortsWindowLater) {
   answerOk = false;
   shell->cfg_btn_Click();
-  answerOk = true;
-  port.hostHolds = true;
+  answerOk = true, port.hostHolds = true;
   shell->cfg_btn_Click();
   ASSERT_EQ(window.messageBoxes, (std::vector<std::pair<std::string, std::string>>{
                                      {"aplicación utilitzando el puerto cerrarla primero", "Atenció"}}));
@@ -81,9 +80,7 @@ TEST_F(AppShellTest, noticeHoldsTheExitUntilCancelGivesTheInstallationStateBackO
   for (const auto& [v, installed, afterCancel] :
        {std::tuple{"6", "10", 10}, {"10", "10", 10}, {"6", "1", 1}}) {
     SCOPED_TRACE(std::string(v) + " " + installed);
-    version = v;
-    state->primera_instalacio = installed;
-    window = testing::FakeWindow();
+    version = v, state->primera_instalacio = installed, window = testing::FakeWindow();
     shell->cfg_btn_Click();
     timer3.tick();
     EXPECT_TRUE(noticeShown() && events.empty());

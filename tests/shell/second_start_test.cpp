@@ -54,8 +54,7 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   ASSERT_FALSE(lock.heldElsewhere());
   ComRegistry registry(ComFolders{root / "sys", "/dev", "/proc", root / "state", links});
   KovrelApp::Options o;
-  o.programFolder = folder;
-  o.tracerPort = std::make_unique<testing::FakeSerialPort>();
+  o.programFolder = folder, o.tracerPort = std::make_unique<testing::FakeSerialPort>();
   o.hostPort = std::make_unique<PtyVirtualPort>(registry);
   o.makeTimer = [](AppTimer) { return std::make_unique<testing::FakeTimer>(); };
   o.activatePrevInstance = [&lock] { return lock.heldElsewhere(); };

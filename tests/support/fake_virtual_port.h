@@ -45,8 +45,7 @@ class FakeVirtualPort : public VirtualPort {
     if (canvi_senyal) canvi_senyal();
   }
 
-  // Created; the host holds its side open; this program's side is open; every operation throws
-  // VirtualPortError (link gone).
+  // Created; host's side open; this program's side open; every call throws (link gone).
   bool exists = false, hostHolds = false, opened = false, failAll = false;
   bool externalSignal = false, opcio = true;
   std::string name;

@@ -1,6 +1,5 @@
 #pragma once
-// In-memory main window: remembers every property a handler sets, so tests read back exactly
-// what the operator would see.
+// In-memory main window: remembers every property a handler sets, as the operator would see it.
 
 #include <array>
 #include <string>

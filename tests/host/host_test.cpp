@@ -1,9 +1,9 @@
-#include "host/send_command.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <set>
+#include <stdexcept>
 #include <tuple>
 
 #include "app/texts.h"
@@ -12,12 +12,71 @@
 #include "fake_virtual_port.h"
 #include "fake_window.h"
 #include "host/oma_framing.h"
+#include "host/send_command.h"
 
-namespace kovrel {
+namespace kovrel::oma {
 namespace {
 
+// Offset of the first radius byte in an answer for the job label "1".
+constexpr std::size_t kRadiusAt = 2 + 7 + 5 + 1 + 3 + 20 + 2;
+constexpr long kCodesAt = kRadiusAt + 2;
+std::vector<int> flatCodes() { return std::vector<int>(799, 0); }
+
+TEST(OmaFraming, codesTheHostReadsAsFramingGoEscapedOthersAsThemselves) {
+  const std::set<int> escaped = {6, 10, 13, 17, 19, 21, 26, 27, 28, 29, 30, 42, 44, 59, 61, 64};
+  for (int code = 0; code < 256; ++code) {
+    std::vector<int> codes = flatCodes();
+    codes[0] = code;
+    const Bytes a = answerBytes("1", 1000, codes);
+    const auto c = static_cast<std::uint8_t>(code);
+    const Bytes wire =
+        escaped.contains(code) ? Bytes{ESC, static_cast<std::uint8_t>(c + 128), 0} : Bytes{c, 0};
+    EXPECT_EQ(Bytes(a.begin() + kCodesAt, a.begin() + kCodesAt + static_cast<long>(wire.size())), wire)
+        << code;
+  }
+}
+
+TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenAndNeverEscaped) {
+  struct Row {
+    double hundredths;
+    bool ok;
+    int low, high;
+  };
+  const Row rows[] = {{2352.5, true, 48, 9}, {2353.5, true, 50, 9}, {2352.51, true, 49, 9},
+                      {2560, true, 0, 10},   {7196, true, 28, 28},  {65535, true, 255, 255},
+                      {0, true, 0, 0},       {255.5, false, 0, 0},  {511.5, false, 0, 0},
+                      {-1, false, 0, 0},     {65536, false, 0, 0}};
+  for (const Row& row : rows) {
+    std::uint8_t low = 0, high = 0;
+    ASSERT_EQ(firstRadiusBytes(row.hundredths, low, high), row.ok) << row.hundredths;
+    EXPECT_EQ((std::pair<int, int>{low, high}), (std::pair{row.low, row.high})) << row.hundredths;
+  }
+  Bytes a = answerBytes("1", 28 + 256 * 13, flatCodes());
+  EXPECT_EQ(Bytes(a.begin() + kRadiusAt, a.begin() + kRadiusAt + 3), (Bytes{28, 13, 0}));
+
+  EXPECT_THROW(answerBytes("1", 255.5, flatCodes()), std::range_error);
+  for (int bad : {256, -1}) {
+    std::vector<int> codes = flatCodes();
+    codes[10] = bad;
+    EXPECT_THROW(answerBytes("1", 1000, codes), std::range_error) << bad;
+  }
+  EXPECT_THROW(answerBytes("1", 1000, std::vector<int>(798, 0)), std::range_error);
+}
+
+TEST(OmaFraming, hostDecodesFirstRadiiWhoseBytesLookLikeFraming) {
+  // First radii whose bytes are CR LF, LF CR or FS RS, which must not be taken for framing.
+  for (int first : {13 + 256 * 10, 10 + 256 * 13, 28 + 256 * 30}) {
+    std::vector<int> codes = flatCodes(), decoded;
+    codes[0] = 255, codes[1] = 1;  // -1, +1
+    std::string why;
+    ASSERT_TRUE(decodeAnswerRadii(answerBytes("Rev.[7]", first, codes), decoded, &why))
+        << first << ": " << why;
+    ASSERT_EQ(decoded.size(), 800u);
+    EXPECT_TRUE(decoded[0] == first && decoded[1] == first - 1 && decoded[799] == first) << first;
+  }
+}
+
 using namespace kovrel::testing;
-using Bytes = std::vector<std::uint8_t>;
 using C = Control;
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
@@ -54,10 +113,7 @@ Bytes cannedAnswer() {
 class SendCommandTest : public ::testing::Test {
  protected:
   SendCommandTest() {
-    port.exists = port.hostHolds = true;
-    s.tipoMontura = 1;
-    s.comport2 = "5";
-    s.contador_treballs = 345;
+    port.exists = port.hostHolds = true, s.tipoMontura = 1, s.comport2 = "5", s.contador_treballs = 345;
     w.setText(C::contadorLectures, "Rev.[345]");
     w.setText(C::offset_mida, "0,00");
   }
@@ -131,10 +187,7 @@ TEST_F(SendCommandTest, resendCarriesTheSameBytesAndSizesOnlyAutomaticChangeOnly
 TEST_F(SendCommandTest, preparationTakesTheOperatorsTurnMirrorAndOffsets) {
   s.gir_acumulat = 0.25;
   s.signe_x = "-1";  // values as the settings loader stores them: texts with "."
-  s.serial_number = "0061";
-  s.filterscope = "3";
-  s.normalOaire = 0.2;
-  s.OffsetMida = "0.1";
+  s.serial_number = "0061", s.filterscope = "3", s.normalOaire = 0.2, s.OffsetMida = "0.1";
   w.setText(C::offset_mida, "-0,15");
   cmd.interpola_Click();
 
@@ -180,8 +233,7 @@ TEST_F(SendCommandTest, manualOffsetThatIsNotANumberStopsTheSendAndAFailedSendKe
   cmd.interpola_Click();
   EXPECT_TRUE(text1() == texts::kNoHostWaiting && w.text(C::offset_mida) == "0,1");
   // The host does not acknowledge in time.
-  duringPrepare = nullptr;
-  port.hostHolds = true;
+  duringPrepare = nullptr, port.hostHolds = true;
   cmd.interpola_Click();
   clock.advance(6), pollTimer.tick();
   EXPECT_TRUE(text1() == texts::kOmaTimeout && w.text(C::offset_mida) == "0,1");
@@ -307,4 +359,4 @@ TEST_F(SendCommandTest, virtualPortMissingOrLostBeforeTheRequestIsReported) {
 }
 
 }  // namespace
-}  // namespace kovrel
+}  // namespace kovrel::oma
