@@ -181,7 +181,7 @@ TEST_F(SendCommandTest, resendCarriesTheSameBytesAndSizesOnlyAutomaticChangeOnly
   EXPECT_TRUE(w.isVisible(C::Form1));
   for (std::uint8_t b : kAck + kHostMessage) port.hostSends(Bytes{b});
   EXPECT_EQ(port.written, kRequest + cannedAnswer());
-  EXPECT_TRUE(prepareCalls == 1 && text1() == kSizes && !w.isVisible(C::Form1));
+  EXPECT_TRUE(prepareCalls == 1 && text1() == kSizes && !w.isVisible(C::Form1) && !on(C::cfg_btn));  // Auto
 }
 
 TEST_F(SendCommandTest, preparationTakesTheOperatorsTurnMirrorAndOffsets) {

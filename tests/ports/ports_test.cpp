@@ -1,5 +1,4 @@
-// COM names on a fake system: a sysfs tree, /dev and /proc made of plain files in a temporary
-// folder, so adapters can be plugged, unplugged and replugged, and owners can die, at will.
+// COM names on a fake system (sysfs, /dev and /proc as plain files): plug, replug, owners dying.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -149,7 +149,7 @@ TEST(CaptureStop, stopOrNeedleInsideItsInnermostPositionKeepsThePreviousShape) {
     SCOPED_TRACE(byNeedle ? "needle inside" : "stop button");
     CaptureRig rig;
     rig.state.forma_treball.radius(3) = 33.0;
-    rig.window.setPasswordMode(Control::Text1, true);
+    rig.window.setPasswordMode(Control::Text1, true), rig.window.setChecked(Control::autochk, true);
     rig.start();
     if (byNeedle) {
       rig.burst(samplesRead(inside));
@@ -161,6 +161,7 @@ TEST(CaptureStop, stopOrNeedleInsideItsInnermostPositionKeepsThePreviousShape) {
     EXPECT_FALSE(rig.state.esticCapturant == 1 || rig.window.passwordMode(Control::Text1) ||
                  rig.port.isOpen());
     EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && rig.window.value(Control::ProgressBar1) == 0);
+    EXPECT_FALSE(rig.window.isEnabled(Control::cfg_btn));           // automatic mode holds CONFIG
     EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes
     EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
     if (!byNeedle) continue;

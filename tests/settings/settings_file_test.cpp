@@ -259,33 +259,6 @@ TEST(SettingsHandEdits, decimalCommaIsTheSeparatorButAFolderKeepsItsComma) {
   EXPECT_TRUE(startsWith(s.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
 }
 
-TEST(SettingsOwnersChoice, readOnlyFileIsLeftAloneAndToldOnceALinkIsWrittenThroughToItsTarget) {
-  LoadedSettings s(SettingsFile::defaultFileContent());
-  s.state.midaradi = 61;
-  ASSERT_EQ(::chmod(s.folder.file().c_str(), 0444), 0);
-  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);
-  EXPECT_NE(s.file.lastError().find(texts::kReadOnly), std::string::npos) << s.file.lastError();
-  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Refused);  // once per run
-  EXPECT_EQ(s.folder.read(), SettingsFile::defaultFileContent());
-
-  // The file lives elsewhere, the program folder holds a link to it; a new file is the owner's alone.
-  const std::filesystem::path target = s.folder.path().parent_path() / "elsewhere" / "real.cfg";
-  std::filesystem::create_directory(target.parent_path());
-  std::filesystem::rename(s.folder.file(), target);
-  ::chmod(target.c_str(), 0644);
-  std::filesystem::create_symlink(target, s.folder.file());
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  EXPECT_TRUE(std::filesystem::is_symlink(s.folder.file()) &&
-              s.folder.read().find("[RADI]= 61\r\n") != std::string::npos);
-  std::filesystem::remove(target);
-  const mode_t previous = ::umask(0);
-  std::filesystem::remove(s.folder.file());
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  ::umask(previous);
-  EXPECT_EQ(std::filesystem::status(s.folder.file()).permissions(),
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-}
-
 TEST(SettingsMissingFile, saveBeforeAnyLoadLeavesTheFileAlone) {
   ProgramFolder folder;
   folder.write(crlf({"[INIC]", "[FINL]"}));
