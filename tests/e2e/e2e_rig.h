@@ -1,8 +1,6 @@
 #pragma once
-// The end-to-end rig: the program's own parts (the window, the tracer port over QSerialPort, the
-// host's port on a pty) against the tracer and host simulators run as child processes, driven by
-// clicks on the window. Each test has its own program folder and COM-name folder, so it never
-// sees another run's ports.
+// The end-to-end rig: the program's own parts against the simulators as child processes, driven by
+// clicks on the window; each test has its own program and COM-name folders.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -17,11 +15,11 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "../app/gui_test_support.h"
 #include "app/kovrel_app.h"
+#include "file_bytes.h"
 #include "host/send_command.h"
 #include "ports/com_registry.h"
 #include "settings/settings_file.h"
@@ -30,8 +28,7 @@ namespace kovrel::e2e {
 
 namespace fs = std::filesystem;
 
-// A fast read takes milliseconds and a paced one 1.4 s; the margin is for a loaded machine and
-// the sanitizers.
+// A read takes milliseconds (1.4 s at the machine's pace); the margin is for a loaded machine.
 constexpr int kWaitMs = 10'000;
 
 // Runs the event loop until `done()` holds or the time is up; returns `done()`.
@@ -84,8 +81,7 @@ class EndToEnd : public ::testing::Test {
     prepare();
     startProgram();
   }
-  // This test's folders, and the installed settings file that names the tracer COM3 and the
-  // host's port COM5, as the simulators are.
+  // This test's folders, and settings naming the tracer COM3 and the host's port COM5 as the sims do.
   void prepare() {
     root_ = fs::temp_directory_path() / ("kovrel-e2e-" + std::to_string(currentProcessId()));
     fs::remove_all(root_);
@@ -113,13 +109,10 @@ class EndToEnd : public ::testing::Test {
   }
 
   std::unique_ptr<Sim> tracer(QStringList args) {
-    return std::make_unique<Sim>(KOVREL_TRACER_SIM, args << "--com"
-                                                         << "3");
+    return std::make_unique<Sim>(KOVREL_TRACER_SIM, args + tracerCom);
   }
   std::unique_ptr<Sim> host(QStringList args) {
-    return std::make_unique<Sim>(KOVREL_HOST_SIM, args << "--com"
-                                                       << "5"
-                                                       << "--quiet");
+    return std::make_unique<Sim>(KOVREL_HOST_SIM, args + hostCom);
   }
   void click(Control c) { QTest::mouseClick(app_->window().control(c), Qt::LeftButton); }
   std::string text() const { return app_->window().text(Control::Text1); }
@@ -135,15 +128,12 @@ class EndToEnd : public ::testing::Test {
     return waitUntil([&] { return !app_->sendCommand().busy() && text() == expected; });
   }
   fs::path settingsPath() const { return root_ / "program" / kSettingsFileName; }
-  std::string settingsBytes() const {
-    std::stringstream bytes;
-    bytes << std::ifstream(settingsPath(), std::ios::binary).rdbuf();
-    return bytes.str();
-  }
+  std::string settingsBytes() const { return testing::fileBytes(settingsPath()); }
   QString path(const std::string& name) const { return QString::fromStdString((root_ / name).string()); }
 
   fs::path root_;
   std::unique_ptr<KovrelApp> app_;
+  const QStringList tracerCom{"--com", "3"}, hostCom{"--com", "5", "--quiet"};
 };
 
 }  // namespace kovrel::e2e

@@ -1,5 +1,4 @@
-// A read from the tracer in arbitrary bytes and arbitrary arrival chunks: the capture never
-// crashes, and whatever it keeps is a finite outline.
+// A read of arbitrary bytes in arbitrary chunks: the capture never crashes, keeps a finite outline.
 
 #include <algorithm>
 #include <cmath>

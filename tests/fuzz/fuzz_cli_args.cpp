@@ -1,5 +1,4 @@
-// kovrel-cli's options from arbitrary words (NUL-separated): never a crash, and what it accepts
-// stays inside the documented ranges.
+// kovrel-cli's options from arbitrary NUL-separated words: no crash, nothing outside its ranges.
 
 #include <cstddef>
 #include <cstdint>

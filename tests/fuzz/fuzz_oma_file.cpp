@@ -1,5 +1,4 @@
-// The tools' OMA trace reader on arbitrary text: a trace it accepts has the radii it announces
-// and comes back the same through the writer.
+// The OMA trace reader on arbitrary text: an accepted trace has its radii and survives the writer.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,5 @@
-// The host side of the exchange: arbitrary host bytes, arriving in arbitrary pieces between
-// clock steps and poll ticks. The exchange never crashes, always ends within its waits, and
-// says "sent" only after writing the whole answer.
+// Arbitrary host bytes in arbitrary pieces between clock steps and poll ticks: the exchange never
+// crashes, always ends within its waits, and says "sent" only after writing the whole answer.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,5 @@
 // The settings file from arbitrary bytes, loaded, saved and loaded again: the second load sees
-// exactly the lines of the first, so no line the program does not own is lost, changed or
-// multiplied, and the settings' own lines keep their places.
+// exactly the lines of the first (none lost, changed or multiplied, each in its place).
 
 #include <stdlib.h>
 

@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cmath>
+#include <initializer_list>
 
+#include "fake_serial_port.h"
+#include "fake_timer.h"
 #include "fake_window.h"
 #include "program_folder.h"
 #include "settings/centre_calibration.h"
+#include "settings/config_texts.h"
+#include "settings/encoder_monitor.h"
 #include "settings/number_text.h"
 
 namespace kovrel {
@@ -133,10 +137,7 @@ TEST_F(ConfiguracioTest, aRefusedSaveNamesTheFieldAndKeepsTheEditsTheSettingsAnd
     config.calc_opols_btn_Click();  // with a Range of 0 the arm turns 0 radians per pulse
     EXPECT_FALSE(config.Guardar_Click());
     EXPECT_EQ(view.problem, c.problem);
-    EXPECT_TRUE(view.opened);
-    EXPECT_EQ(view.field(conf_polsos_txt), "381");
-    EXPECT_EQ(s.polsoseix, 150);
-    EXPECT_EQ(s.comport1, 3);
+    EXPECT_TRUE(view.opened && view.field(conf_polsos_txt) == "381" && s.polsoseix == 150 && s.comport1 == 3);
     EXPECT_EQ(folder.read(), original);
     config.Sortir_Click();
   }
@@ -157,48 +158,24 @@ TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesAndEndsACalibrationInProgress) 
   view.setField(conf_polsos_txt, "151,5");
   view.setField(com2_conf_txt, "7");
   ASSERT_TRUE(config.Guardar_Click()) << view.problem;
-  EXPECT_FALSE(view.opened);
-  EXPECT_EQ(s.estic_calibrant, 0);
+  EXPECT_TRUE(!view.opened && s.estic_calibrant == 0 && w.isEnabled(Control::cfg_btn));
   EXPECT_FALSE(w.isVisible(Control::veri_instrument_txt));
-  EXPECT_TRUE(w.isEnabled(Control::cfg_btn));
   EXPECT_EQ(s.polsoseix, 151.5);
-  const std::string written = folder.read();
-  EXPECT_EQ(line(written, "[PULS]"), "[PULS]= 151.5");
-  EXPECT_EQ(line(written, "[VSPA]"), "[VSPA]=7");
+  EXPECT_EQ(line(folder.read(), "[PULS]") + line(folder.read(), "[VSPA]"), "[PULS]= 151.5[VSPA]=7");
 }
 
-TEST_F(ConfiguracioTest, aCalibrationReadAppliesItsMeanOnlyWithActualizaValor) {
+// The applied calibration (three lines of the file rewritten) is walked by the end-to-end run.
+TEST_F(ConfiguracioTest, aCalibrationIsOnlyShownWithoutActualizaValorAndARefusedOneStaysOnScreen) {
+  folder.write(original.replace(original.find("[COMM]=3"), 8, "[COMM]=0"));
   CentreCalibration calibration(s, w, config);
   w.setChecked(Control::calibraCentreChk, true);
   calibration.calibraCentreChk_Click();
   s.mitja_centre = 381.25;
-
   calibration.nous_valors_centre();  // "Actualiza valor" unticked: only shown
-  EXPECT_EQ(w.text(Control::Text1), "381,25");
-  EXPECT_EQ(s.estic_calibrant, 1);
-  EXPECT_FALSE(view.opened);
+  EXPECT_TRUE(w.text(Control::Text1) == "381,25" && s.estic_calibrant == 1 && !view.opened);
   EXPECT_EQ(folder.read(), original);
 
   w.setChecked(Control::ActualitzaDatoChk, true);
-  calibration.nous_valors_centre();
-  EXPECT_EQ(w.text(Control::Text1), "381,25");
-  EXPECT_FALSE(view.opened) << view.problem;
-  EXPECT_EQ(s.estic_calibrant, 0);
-  const double travel = 3400 - 381.25;
-  EXPECT_EQ(s.carrera, travel);
-  // Exactly three lines change, each in the file's own number form.
-  std::string expected = fileWith(folder.text(), 2 * std::asin(52.0 / 120) / travel);
-  expected.replace(expected.find("[PULS]= 150"), 11, "[PULS]= 381.25");
-  expected.replace(expected.find("[CARR]= 3945"), 12, "[CARR]= 3018.75");
-  EXPECT_EQ(folder.read(), expected);
-}
-
-TEST_F(ConfiguracioTest, aRefusedCalibrationKeepsItsValuesOnScreenToBeCorrected) {
-  folder.write(original.replace(original.find("[COMM]=3"), 8, "[COMM]=0"));
-  CentreCalibration calibration(s, w, config);
-  w.setChecked(Control::ActualitzaDatoChk, true);
-  s.estic_calibrant = 1;
-  s.mitja_centre = 381.25;
   calibration.nous_valors_centre();
   EXPECT_TRUE(view.opened);
   EXPECT_EQ(view.problem, "«com Kovrel» no puede ser 0: no se ha guardado nada");
@@ -207,6 +184,76 @@ TEST_F(ConfiguracioTest, aRefusedCalibrationKeepsItsValuesOnScreenToBeCorrected)
   view.setField(com1_conf_txt, "3");
   EXPECT_TRUE(config.Guardar_Click());
   EXPECT_EQ(line(folder.read(), "[PULS]"), "[PULS]= 381.25");
+}
+
+// The encoder monitor on a fake port and a hand-ticked timer.
+using testing::FakeSerialPort;
+using testing::FakeTimer;
+
+std::string pairs(std::initializer_list<int> readings) {
+  std::string bytes;
+  for (int r : readings) bytes += {static_cast<char>(r >> 8), static_cast<char>(r & 0xFF)};
+  return bytes;
+}
+
+class EncoderMonitorTest : public ::testing::Test {
+ protected:
+  EncoderMonitorTest() { s.comport1 = "3"; }
+  std::string shown() const { return w.text(Control::CalibracioEncoderTxt); }
+  bool on() const { return w.isChecked(Control::PortEncEstatOpc); }
+
+  SharedState s;
+  testing::FakeWindow w;
+  FakeSerialPort port;
+  FakeTimer timer;
+  int beeps = 0;
+  EncoderMonitor monitor{s, w, port, timer, {[this] { ++beeps; }}};
+};
+
+TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
+  w.setText(Control::CalibracioEncoderTxt, "E.Calib");
+  monitor.CentEncBtn_Click();
+  EXPECT_TRUE(on() && timer.active && port.openedCom == 3 && shown() == "0");
+
+  port.feed(pairs({998, 1003, 1000}));  // one notification for a burst: every pair is taken
+  EXPECT_TRUE(shown() == "5" && s.datoEncoder == "1000");
+
+  timer.tick();  // a new period: 1000 then 1001 spread 1, whatever was shown before
+  EXPECT_EQ(beeps, 1);
+  port.feed(pairs({1000}));
+  EXPECT_EQ(shown(), "0");
+  port.feed(pairs({1001}));
+  EXPECT_EQ(shown(), "1");
+
+  // Out of step: a low byte of 128 or more in front is dropped and never counts as a reading.
+  port.feed(std::string(1, static_cast<char>(0xE8)) + pairs({1003}));
+  EXPECT_EQ(shown(), "3");
+  port.feed(std::string(1, '\x03'));  // half a reading waits for its second byte
+  EXPECT_EQ(shown(), "3");
+  port.feed(std::string(1, '\xE6'));  // 0x03E6 = 998
+  EXPECT_EQ(shown(), "5");
+
+  monitor.CentEncBtn_Click();
+  EXPECT_FALSE(on() || port.isOpen() || timer.active);
+  EXPECT_EQ(shown(), "0");
+}
+
+TEST_F(EncoderMonitorTest, aPortItCannotHaveIsToldAndTheMonitorStaysOff) {
+  struct Case {
+    int capturing, openError;
+    const char* com;
+    std::string_view why;
+  };
+  for (const Case& c :
+       {Case{1, 0, "3", texts::kEncoderPortBusyReading},
+        Case{0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},
+        Case{0, kErrPortInUse, "3", texts::kEncoderPortInUse}, Case{0, 0, "0", texts::kEncoderPortMissing}}) {
+    s.esticCapturant = c.capturing, port.openError = c.openError, s.comport1 = c.com;
+    monitor.CentEncBtn_Click();
+    EXPECT_FALSE(on()) << c.why;
+    EXPECT_FALSE(port.isOpen() || timer.active) << c.why;
+    EXPECT_EQ(w.text(Control::Text1).rfind(c.why, 0), 0u) << w.text(Control::Text1);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The settings file's atomic rewrite against what only a POSIX system lets a test provoke: a
-// write cut short by a file-size limit (as a full disk cuts it) and the old file's permissions.
+// The settings file against what only a POSIX system lets a test provoke: a write cut short by a
+// file-size limit (as a full disk cuts it), permissions, a read-only file and a linked one.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -51,6 +51,33 @@ TEST_F(SettingsAtomicRewritePosix, newFileKeepsThePermissionsOfTheOldOne) {
   struct stat after {};
   ASSERT_EQ(::stat(s.folder.file().c_str(), &after), 0);
   EXPECT_EQ(after.st_mode & 0777, 0600u);
+}
+
+TEST(SettingsOwnersChoice, readOnlyFileIsLeftAloneAndToldOnceALinkIsWrittenThroughToItsTarget) {
+  LoadedSettings s(SettingsFile::defaultFileContent());
+  s.state.midaradi = 61;
+  ASSERT_EQ(::chmod(s.folder.file().c_str(), 0444), 0);
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);
+  EXPECT_NE(s.file.lastError().find(texts::kReadOnly), std::string::npos) << s.file.lastError();
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Refused);  // once per run
+  EXPECT_EQ(s.folder.read(), SettingsFile::defaultFileContent());
+
+  // The file lives elsewhere, the program folder holds a link to it; a new file is the owner's alone.
+  const std::filesystem::path target = s.folder.path().parent_path() / "elsewhere" / "real.cfg";
+  std::filesystem::create_directory(target.parent_path());
+  std::filesystem::rename(s.folder.file(), target);
+  ::chmod(target.c_str(), 0644);
+  std::filesystem::create_symlink(target, s.folder.file());
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_TRUE(std::filesystem::is_symlink(s.folder.file()) &&
+              s.folder.read().find("[RADI]= 61\r\n") != std::string::npos);
+  std::filesystem::remove(target);
+  const mode_t previous = ::umask(0);
+  std::filesystem::remove(s.folder.file());
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  ::umask(previous);
+  EXPECT_EQ(std::filesystem::status(s.folder.file()).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 }  // namespace

@@ -10,8 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/texts.h"
 #include "program_folder.h"
+#include "settings/file_sync.h"
 #include "settings/number_text.h"
+#include "settings/windows1252.h"
 
 namespace kovrel {
 namespace {
@@ -20,7 +23,6 @@ using testing::crlf;
 using testing::LoadedSettings;
 
 // ---- Numbers as the file holds them, whatever the operator's locale
-// ----------------------------
 
 TEST(NumberReader, knownAnswers) {
   // clang-format off
@@ -32,9 +34,7 @@ TEST(NumberReader, knownAnswers) {
       {"0.000227218319888178", 0.000227218319888178}};
   // clang-format on
   for (const auto& [text, value] : rows) EXPECT_EQ(readNumber(text), value) << '"' << text << '"';
-  EXPECT_EQ(readNumber("1\n2"),
-            1);  // line feeds are padding only in the tracer's header
-  EXPECT_EQ(readNumber("1\n2", true), 12);
+  EXPECT_TRUE(readNumber("1\n2") == 1 && readNumber("1\n2", true) == 12);  // padding in the header only
   for (const char* yes : {"3", " 10", "-0.5", "1E5", "5."}) EXPECT_TRUE(isNumberText(yes)) << yes;
   for (const char* no : {"", "-", "12abc", "/opt/kovrel", "1,5"}) EXPECT_FALSE(isNumberText(no)) << no;
   double typed = 0;  // what the operator types takes the locale's separator or a point
@@ -52,8 +52,7 @@ TEST(NumberWriter, knownAnswersReadBackAndRewriteIdentically) {
       {123456789012345678.0, " 1.23456789012346E+17"}};
   // clang-format on
   for (const auto& [value, text] : rows) EXPECT_EQ(writeNumber(value), text) << value;
-  EXPECT_EQ(shortestNumber(3), "3");
-  EXPECT_EQ(localeNumber(30.7, ','), "30,7");
+  EXPECT_TRUE(shortestNumber(3) == "3" && localeNumber(30.7, ',') == "30,7");
   for (double v : {24.5, -0.1, 2.272183198881781e-4, 1.0 / 7.0, 1e-9, 6.02e23, -4095.0}) {
     const std::string once = writeNumber(v);
     EXPECT_NEAR(readNumber(once), v, std::abs(v) * 1e-14) << once;
@@ -62,8 +61,7 @@ TEST(NumberWriter, knownAnswersReadBackAndRewriteIdentically) {
 }
 
 TEST(NumberWriter, operatorsLocaleNeverChangesTheDecimalPoint) {
-  // The windowing library switches the process to the operator's locale at
-  // start-up.
+  // The windowing library switches the process to the operator's locale at start-up.
   const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
   bool switched = false;
   for (const char* name : {"es_ES.UTF-8", "es_ES.utf8", "de_DE.UTF-8", "fr_FR.UTF-8"})
@@ -72,12 +70,10 @@ TEST(NumberWriter, operatorsLocaleNeverChangesTheDecimalPoint) {
   const double read = readNumber("0.5");
   const std::string written = writeNumber(24.5);
   std::setlocale(LC_NUMERIC, previous.c_str());
-  EXPECT_EQ(read, 0.5);
-  EXPECT_EQ(written, " 24.5");
+  EXPECT_TRUE(read == 0.5 && written == " 24.5");
 }
 
 // ---- Reading records
-// --------------------------------------------------------------------------
 
 TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
   struct Row {
@@ -87,7 +83,6 @@ TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
   };
   const std::vector<Row> rows = {
       {"[RADI]=62.5", 62.5, "[RADI]= 62.5"},
-      {"[RADI]=3.5E2", 350, "[RADI]= 350"},
       {"[RADI]=12mm", 12, "[RADI]= 12"},
       {"[RADI] 24.5", 24.5, "[RADI]= 24.5"},                       // any seventh character separates
       {std::string("[RADI]\xBA") + "24.5", 24.5, "[RADI]= 24.5"},  // even one outside ASCII
@@ -110,13 +105,11 @@ TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
 TEST(SettingsRecords, rewriteKeepsLineOrderAndPutsTheCurrentValuesBehindEveryRepeatOfATag) {
   LoadedSettings s(crlf({"[INIC] version 2", "[GPOL]= 0.0002", "; tracer of bench 2", "[COMM]=3",
                          "[PULS]=150", "[PULS]=160", "[FINL]x"}));
-  EXPECT_EQ(s.state.grausperpols, 0.0002);
-  EXPECT_TRUE(s.state.comport1.isText());
+  EXPECT_TRUE(s.state.grausperpols == 0.0002 && s.state.comport1.isText());
   EXPECT_EQ(s.state.polsoseix, 160);  // the later record wins
   EXPECT_EQ(s.file.linies_config(), (std::vector<std::string>{"[INIC]", "[GPOL]", "; tracer of bench 2",
                                                               "[COMM]", "[PULS]", "[PULS]", "[FINL]"}));
-  s.state.grausperpols = 0.000225;
-  s.state.comport1 = 4;
+  s.state.grausperpols = 0.000225, s.state.comport1 = 4;
   ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
   EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[GPOL]= 0.000225", "; tracer of bench 2", "[COMM]=4",
                                    "[PULS]= 160", "[PULS]= 160", "[FINL]"}));
@@ -124,8 +117,7 @@ TEST(SettingsRecords, rewriteKeepsLineOrderAndPutsTheCurrentValuesBehindEveryRep
 
 TEST(SettingsRecords, textSettingsStayTextAndNumberSettingsAreWrittenAsNumbers) {
   LoadedSettings s(crlf({"[FILT]=3", "[VSPA]=5", "[CCEN]=1", "[CCAL]=2.50", "[OFFS]=-0.10", "[CARR]=3945"}));
-  EXPECT_TRUE(s.state.filterscope.isText());
-  EXPECT_EQ(s.state.calibra_centre.toText(), "1");
+  EXPECT_TRUE(s.state.filterscope.isText() && s.state.calibra_centre.toText() == "1");
   EXPECT_TRUE(s.state.OffsetMida.isNumber() && s.state.carrera.isNumber());
   s.state.filterscope = 2.5;  // the configuration window stores numbers
   ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
@@ -134,7 +126,6 @@ TEST(SettingsRecords, textSettingsStayTextAndNumberSettingsAreWrittenAsNumbers) 
 }
 
 // ---- Refusal
-// ----------------------------------------------------------------------------------
 
 TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
   const std::vector<std::pair<const char*, std::function<void(SharedState&)>>> zeroings = {
@@ -157,16 +148,135 @@ TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
   for (const auto& [name, zero] : zeroings) {
     LoadedSettings s(original, SharedState());
     zero(s.state);
-    EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Refused) << name;
-    EXPECT_TRUE(s.file.lastError().empty()) << name;
+    EXPECT_TRUE(s.file.guarda_dades(s.state) == SaveResult::Refused && s.file.lastError().empty()) << name;
     EXPECT_EQ(s.folder.read(), original) << name;
   }
-  // Optional settings at zero, and a folder text (not a number, so not zero),
-  // still save.
+  // Optional settings at zero, and a folder text (not a number, so not zero), still save.
   LoadedSettings s(original, SharedState());
   s.state.angleplus = 0, s.state.calibra_centre = "0", s.state.cicle_calibracio = Dynamic();
   s.state.OffsetMida = 0, s.state.lletra = "/opt/kovrel";
   EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+}
+
+using testing::ProgramFolder;
+using D = DefaultCalibration;
+
+bool startsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
+
+// ---- No line lost or multiplied ---------------------------------------------------------------
+
+TEST(SettingsRoundTrip, wornFileWithCommaInFolderSurvivesManyCyclesByteIdentical) {
+  // A file as a technician's years of hand edits leave it: far more than a hundred records, blank
+  // lines, commas, quotes, accents, lines the program does not know.
+  ProgramFolder folder("Ópticas Año, S.L.");
+  std::string original =
+      crlf({"[INIC]", "", utf8ToWindows1252("; Calibración de fábrica, 5º intento"), "[GPOL]= 0.000227",
+            "[RADI]= 60", "", "", "\"quoted, kept\"", "[PULS]= 150", "[FILT]=3", "[COMM]=3", "[VSPA]=5",
+            "[RCEN]= 8", "[CARR]= 3945", "[PINI]= 4050", "[OBER]= 52"});
+  for (int i = 1; i <= 120; ++i) original += crlf({"; note " + std::to_string(i) + ", checked"});
+  original +=
+      utf8ToWindows1252(crlf({"[PATH]=" + folder.text()})) + crlf({"[INST]=10", "[OFFS]=-0.1", "", "[FINL]"});
+  ASSERT_NE(original.find("A\xF1o, S.L."), std::string::npos);  // one byte per accent on disk
+  folder.write(original);
+  for (int cycle = 0; cycle < 5; ++cycle) {
+    SettingsFile file(folder.path());
+    SharedState state;
+    file.carrega_dades(state);
+    ASSERT_EQ(file.linies_config().size(), 141u) << cycle;
+    EXPECT_EQ(file.linies_config()[2], "; Calibración de fábrica, 5º intento");  // UTF-8 in memory
+    EXPECT_EQ(state.lletra, folder.text());
+    ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved) << cycle;
+    ASSERT_EQ(folder.read(), original) << cycle;
+  }
+}
+
+TEST(SettingsRoundTrip, otherLineEndsComeBackAsCrLfAndAShorterReloadReplacesTheLineTable) {
+  LoadedSettings s("[INIC]\n[COMM]=3\r; old\r\n\n[FINL]");
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[COMM]=3", "; old", "", "[FINL]"}));
+  s.folder.write(crlf({"[INIC]", "[FINL]"}));
+  s.file.carrega_dades(s.state);
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[FINL]"}));
+}
+
+// ---- Missing, empty or unusable file ----------------------------------------------------------
+
+TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewrittenUnchanged) {
+  for (const bool emptyFile : {false, true}) {
+    SCOPED_TRACE(emptyFile ? "empty" : "missing");
+    ProgramFolder folder;
+    if (emptyFile) folder.write("");
+    SettingsFile file(folder.path());
+    SharedState state;
+    const LoadOutcome outcome = file.carrega_dades(state);
+    EXPECT_TRUE(outcome.replacedByDefault && !outcome.portSetupPending);
+    EXPECT_EQ(outcome.problem, emptyFile ? texts::kSettingsEmpty : texts::kSettingsMissing);
+    const std::string content = SettingsFile::defaultFileContent(folder.path());
+    EXPECT_EQ(folder.read(), content);
+    // Saved back unchanged: the defaults are what was loaded.
+    EXPECT_TRUE(state.lletra == folder.text() && file.guarda_dades(state) == SaveResult::Saved);
+    EXPECT_EQ(folder.read(), content);
+  }
+}
+
+TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemory) {
+  ProgramFolder folder;
+  std::filesystem::create_directory(folder.file());  // nothing can be read from or renamed onto it
+  SettingsFile file(folder.path());
+  SharedState state;
+  const LoadOutcome outcome = file.carrega_dades(state);
+  EXPECT_TRUE(outcome.replacedByDefault);
+  EXPECT_TRUE(startsWith(outcome.problem, texts::kSettingsDefaultsNotSaved)) << outcome.problem;
+  EXPECT_TRUE(file.lastError() == outcome.problem && state.polsoseix == D::polsoseix);
+  EXPECT_TRUE(file.linies_config().size() == 18u && std::filesystem::is_directory(folder.file()));
+  EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(folder.file())));
+}
+
+TEST(SettingsMissingFile, fileWithoutAnySettingIsKeptUnderADatedNameBeforeTheDefaultReplacesIt) {
+  const std::string junk = std::string("\x7f\x01garbage\r\n[XXXX]=1\r\n\xff", 22);
+  ProgramFolder folder;
+  folder.write(junk);
+  SettingsFile file(folder.path());
+  SharedState state;
+  const LoadOutcome outcome = file.carrega_dades(state);
+  EXPECT_TRUE(outcome.replacedByDefault && startsWith(outcome.problem, texts::kSettingsNoSettings));
+  EXPECT_TRUE(folder.read() == SettingsFile::defaultFileContent(folder.path()) &&
+              state.comport2 == D::comport2);
+  std::vector<std::filesystem::path> aside;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    if (entry.path() != folder.file()) aside.push_back(entry.path());
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_NE(outcome.problem.find(aside[0].filename().string()), std::string::npos) << outcome.problem;
+  EXPECT_EQ(testing::fileBytes(aside[0]), junk);
+}
+
+TEST(SettingsHandEdits, decimalCommaIsTheSeparatorButAFolderKeepsItsComma) {
+  LoadedSettings s(crlf({"[RADI]= 60,5", "[FILT]=2,5", "[OFFS]=-0,1", "[CARR]= 3945,", "[PATH]=C:\\A,5"}));
+  EXPECT_TRUE(s.state.midaradi == 60.5 && s.state.filterscope.toNumber() == 2.5);
+  EXPECT_TRUE(s.state.OffsetMida.toNumber() == -0.1 && s.state.lletra.toText() == "C:\\A,5");
+  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
+  EXPECT_TRUE(startsWith(s.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
+}
+
+TEST(SettingsMissingFile, saveBeforeAnyLoadLeavesTheFileAlone) {
+  ProgramFolder folder;
+  folder.write(crlf({"[INIC]", "[FINL]"}));
+  SharedState state = testing::calibratedState();
+  EXPECT_EQ(SettingsFile(folder.path()).guarda_dades(state), SaveResult::Refused);
+  EXPECT_EQ(folder.read(), crlf({"[INIC]", "[FINL]"}));
+}
+
+// ---- Atomic rewrite ---------------------------------------------------------------------------
+
+TEST(SettingsAtomicRewrite, failureToCreateTheNewFileKeepsTheOldOne) {
+  const std::string original = SettingsFile::defaultFileContent();
+  LoadedSettings s{original, SharedState()};
+  s.state.midaradi = 61;  // a change that must not half-reach the disk
+  std::filesystem::create_directory(temporaryPathFor(s.folder.file()));
+  EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);
+  EXPECT_TRUE(startsWith(s.file.lastError(), texts::kSettingsNotSaved)) << s.file.lastError();
+  EXPECT_EQ(s.folder.read(), original);
 }
 
 }  // namespace

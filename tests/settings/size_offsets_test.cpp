@@ -21,16 +21,14 @@ constexpr Control kGeneralButtons[] = {Control::sortir_offset, Control::mes_offs
 class SizeOffsetsTest : public ::testing::Test {
  protected:
   SizeOffsetsTest() {
-    // The window as it comes up: editor and general panel hidden, lens-type
-    // panel slid shut.
+    // The window as it comes up: editor and general panel hidden, lens-type panel slid shut.
     for (Control c : kEditor) w.setVisible(c, false);
     for (Control c : kGeneralButtons) w.setEnabled(c, false), w.setVisible(c, false);
     w.setVisible(Control::offsetTxt, false);
     w.setText(Control::offset_mida, texts::kManualOffsetInitial);
     w.setHeightTwips(Control::Picture3, 15);
     w.setTopTwips(Control::Picture3, 5000);
-    s.tipoMontura = 0;
-    s.OffsetMida = 0.0;
+    s.tipoMontura = 0, s.OffsetMida = 0.0;
   }
   std::string manual() const { return w.text(Control::offset_mida); }
   std::string general() const { return w.text(Control::offsetTxt); }
@@ -46,8 +44,7 @@ class SizeOffsetsTest : public ::testing::Test {
 };
 
 TEST_F(SizeOffsetsTest, eachLensTypeSetsItsOffsetAndSendsUnlessThePanelSlidesOrAChoiceStands) {
-  // Sliding either way, the manual editor open, or this read's lens type
-  // already chosen.
+  // Sliding either way, the manual editor open, or this read's lens type already chosen.
   const std::function<void()> busy[] = {[&] { timer1.active = true; }, [&] { timer2.active = true; },
                                         [&] { w.setVisible(Control::OK_manualbtn, true); },
                                         [&] { s.tipoMontura = "1"; }};
@@ -75,8 +72,7 @@ TEST_F(SizeOffsetsTest, panelSlidesOpenAndShutInFastThenSlowSteps) {
     timer1.tick();
     heights.push_back(w.heightTwips(Control::Picture3));
   }
-  // 15 + 26 x 40 = 1055, + 11 x 15 = 1220, then pinned at 1215; the top rises
-  // as much as it grew.
+  // 15 + 26 x 40 = 1055, + 11 x 15 = 1220, then pinned at 1215; the top rises as it grows.
   ASSERT_EQ(heights.size(), 38u);
   EXPECT_EQ(std::vector<int>(heights.begin() + 25, heights.begin() + 27), (std::vector<int>{1055, 1070}));
   EXPECT_EQ(std::vector<int>(heights.end() - 2, heights.end()), (std::vector<int>{1220, 1215}));
@@ -86,9 +82,7 @@ TEST_F(SizeOffsetsTest, panelSlidesOpenAndShutInFastThenSlowSteps) {
   timer2.start();
   int ticks = 0;
   for (; timer2.active && ticks < 100; ++ticks) timer2.tick();
-  EXPECT_EQ(ticks, 38);
-  EXPECT_EQ(w.heightTwips(Control::Picture3), 15);
-  EXPECT_EQ(w.topTwips(Control::Picture3), 5000);
+  EXPECT_TRUE(ticks == 38 && w.heightTwips(Control::Picture3) == 15 && w.topTwips(Control::Picture3) == 5000);
 }
 
 TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
@@ -102,11 +96,9 @@ TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
   offsets.SurtEviaOma_Click();
   EXPECT_FALSE(timer1.active);
   tickBoth(100);
-  EXPECT_FALSE(timer2.active);
-  EXPECT_EQ(w.heightTwips(Control::Picture3), 15);
+  EXPECT_TRUE(!timer2.active && w.heightTwips(Control::Picture3) == 15);
 
-  // Asked open again (a new read sent at once) while it still folds away after
-  // a choice.
+  // Asked open again (a new read sent at once) while it still folds away after a choice.
   offsets.openPanel();
   tickBoth(100);
   offsets.lensTypeClick(LensType::Same);
@@ -114,8 +106,7 @@ TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
   offsets.openPanel();
   EXPECT_FALSE(timer2.active);
   tickBoth(100);
-  EXPECT_FALSE(timer1.active);
-  EXPECT_EQ(w.heightTwips(Control::Picture3), 1215);
+  EXPECT_TRUE(!timer1.active && w.heightTwips(Control::Picture3) == 1215);
   s.tipoMontura = 0;
   offsets.lensTypeClick(LensType::Larger);  // the pictures take clicks again
   EXPECT_EQ(sends, 2);
@@ -124,25 +115,19 @@ TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
 TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsColour) {
   w.setPasswordMode(Control::Text1, true);
   press(&SizeOffsets::OffsetMesBtn_Click, 10);
-  EXPECT_EQ(manual(), "0,5");
-  EXPECT_EQ(w.foreColor(Control::offset_mida), kBlue);
+  EXPECT_TRUE(manual() == "0,5" && w.foreColor(Control::offset_mida) == kBlue);
   EXPECT_FALSE(w.passwordMode(Control::Text1));
   press(&SizeOffsets::OffsetMesBtn_Click, 1);
   EXPECT_EQ(manual(), "0,5");
-
   press(&SizeOffsets::OffsetMenysBtn_Click, 9);
   EXPECT_EQ(manual(), "0,05");
   press(&SizeOffsets::OffsetMenysBtn_Click, 1);
-  EXPECT_EQ(manual(), "0");
-  EXPECT_EQ(w.foreColor(Control::offset_mida), kBlack);
+  EXPECT_TRUE(manual() == "0" && w.foreColor(Control::offset_mida) == kBlack);
   press(&SizeOffsets::OffsetMenysBtn_Click, 3);
-  EXPECT_EQ(manual(), "-0,15");
-  EXPECT_EQ(w.foreColor(Control::offset_mida), kRed);
+  EXPECT_TRUE(manual() == "-0,15" && w.foreColor(Control::offset_mida) == kRed);
   press(&SizeOffsets::OffsetMenysBtn_Click, 8);
   EXPECT_EQ(manual(), "-0,5");
-
-  w.setText(Control::offset_mida,
-            "abc");  // stepping from text that is not a number starts at 0
+  w.setText(Control::offset_mida, "abc");  // stepping from text that is not a number starts at 0
   offsets.OffsetMesBtn_Click();
   EXPECT_EQ(manual(), "0,05");
   w.separator = '.';
@@ -190,17 +175,15 @@ TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
   for (Control c : kGeneralButtons) EXPECT_TRUE(w.isVisible(c) && w.isEnabled(c)) << objectName(c);
   w.setText(Control::offsetTxt, "0,1a");
   offsets.sortir_offset_Click();
-  EXPECT_EQ(w.text(Control::Text1), texts::kGeneralOffsetInvalid);
-  EXPECT_EQ(s.OffsetMida, 0.0);
+  EXPECT_TRUE(w.text(Control::Text1) == texts::kGeneralOffsetInvalid && s.OffsetMida == 0.0);
   EXPECT_TRUE(w.isVisible(Control::sortir_offset)) << "the panel stays open to correct it";
 
   w.setText(Control::offsetTxt, "0");
   press(&SizeOffsets::mes_offset_Click, 3);
   offsets.sortir_offset_Click();
-  EXPECT_TRUE(s.OffsetMida.isNumber());
+  EXPECT_TRUE(s.OffsetMida.isNumber() && s.obre_offset == "no");
   EXPECT_DOUBLE_EQ(s.OffsetMida.toNumber(), 0.03);
   EXPECT_EQ(w.text(Control::Text1), texts::kCorrectionSet);
-  EXPECT_EQ(s.obre_offset, "no");
   for (Control c : kGeneralButtons) EXPECT_FALSE(w.isVisible(c) || w.isEnabled(c)) << objectName(c);
   EXPECT_FALSE(w.isVisible(Control::offsetTxt) || w.isVisible(Control::info_vista));
 }

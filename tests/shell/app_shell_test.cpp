@@ -15,6 +15,7 @@
 #include "fake_timer.h"
 #include "fake_virtual_port.h"
 #include "fake_window.h"
+#include "program_folder.h"
 #include "settings/settings_file.h"
 #include "shell/second_copy.h"
 #include "shell/virtualised_copies.h"
@@ -58,8 +59,7 @@ class AppShellTest : public ::testing::Test {
 TEST_F(AppShellTest, requestRefusedOrCancelledChangesNothingElseItRemovesThePortAndOpensThePortsWindowLater) {
   answerOk = false;
   shell->cfg_btn_Click();
-  answerOk = true;
-  port.hostHolds = true;
+  answerOk = true, port.hostHolds = true;
   shell->cfg_btn_Click();
   ASSERT_EQ(window.messageBoxes, (std::vector<std::pair<std::string, std::string>>{
                                      {"aplicación utilitzando el puerto cerrarla primero", "Atenció"}}));
@@ -68,8 +68,7 @@ TEST_F(AppShellTest, requestRefusedOrCancelledChangesNothingElseItRemovesThePort
   port.hostHolds = false;
   shell->cfg_btn_Click();
   EXPECT_EQ(port.calls, (Strings{"eliminar", "tancar"}));
-  EXPECT_TRUE(buttons(false));
-  EXPECT_EQ(window.text(Text1), "...Configuración en proceso...");
+  EXPECT_TRUE(buttons(false) && window.text(Text1) == "...Configuración en proceso...");
   EXPECT_TRUE(timer3.active && events.empty());  // nothing before the delay
   timer3.tick();
   EXPECT_TRUE(!timer3.active && state->primera_instalacio == 1 && !noticeShown());
@@ -81,15 +80,12 @@ TEST_F(AppShellTest, noticeHoldsTheExitUntilCancelGivesTheInstallationStateBackO
   for (const auto& [v, installed, afterCancel] :
        {std::tuple{"6", "10", 10}, {"10", "10", 10}, {"6", "1", 1}}) {
     SCOPED_TRACE(std::string(v) + " " + installed);
-    version = v;
-    state->primera_instalacio = installed;
-    window = testing::FakeWindow();
+    version = v, state->primera_instalacio = installed, window = testing::FakeWindow();
     shell->cfg_btn_Click();
     timer3.tick();
     EXPECT_TRUE(noticeShown() && events.empty());
     shell->cancelar_adminBtn_Click();
-    EXPECT_TRUE(state->primera_instalacio == afterCancel);
-    EXPECT_EQ(window.text(Text1), "..Configuración abortada");
+    EXPECT_TRUE(state->primera_instalacio == afterCancel && window.text(Text1) == "..Configuración abortada");
     EXPECT_TRUE(window.isVisible(Picture1) && window.isEnabled(sortirBtn) && !window.isVisible(info_vista));
     EXPECT_TRUE(buttons(false));  // as the request left them
   }
@@ -118,9 +114,8 @@ TEST_F(AppShellTest, autoHoldsConfigWhileTickedAndAClosingMainWindowTakesTheOthe
 }
 
 TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
-  const fs::path folder = fs::temp_directory_path() / "kovrel-second-copy";
-  fs::create_directories(folder);
-  const std::string good = SettingsFile::defaultFileContent(folder);
+  const testing::ProgramFolder folder;
+  const std::string good = SettingsFile::defaultFileContent(folder.path());
   const std::string notSetUp = std::string(good).replace(good.find("[INST]=10"), 9, "[INST]=1");
   const std::string why = "Kovrel ya está en marcha y no se pudo mostrar: ";
   // settings file (empty: none), message, calls on the port
@@ -129,16 +124,14 @@ TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
         {"", why + "no se pudo leer trac_conf.cfg", {}},
         {notSetUp, why + "sus puertos no están configurados", {}}}) {
     SCOPED_TRACE(message);
-    fs::remove(folder / kSettingsFileName);
-    if (!file.empty()) std::ofstream(folder / kSettingsFileName, std::ios::binary) << file;
+    fs::remove(folder.file());
+    if (!file.empty()) folder.write(file);
     auto state = std::make_unique<SharedState>();
     testing::FakeSerialPort port;
-    EXPECT_EQ(ActivatePrevInstance(*state, folder, port), message);
-    EXPECT_EQ(port.calls, calls);
-    EXPECT_TRUE(state->Marxar_sense_tocarres == 1);
-    EXPECT_EQ(fs::exists(folder / kSettingsFileName), !file.empty());  // never written
+    EXPECT_EQ(ActivatePrevInstance(*state, folder.path(), port), message);
+    EXPECT_TRUE(port.calls == calls && state->Marxar_sense_tocarres == 1);
+    EXPECT_EQ(fs::exists(folder.file()), !file.empty());  // never written
   }
-  fs::remove_all(folder);
 }
 
 const fs::path kStore = fs::path("AppData") / "Local" / "VirtualStore" / "Program Files";
@@ -155,17 +148,15 @@ TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed)
   file(outside / "Kovrel" / "trac_conf.cfg");
   file(outside / "keep.txt");
 
-  // ana: a full copy holding files, a folder and links out of the tree.
+  // ana: a full copy with links out of the tree; bea: the path stops one level short; ciro: the
+  // user folder links to a tree that holds a full path; eva: a read-only file is not forced.
   const fs::path ana = users / "ana" / kStore / "Kovrel";
   file(ana / "sub" / "trac_conf.cfg");
   fs::create_directory_symlink(outside, ana / "out");
   fs::create_symlink(outside / "keep.txt", ana / "sub" / "keep.txt");
-  // bea: the path stops one level short.
   file(users / "bea" / kStore / "other.txt");
-  // ciro: the user folder is a link to a tree that holds a full path.
   file(outside / "ciro" / kStore / "Kovrel" / "trac_conf.cfg");
   fs::create_directory_symlink(outside / "ciro", users / "ciro");
-  // eva: a read-only file is not forced.
   const fs::path eva = users / "eva" / kStore / "Kovrel";
   file(eva / "locked.cfg");
   file(eva / "loose.cfg");
@@ -174,11 +165,9 @@ TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed)
   std::ostringstream notes;
   const CleanupReport report = neteja_trac_conf(root, notes);
 
-  EXPECT_EQ(report.deleted, std::vector<fs::path>{ana});
-  EXPECT_EQ(report.kept, std::vector<fs::path>{eva});
+  EXPECT_TRUE(report.deleted == std::vector<fs::path>{ana} && report.kept == std::vector<fs::path>{eva});
   EXPECT_NE(notes.str().find(eva.string()), std::string::npos) << notes.str();
-  EXPECT_FALSE(fs::exists(fs::symlink_status(ana)));
-  EXPECT_TRUE(fs::is_directory(ana.parent_path()));  // never a parent
+  EXPECT_TRUE(!fs::exists(fs::symlink_status(ana)) && fs::is_directory(ana.parent_path()));  // not a parent
   for (const fs::path& kept : {users / "bea" / kStore / "other.txt", outside / "keep.txt", eva / "locked.cfg",
                                outside / "Kovrel" / "trac_conf.cfg", outside / "ciro" / kStore / "Kovrel"})
     EXPECT_TRUE(fs::exists(kept)) << kept;

@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "../app/gui_test_support.h"
 #include "app/kovrel_app.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
+#include "file_bytes.h"
 #include "host/virtual_port_pty_linux.h"
 #include "settings/settings_file.h"
 #include "shell/instance_lock.h"
@@ -23,11 +23,6 @@ namespace kovrel {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string bytesOf(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 QString text(const fs::path& path) { return QString::fromStdString(path.string()); }
 
@@ -43,8 +38,8 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   env.insert("XDG_RUNTIME_DIR", text(root / "run"));
   env.insert("XDG_STATE_HOME", text(root / "state"));
   auto waitFor = [](const std::function<bool()>& done) {
-    const QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired()) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    for (const QDeadlineTimer deadline(10000); !done() && !deadline.hasExpired();)
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
   };
 
@@ -59,21 +54,20 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   ASSERT_FALSE(lock.heldElsewhere());
   ComRegistry registry(ComFolders{root / "sys", "/dev", "/proc", root / "state", links});
   KovrelApp::Options o;
-  o.programFolder = folder;
-  o.tracerPort = std::make_unique<testing::FakeSerialPort>();
+  o.programFolder = folder, o.tracerPort = std::make_unique<testing::FakeSerialPort>();
   o.hostPort = std::make_unique<PtyVirtualPort>(registry);
   o.makeTimer = [](AppTimer) { return std::make_unique<testing::FakeTimer>(); };
   o.activatePrevInstance = [&lock] { return lock.heldElsewhere(); };
   KovrelApp first(std::move(o));
   ASSERT_TRUE(first.start());  // its window stays hidden, as automatic mode leaves it
-  const std::string before = bytesOf(folder / kSettingsFileName);
+  const std::string before = testing::fileBytes(folder / kSettingsFileName);
 
   QProcess second;
   second.setProcessEnvironment(env);
   second.start(text(folder / "kovrel"), {});
   ASSERT_TRUE(second.waitForFinished(15000));  // one that could not hand over waits on its message
   EXPECT_TRUE(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
-  EXPECT_EQ(bytesOf(folder / kSettingsFileName), before);
+  EXPECT_EQ(testing::fileBytes(folder / kSettingsFileName), before);
   EXPECT_TRUE(waitFor([&] { return first.window().isVisible(); }));
   EXPECT_TRUE(first.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   fs::remove_all(root);

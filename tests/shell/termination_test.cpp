@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QThread>
-#include <QTimer>
 #include <stdexcept>
 
 #include "qt_event_loop.h"
@@ -40,18 +39,6 @@ TEST(TerminationSignals, signalIsHandledLaterOnTheEventLoopThreadAndPreviousHand
   sigaction(SIGTERM, nullptr, &after);
   EXPECT_EQ(after.sa_handler, before.sa_handler);
   EXPECT_NO_THROW(TerminationSignals([](int) {}));
-}
-
-TEST(TerminationSignals, quitOnTerminationEndsTheEventLoop) {
-  auto watch = quitOnTermination();
-  bool timedOut = false;
-  QTimer::singleShot(0, [] { raise(SIGTERM); });
-  QTimer::singleShot(5000, [&] {  // only if the signal never ends the loop
-    timedOut = true;
-    QCoreApplication::quit();
-  });
-  EXPECT_EQ(QCoreApplication::exec(), 0);
-  EXPECT_FALSE(timedOut);
 }
 
 }  // namespace

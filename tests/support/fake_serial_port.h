@@ -45,11 +45,9 @@ class FakeSerialPort : public SerialPort {
 
   std::string deniedGroup() const override { return deniedGroupName; }
   int openError = 0;  // error number the next open returns (0: opens)
-  std::string deniedGroupName;
-  int threshold = 0;
+  int threshold = 0, openedCom = 0;
   bool dtr = false;
-  int openedCom = 0;
-  std::string openedSettings;
+  std::string deniedGroupName, openedSettings;
   std::vector<std::string> calls;  // "open 3 57600,N,8,1", "clear", "close", "dtr 1", ...
 
  private:

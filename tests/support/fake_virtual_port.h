@@ -45,12 +45,9 @@ class FakeVirtualPort : public VirtualPort {
     if (canvi_senyal) canvi_senyal();
   }
 
-  bool exists = false;     // the port has been created
-  bool hostHolds = false;  // the host holds its side open
-  bool externalSignal = false;
-  bool opened = false;  // this program's side is open
-  bool opcio = true;
-  bool failAll = false;  // every operation throws VirtualPortError (link gone)
+  // Created; host's side open; this program's side open; every call throws (link gone).
+  bool exists = false, hostHolds = false, opened = false, failAll = false;
+  bool externalSignal = false, opcio = true;
   std::string name;
   std::vector<std::uint8_t> written;  // everything the program wrote, in order
   std::vector<std::string> calls;     // "crear COM5", "obrir COM5", "preparar", ...

@@ -1,6 +1,5 @@
 #pragma once
-// In-memory main window: remembers every property a handler sets, so tests read back exactly
-// what the operator would see.
+// In-memory main window: remembers every property a handler sets, as the operator would see it.
 
 #include <array>
 #include <string>
@@ -13,15 +12,10 @@ namespace kovrel::testing {
 class FakeWindow : public Window {
  public:
   struct State {
-    bool enabled = true;
-    bool visible = true;
+    bool enabled = true, visible = true, checked = false, password = false;
     std::string text;
-    bool checked = false;
     Rgb colour = kBlack;
-    bool password = false;
-    int value = 0;
-    int height = 0;
-    int top = 0;
+    int value = 0, height = 0, top = 0;
   };
 
   FakeWindow() { at(Control::Form1).height = kFormHeightClosed; }
@@ -64,8 +58,7 @@ class FakeWindow : public Window {
   std::vector<std::string> text1History;
   // Every value the progress bar took, in order.
   std::vector<int> progressHistory;
-  std::vector<Control> frontOrder;
-  std::vector<Control> repaints;
+  std::vector<Control> frontOrder, repaints;
   std::vector<std::pair<std::string, std::string>> messageBoxes;
   char separator = ',';
 

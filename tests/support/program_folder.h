@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
 #include <utility>
 
 #include "app/shared_state.h"
+#include "file_bytes.h"
 #include "settings/default_settings.h"
 #include "settings/settings_file.h"
 
@@ -45,10 +45,7 @@ class ProgramFolder {
   void write(std::string_view bytes) const {
     std::ofstream(file(), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
-  std::string read() const {
-    std::ifstream in(file(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::string read() const { return fileBytes(file()); }
 
  private:
   std::filesystem::path root_;

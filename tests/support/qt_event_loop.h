@@ -1,7 +1,6 @@
 #pragma once
-// The Qt event loop in tests: one QCoreApplication for the whole test program (created before the
-// first test, destroyed after the last), and waiting for a condition with a deadline instead of
-// for a fixed time. Header-only; include it only from tests that link Qt.
+// The Qt event loop in tests: one QCoreApplication for the whole test program, and waiting for a
+// condition with a deadline instead of for a fixed time. Only for tests that link Qt.
 
 #include <gtest/gtest.h>
 

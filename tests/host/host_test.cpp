@@ -1,9 +1,9 @@
-#include "host/send_command.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
+#include <set>
+#include <stdexcept>
 #include <tuple>
 
 #include "app/texts.h"
@@ -12,12 +12,71 @@
 #include "fake_virtual_port.h"
 #include "fake_window.h"
 #include "host/oma_framing.h"
+#include "host/send_command.h"
 
-namespace kovrel {
+namespace kovrel::oma {
 namespace {
 
+// Offset of the first radius byte in an answer for the job label "1".
+constexpr std::size_t kRadiusAt = 2 + 7 + 5 + 1 + 3 + 20 + 2;
+constexpr long kCodesAt = kRadiusAt + 2;
+std::vector<int> flatCodes() { return std::vector<int>(799, 0); }
+
+TEST(OmaFraming, codesTheHostReadsAsFramingGoEscapedOthersAsThemselves) {
+  const std::set<int> escaped = {6, 10, 13, 17, 19, 21, 26, 27, 28, 29, 30, 42, 44, 59, 61, 64};
+  for (int code = 0; code < 256; ++code) {
+    std::vector<int> codes = flatCodes();
+    codes[0] = code;
+    const Bytes a = answerBytes("1", 1000, codes);
+    const auto c = static_cast<std::uint8_t>(code);
+    const Bytes wire =
+        escaped.contains(code) ? Bytes{ESC, static_cast<std::uint8_t>(c + 128), 0} : Bytes{c, 0};
+    EXPECT_EQ(Bytes(a.begin() + kCodesAt, a.begin() + kCodesAt + static_cast<long>(wire.size())), wire)
+        << code;
+  }
+}
+
+TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenAndNeverEscaped) {
+  struct Row {
+    double hundredths;
+    bool ok;
+    int low, high;
+  };
+  const Row rows[] = {{2352.5, true, 48, 9}, {2353.5, true, 50, 9}, {2352.51, true, 49, 9},
+                      {2560, true, 0, 10},   {7196, true, 28, 28},  {65535, true, 255, 255},
+                      {0, true, 0, 0},       {255.5, false, 0, 0},  {511.5, false, 0, 0},
+                      {-1, false, 0, 0},     {65536, false, 0, 0}};
+  for (const Row& row : rows) {
+    std::uint8_t low = 0, high = 0;
+    ASSERT_EQ(firstRadiusBytes(row.hundredths, low, high), row.ok) << row.hundredths;
+    EXPECT_EQ((std::pair<int, int>{low, high}), (std::pair{row.low, row.high})) << row.hundredths;
+  }
+  Bytes a = answerBytes("1", 28 + 256 * 13, flatCodes());
+  EXPECT_EQ(Bytes(a.begin() + kRadiusAt, a.begin() + kRadiusAt + 3), (Bytes{28, 13, 0}));
+
+  EXPECT_THROW(answerBytes("1", 255.5, flatCodes()), std::range_error);
+  for (int bad : {256, -1}) {
+    std::vector<int> codes = flatCodes();
+    codes[10] = bad;
+    EXPECT_THROW(answerBytes("1", 1000, codes), std::range_error) << bad;
+  }
+  EXPECT_THROW(answerBytes("1", 1000, std::vector<int>(798, 0)), std::range_error);
+}
+
+TEST(OmaFraming, hostDecodesFirstRadiiWhoseBytesLookLikeFraming) {
+  // First radii whose bytes are CR LF, LF CR or FS RS, which must not be taken for framing.
+  for (int first : {13 + 256 * 10, 10 + 256 * 13, 28 + 256 * 30}) {
+    std::vector<int> codes = flatCodes(), decoded;
+    codes[0] = 255, codes[1] = 1;  // -1, +1
+    std::string why;
+    ASSERT_TRUE(decodeAnswerRadii(answerBytes("Rev.[7]", first, codes), decoded, &why))
+        << first << ": " << why;
+    ASSERT_EQ(decoded.size(), 800u);
+    EXPECT_TRUE(decoded[0] == first && decoded[1] == first - 1 && decoded[799] == first) << first;
+  }
+}
+
 using namespace kovrel::testing;
-using Bytes = std::vector<std::uint8_t>;
 using C = Control;
 
 Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
@@ -26,17 +85,14 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-const Bytes kRequest = bytesOf(
-    "\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL="
-    "Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d");
+const Bytes kRequest =
+    bytesOf("\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d");
 const Bytes kAck{oma::ACK};
-// The host's message after its ACK, with padding, an unknown label and a
-// checksum record.
+// The host's message after its ACK, with padding, an unknown label and a checksum record.
 const Bytes kHostMessage = bytesOf("\x1cJOB=  \"345\" \r\nVEN=LAB;X\x1e") + bytesOf("CRC=51234\x1e\x1d");
 const std::string kSizes = "horitzontal :4512,5 Vertical :3800  10";
 
-// The prepared trace the tests send: 25.00 mm, then codes 30 31 6 64 28 255 0 0
-// ...
+// The prepared trace the tests send: 25.00 mm, then codes 30 31 6 64 28 255 0 0 ...
 PreparedShape cannedShape() {
   PreparedShape shape;
   const int rows[] = {2500, 30, 31, 6, 64, 28, 255};
@@ -46,8 +102,7 @@ PreparedShape cannedShape() {
   return shape;
 }
 
-// Its answer for the label "Rev.[345]", written out by hand (2500 = 9 x 256 +
-// 196).
+// Its answer for the label "Rev.[345]", written out by hand (2500 = 9 x 256 + 196).
 Bytes cannedAnswer() {
   Bytes a = bytesOf("\x06\x1c") + bytesOf("ANS=1\r\nJOB=\"Rev.[345]\"\r\nTRCFMT=3;800;E;R;D\r\nR=") +
             Bytes{196, 9, 27, 158, 31, 27, 134, 27, 192, 27, 156, 255};
@@ -58,10 +113,7 @@ Bytes cannedAnswer() {
 class SendCommandTest : public ::testing::Test {
  protected:
   SendCommandTest() {
-    port.exists = port.hostHolds = true;
-    s.tipoMontura = 1;
-    s.comport2 = "5";
-    s.contador_treballs = 345;
+    port.exists = port.hostHolds = true, s.tipoMontura = 1, s.comport2 = "5", s.contador_treballs = 345;
     w.setText(C::contadorLectures, "Rev.[345]");
     w.setText(C::offset_mida, "0,00");
   }
@@ -90,21 +142,15 @@ class SendCommandTest : public ::testing::Test {
   SendCommand cmd{s, w, plot, port, clock, pollTimer, hooks};
 };
 
-// ===== Deliveries
-// =================================================================================
-
 TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRequestAndAnswer) {
   s.tipoMontura = Dynamic();  // never set since start-up
   w.setEnabled(C::sortirBtn, false);
   cmd.interpola_Click();
-  EXPECT_EQ(panelShown, 1);
   expectEnabled({C::Horari, C::interpola, C::parada, C::llegirBtn}, false);
-  EXPECT_TRUE(on(C::sortirBtn));
-  EXPECT_TRUE(port.calls.empty() && prepareCalls == 0);
+  EXPECT_TRUE(panelShown == 1 && on(C::sortirBtn) && port.calls.empty() && prepareCalls == 0);
 
   s.tipoMontura = 1;
-  s.contador_treballs = "0345";  // the request carries the counter's number, the
-                                 // answer the label's text
+  s.contador_treballs = "0345";  // the request carries the counter's number, the answer the label's
   cmd.interpola_Click();
   EXPECT_EQ(port.written, kRequest);
   cmd.interpola_Click();  // ignored while the exchange waits
@@ -116,9 +162,7 @@ TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRe
   EXPECT_EQ(cmd.hostRecords(),
             (std::vector<std::string>{"", "JOB=  \"345\" ", "", "VEN=LAB;X", "CRC=51234", ""}));
   EXPECT_FALSE(cmd.busy() || pollTimer.active);
-  EXPECT_EQ(w.text1History.front(), texts::kSending);
-  EXPECT_EQ(text1(), texts::kSentOk);
-  EXPECT_EQ(s.ja_Enviat, 1);
+  EXPECT_TRUE(w.text1History.front() == texts::kSending && text1() == texts::kSentOk && s.ja_Enviat == 1);
   expectEnabled({C::Horari, C::mirallHoritzontal, C::parada, C::OffsetMesBtn}, false);
   expectEnabled({C::interpola, C::llegirBtn}, true);
   EXPECT_TRUE(w.isVisible(C::Form1)) << "only automatic mode hides the window";
@@ -137,21 +181,13 @@ TEST_F(SendCommandTest, resendCarriesTheSameBytesAndSizesOnlyAutomaticChangeOnly
   EXPECT_TRUE(w.isVisible(C::Form1));
   for (std::uint8_t b : kAck + kHostMessage) port.hostSends(Bytes{b});
   EXPECT_EQ(port.written, kRequest + cannedAnswer());
-  EXPECT_EQ(prepareCalls, 1);
-  EXPECT_EQ(text1(), kSizes);
-  EXPECT_FALSE(w.isVisible(C::Form1));
+  EXPECT_TRUE(prepareCalls == 1 && text1() == kSizes && !w.isVisible(C::Form1) && !on(C::cfg_btn));  // Auto
 }
-
-// ===== Preparation and the manual offset
-// ==========================================================
 
 TEST_F(SendCommandTest, preparationTakesTheOperatorsTurnMirrorAndOffsets) {
   s.gir_acumulat = 0.25;
   s.signe_x = "-1";  // values as the settings loader stores them: texts with "."
-  s.serial_number = "0061";
-  s.filterscope = "3";
-  s.normalOaire = 0.2;
-  s.OffsetMida = "0.1";
+  s.serial_number = "0061", s.filterscope = "3", s.normalOaire = 0.2, s.OffsetMida = "0.1";
   w.setText(C::offset_mida, "-0,15");
   cmd.interpola_Click();
 
@@ -180,8 +216,7 @@ TEST_F(SendCommandTest, manualOffsetThatIsNotANumberStopsTheSendAndAFailedSendKe
   EXPECT_EQ(text1(), texts::kNoHostWaiting);
   expectEnabled({C::sortirBtn, C::interpola, C::parada}, true);
   EXPECT_TRUE(!on(C::llegirBtn) && prepareCalls == 0);
-  // Sizes only, or a read without the tracer's header, prepares first; the read
-  // button is left alone.
+  // Sizes only, or a read without the tracer's header, prepares first; the read button is left alone.
   w.setEnabled(C::llegirBtn, true);
   w.setChecked(C::noMidesChk, true);
   cmd.interpola_Click();
@@ -198,11 +233,9 @@ TEST_F(SendCommandTest, manualOffsetThatIsNotANumberStopsTheSendAndAFailedSendKe
   cmd.interpola_Click();
   EXPECT_TRUE(text1() == texts::kNoHostWaiting && w.text(C::offset_mida) == "0,1");
   // The host does not acknowledge in time.
-  duringPrepare = nullptr;
-  port.hostHolds = true;
+  duringPrepare = nullptr, port.hostHolds = true;
   cmd.interpola_Click();
-  clock.advance(6);
-  pollTimer.tick();
+  clock.advance(6), pollTimer.tick();
   EXPECT_TRUE(text1() == texts::kOmaTimeout && w.text(C::offset_mida) == "0,1");
   // Delivered with the operator's value; only now the box goes back to 0.
   cmd.interpola_Click();
@@ -215,16 +248,13 @@ TEST_F(SendCommandTest, filterSettingBeyondOneTurnStopsTheSendAndStaysAsStored) 
   for (const char* stored : {"-2147483648", "1e20", "4095.5"}) {
     s.filterscope = stored;
     cmd.interpola_Click();
-    EXPECT_EQ(text1(), texts::kFilterOutOfRange) << stored;
-    EXPECT_EQ(s.filterscope.toText(), stored);
+    EXPECT_TRUE(text1() == texts::kFilterOutOfRange && s.filterscope.toText() == stored) << stored;
   }
   EXPECT_TRUE(prepareCalls == 0 && port.written.empty() && !cmd.busy());
   s.filterscope = "-4095";
   cmd.interpola_Click();
   EXPECT_EQ(inputs.filterscope, -4095);
 }
-
-// ===== Endings without a delivery ===================================================================
 
 TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) {
   const auto start = [&] {
@@ -237,27 +267,22 @@ TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) 
     EXPECT_TRUE(on(C::interpola) == readAndSendLeft && on(C::llegirBtn) == readAndSendLeft);
     EXPECT_EQ(port.written, kRequest);
   };
-  // The acknowledgement wait counts seconds across the minute; a GS without an
-  // ACK is dropped.
+  // The acknowledgement wait counts seconds across the minute; a GS without an ACK is dropped.
   clock.second = 58;
   start();
   port.hostSends(kHostMessage);
-  clock.second = 3;  // 5 s
-  pollTimer.tick();
+  clock.second = 3, pollTimer.tick();  // 5 s
   EXPECT_TRUE(cmd.busy());
-  clock.second = 4;  // 6 s
-  pollTimer.tick();
+  clock.second = 4, pollTimer.tick();  // 6 s
   expectTimedOut(true);
 
   // The message wait starts at the acknowledgement and lasts 9 s.
   start();
   clock.second = 8;
   port.hostSends(kAck + bytesOf("\x1cJOB=\"345\"\r\n"));
-  clock.second = 17;
-  pollTimer.tick();
+  clock.second = 17, pollTimer.tick();
   EXPECT_EQ(cmd.phase(), SendCommand::Phase::ReadingMessage);
-  clock.second = 18;
-  pollTimer.tick();
+  clock.second = 18, pollTimer.tick();
   expectTimedOut(false);
 
   w.setEnabled(C::interpola, true), w.setEnabled(C::llegirBtn, true);
@@ -286,11 +311,7 @@ TEST_F(SendCommandTest, runTimeErrorsEndWithThePortMessageAndLeaveTheButtons) {
     EXPECT_FALSE(cmd.busy() || pollTimer.active || on(C::llegirBtn) || !on(C::interpola));
   };
   failWith([&] { port.hostSends(kAck + messageOfRecords(51)); });
-  failWith([&] {
-    port.hostSends(kAck);
-    port.failAll = true;
-    pollTimer.tick();
-  });
+  failWith([&] { port.hostSends(kAck), port.failAll = true, pollTimer.tick(); });
   port.failAll = false;
   s.forma_auxiliar.radius(1) = 255.5;  // the low byte rounds to 256
   failWith([&] { port.hostSends(kAck + kHostMessage); });
@@ -327,18 +348,15 @@ TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromp
 }
 
 TEST_F(SendCommandTest, virtualPortMissingOrLostBeforeTheRequestIsReported) {
-  port.failAll = true;
-  EXPECT_NO_THROW(cmd.interpola_Click());
-  EXPECT_EQ(text1(), texts::kVirtualPortUnavailable);
-  EXPECT_EQ(prepareCalls, 0);
-
-  port.failAll = false;
-  duringPrepare = [&] { port.failAll = true; };
-  EXPECT_NO_THROW(cmd.interpola_Click());
-  EXPECT_EQ(text1(), texts::kVirtualPortUnavailable);
-  EXPECT_FALSE(cmd.busy());
-  EXPECT_TRUE(on(C::sortirBtn) && on(C::interpola));
+  for (bool lostWhilePreparing : {false, true}) {
+    port.failAll = !lostWhilePreparing;
+    duringPrepare = [&] { port.failAll = true; };
+    EXPECT_NO_THROW(cmd.interpola_Click());
+    EXPECT_EQ(text1(), texts::kVirtualPortUnavailable);
+    EXPECT_TRUE(prepareCalls == (lostWhilePreparing ? 1 : 0) && !cmd.busy() && on(C::sortirBtn) &&
+                on(C::interpola));
+  }
 }
 
 }  // namespace
-}  // namespace kovrel
+}  // namespace kovrel::oma

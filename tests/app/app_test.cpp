@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/dynamic.h"
+#include "app/header.h"
+#include "app/read_command.h"
+#include "app/startup.h"
+#include "app/texts.h"
+#include "fake_plot.h"
+#include "fake_serial_port.h"
+#include "fake_virtual_port.h"
+#include "fake_window.h"
+
+namespace kovrel {
+namespace {
+
+struct ReadRig {
+  SharedState state;
+  testing::FakeWindow window;
+  testing::FakePlot plot;
+  testing::FakeSerialPort port;
+  Capture capture{state, window, plot, port, {}};
+  int configurations = 0, generalOffsets = 0;
+  std::string version = "5";
+  ReadCommand command{
+      state,
+      window,
+      plot,
+      capture,
+      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }}};
+
+  ReadRig() {
+    state.comport1 = "3", state.midaradi = 60, state.radi_central = 8, state.tipoMontura = 2;
+    setServicePanel(window, false);
+    for (Control c : {Control::inicio_adminBtn, Control::cancelar_adminBtn, Control::info_vista})
+      window.setVisible(c, false), window.setEnabled(c, false);
+  }
+  // The operator double-clicks the box, types `text` and presses the read button.
+  void type(const std::string& text) {
+    command.Text1_DblClick();
+    EXPECT_TRUE(window.text(Control::Text1).empty() && window.passwordMode(Control::Text1));
+    window.setText(Control::Text1, text);
+    command.llegirBtn_Click();
+    if (readStarted()) return;
+    EXPECT_TRUE(window.text(Control::Text1).empty() && !window.passwordMode(Control::Text1));  // a code taken
+  }
+  bool readStarted() const { return state.esticCapturant == 1 && port.isOpen(); }
+  bool shown(Control c) const { return window.isVisible(c) && window.isEnabled(c); }
+};
+
+TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
+  ReadRig panel;
+  panel.type("R3M58T21");
+  EXPECT_EQ(panel.window.heightTwips(Control::Form1), kFormHeightOpen);
+  for (Control c : kServicePanel) EXPECT_TRUE(panel.shown(c)) << objectName(c);
+  panel.window.setHeightTwips(Control::Form1, 7000);  // any height but the closed one is open
+  panel.type("R3M58T21");
+  EXPECT_EQ(panel.window.heightTwips(Control::Form1), kFormHeightClosed);
+  for (Control c : kServicePanel) EXPECT_FALSE(panel.window.isVisible(c) || panel.window.isEnabled(c));
+
+  ReadRig configuration;
+  configuration.type("nwx");
+  EXPECT_EQ(configuration.configurations, 1);
+
+  ReadRig older;  // an older system opens the general-offset panel directly
+  older.type("vexil");
+  EXPECT_TRUE(older.generalOffsets == 1 && older.state.obre_offset == "si");
+  EXPECT_FALSE(older.window.isVisible(Control::inicio_adminBtn));
+  ReadRig newer;  // a newer one asks for the administrator first
+  newer.version = "6";
+  newer.type("vexil");
+  EXPECT_TRUE(newer.generalOffsets == 0 && newer.state.obre_offset == "si");
+  EXPECT_FALSE(newer.window.isVisible(Control::Picture1) || newer.window.isEnabled(Control::sortirBtn));
+  EXPECT_TRUE(newer.shown(Control::inicio_adminBtn) && newer.shown(Control::cancelar_adminBtn));
+
+  for (const char* text :
+       {"R3M58T21 ", "r3m58t21", " nwx", "VEXIL", "", "fin lectura > modificar o enviar"}) {
+    ReadRig rig;
+    rig.type(text);
+    EXPECT_TRUE(rig.readStarted()) << text;
+    EXPECT_EQ(rig.configurations + rig.generalOffsets, 0) << text;
+  }
+}
+
+TEST(ReadCommand, readStartsFromACleanSlate) {
+  ReadRig rig;
+  rig.state.ja_Enviat = 1;
+  rig.window.setPasswordMode(Control::Text1, true);
+  rig.window.setForeColor(Control::Text1, kRed);
+  rig.plot.point(50, 50, 1);
+  rig.command.llegirBtn_Click();
+  EXPECT_TRUE(rig.readStarted() && rig.state.ja_Enviat == 0 && rig.state.tipoMontura == 0);
+  EXPECT_TRUE(!rig.window.passwordMode(Control::Text1) && rig.window.foreColor(Control::Text1) == kBlack);
+  EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
+  EXPECT_EQ(rig.window.text(Control::Text1), texts::kPressStart);
+}
+
+struct StartupRig {
+  SharedState state;
+  testing::FakeWindow window;
+  testing::FakePlot plot;
+  testing::FakeVirtualPort port;
+  bool otherCopyRunning = false;
+  int loads = 0, configurationRequests = 0;
+  Dynamic installation = "10";  // as the settings file holds it
+
+  StartupHooks hooks{[this] { return otherCopyRunning; },
+                     [this] {
+                       ++loads;
+                       state.primera_instalacio = installation, state.comport2 = "5";
+                       return state.primera_instalacio == 1;
+                     },
+                     [this] { ++configurationRequests; }};
+
+  bool run() { return Form_Load(state, window, plot, port, hooks); }
+};
+
+// Whatever the installation and the port do, start-up ends ready: exit on, port named, empty axes.
+TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
+  const struct {
+    Dynamic installation;
+    bool exists, fails;
+    std::vector<std::string> calls;
+  } rows[] = {{"10", true, false, {"obrir COM5"}},
+              {10, false, false, {"obrir COM5", "crear COM5", "opcio 0"}},
+              {10, false, true, {"obrir COM5"}},  // the operator is told, start-up goes on
+              {"1", false, false, {}},
+              {Dynamic(), false, false, {}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.installation.toText() + (row.fails ? " failing" : ""));
+    StartupRig rig;
+    rig.installation = row.installation, rig.port.exists = row.exists, rig.port.failAll = row.fails;
+    rig.window.setEnabled(Control::sortirBtn, false);
+    EXPECT_TRUE(rig.run());
+    EXPECT_EQ(rig.port.calls, row.calls);
+    EXPECT_EQ(rig.window.text(Control::Text1),
+              row.fails ? std::string(texts::kVirtualPortStartFailed) + "virtual port gone" : "");
+    // A first installation hands over to port set-up, with no read until it is done.
+    EXPECT_EQ(rig.configurationRequests, row.installation == 1 ? 1 : 0);
+    EXPECT_EQ(rig.window.isEnabled(Control::llegirBtn), !(row.installation == 1));
+    EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn) && rig.state.obre_offset == "no");
+    EXPECT_EQ(rig.window.text(Control::port_oma_info_lbl), " COM 5");
+    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
+  }
+}
+
+// A header laid out field by field at the tracer's fixed positions.
+std::string headerWith(const std::string& pulses, const std::string& arm, const std::string& chord,
+                       const std::string& centre) {
+  std::string h = "*  " + pulses + " " + arm + " 123  4 " + chord + " " + centre + " A7B9";
+  h.resize(64, ' ');
+  return h;
+}
+
+struct HeaderRig {
+  SharedState state;
+  testing::FakeWindow window;
+  int saves = 0;
+
+  HeaderRig() {
+    window.setChecked(Control::CompSiNoChk, true);
+    state.temperatura = 614, state.dades_capsalera = headerWith("1500", "60000", "5200", "800");
+  }
+  void run() {
+    inicialitzar_variables(state, window, [this] { ++saves; });
+  }
+};
+
+TEST(Header, calibrationAndSerialComeFromTheirPositions) {
+  HeaderRig rig;
+  rig.window.setChecked(Control::CompSiNoChk, false);
+  rig.state.carrera = 3000;
+  rig.run();
+  EXPECT_DOUBLE_EQ(rig.state.polsoseix, 150.0);
+  EXPECT_DOUBLE_EQ(rig.state.midaradi, 60.0);
+  EXPECT_DOUBLE_EQ(rig.state.angleplus, 123 / 1e5);  // mantissa 123, two blanks, exponent digit 4
+  EXPECT_DOUBLE_EQ(rig.state.obertura_brac, 52.0);
+  EXPECT_DOUBLE_EQ(rig.state.radi_central, 8.0);
+  EXPECT_TRUE(rig.window.text(Control::serieLbl) == "A7B9" && rig.state.dades_capsalera == "");
+  EXPECT_TRUE(rig.state.carrera == 3000 && rig.saves == 0);  // compensation off: nothing derived or saved
+}
+
+TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
+  struct Row {
+    int raw;
+    char separator;
+    const char *compensation, *degrees;
+    double innermost;
+  };
+  const Row rows[] = {{614, ',', "0", "21º", 150},
+                      {634, ',', "-5", "30,7º", 145},
+                      {634, '.', "-5", "30.7º", 145},
+                      {700, ',', "-21,5", "62,9º", 141},
+                      {500, ',', "28,5", "-34,7º", 159}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.raw);
+    HeaderRig rig;
+    rig.window.separator = row.separator, rig.state.temperatura = row.raw;
+    rig.run();
+    EXPECT_EQ(rig.window.text(Control::AD_temp), std::to_string(row.raw));
+    EXPECT_EQ(rig.window.text(Control::polsos_temp), row.compensation);
+    EXPECT_EQ(rig.window.text(Control::temp_actual), row.degrees);
+    EXPECT_DOUBLE_EQ(rig.state.polsoseix, row.innermost);
+    EXPECT_DOUBLE_EQ(rig.state.carrera.toNumber(), 4095 - row.innermost);
+    EXPECT_NEAR(rig.state.grausperpols, 2 * std::asin(52.0 / 120.0) / (4095 - row.innermost), 1e-18);
+    EXPECT_NEAR(rig.state.angle_radi_central.toNumber(), 2 * std::asin(8.0 / 120.0), 1e-15);
+    EXPECT_EQ(rig.saves, 1);
+  }
+}
+
+TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
+  const std::pair<const char*, std::string> rows[] = {
+      {"blank header: 0/0", "*" + std::string(63, ' ')},
+      {"chord over twice the arm", headerWith("1500", "20000", "4100", "800")},
+      {"centre at twice the arm", headerWith("1500", " 4000", "0700", "800")},
+      {"travel of zero counts", ""}};  // no header, the innermost count at the end of travel
+  for (const auto& [name, header] : rows) {
+    SCOPED_TRACE(name);
+    HeaderRig rig;
+    rig.state.grausperpols = 2e-4, rig.state.angle_radi_central = 0.13, rig.state.dades_capsalera = header;
+    if (header.empty()) {
+      rig.window.setChecked(Control::noCapsaleraChk, true);
+      rig.state.polsoseix = 4095, rig.state.midaradi = 60, rig.state.obertura_brac = 52;
+    }
+    EXPECT_THROW(rig.run(), CalibrationError);
+    EXPECT_TRUE(std::isfinite(rig.state.grausperpols) &&
+                std::isfinite(rig.state.angle_radi_central.toNumber()));
+    EXPECT_EQ(rig.saves, 0);
+  }
+}
+
+}  // namespace
+}  // namespace kovrel

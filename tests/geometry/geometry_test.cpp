@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+#include "common/tracer_stream.h"
+#include "fake_plot.h"
+#include "fake_timer.h"
+#include "fake_window.h"
+#include "geometry/prepare.h"
+#include "geometry/prepare_steps.h"
+#include "geometry/shape_editor.h"
+#include "outline_traces.h"
+
+namespace kovrel::preparation {
+namespace {
+
+using testing::traceOf;
+
+TraceTable rowsWithRadii(const std::vector<double>& radii) {
+  TraceTable t;
+  for (std::size_t n = 0; n < 800; ++n)
+    t.radius(static_cast<int>(n) + 1) = radii[std::min(n, radii.size() - 1)];
+  return t;
+}
+
+TEST(TipCompensation, tipRadiusFollowsTheSerialNumber) {
+  for (auto [serial, mm] :
+       {std::pair{"60", 0.625}, {"0042", 0.625}, {"", 0.625}, {"61", 0.65}, {"777777", 0.65}})
+    EXPECT_EQ(probeTipRadius(serial), mm) << serial;
+}
+
+TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
+  // Row 1 (angle, radius) and its neighbour row 2: the same spot, a radial wall, the centre,
+  // and a neighbour whose angle makes the tip's tangent vanish.
+  for (auto [a1, r1, a2, r2] : {std::tuple{0.5, 20.0, 0.5, 20.0},
+                                {0.5, 20.0, 0.5, 21.0},
+                                {0.5, 0.0, 0.6, 0.0},
+                                {90.0, 10.0, 0.0, 10.0}}) {
+    TraceTable t = traceOf(toolkit::circle(20));
+    t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
+    compensateTip(t, 0.625, 2);
+    EXPECT_TRUE(std::isfinite(t.angle(1)) && std::isfinite(t.radius(1))) << a1 << " " << r1 << " " << a2;
+  }
+}
+
+TEST(TipCompensation, anyFilterValueWrapsRoundTheTurnWithoutLeavingTheIntegerRange) {
+  const TraceTable read = traceOf(toolkit::ellipse(30, 20));
+  // Run by the sanitizer build: no value may overflow the row lookup or its conversion.
+  for (double wild : {-2147483648.0, 1e20, std::nan(""), HUGE_VAL}) {
+    TraceTable t = read;
+    compensateTip(t, 0.625, wild);
+    EXPECT_TRUE(std::isfinite(t.radius(4095)) && std::isfinite(t.angle(1))) << wild;
+  }
+  EXPECT_TRUE(filterInRange(-4095) && filterInRange(4095) && !filterInRange(4095.5));
+  EXPECT_FALSE(filterInRange(std::nan("")) || filterInRange(-1e20));
+}
+
+TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInOrder) {
+  const TraceTable before = traceOf(toolkit::ellipse(30, 20));
+  TraceTable t = before;
+  EXPECT_EQ(normaliseAndSortSeam(t), 400);  // the last candidate is lost
+  for (int i = 1; i <= kPoints; ++i) ASSERT_EQ(t.angle(i), before.angle(i <= 3895 ? i : i - 1)) << i;
+
+  // A seam row at exactly 1 radian is neither small nor large: the selection stalls on it.
+  t = before, t.angle(150) = 1.0;
+  const auto points = [&] {
+    std::vector<std::pair<double, double>> p;
+    for (int i = 1; i <= kPoints; ++i) p.emplace_back(t.angle(i), t.radius(i));
+    return p;
+  };
+  auto unsorted = points();
+  EXPECT_LT(normaliseAndSortSeam(t), 400);
+  std::sort(unsorted.begin(), unsorted.end());
+  EXPECT_EQ(points(), unsorted);
+}
+
+TEST(Resampling, nearerRowIsTakenAndATieKeepsTheRowBeyond) {
+  const double x = 1.0 / 1024;  // exact: the two distances to the first target compare equal
+  for (auto [below, beyond, row] : {std::tuple{kFirstTarget - x, kFirstTarget + 2 * x, 1},
+                                    {kFirstTarget - 2 * x, kFirstTarget + x, 2},
+                                    {kFirstTarget - x, kFirstTarget + x, 2}}) {
+    TraceTable t = traceOf(toolkit::circle(20)), out;
+    t.angle(1) = below, t.radius(1) = 11, t.angle(2) = beyond, t.radius(2) = 12;
+    resample(t, out);
+    EXPECT_EQ(out.radius(2), 10 + row) << below << " " << beyond;
+  }
+  TraceTable half, out;  // half a turn only: targets beyond the last row take the last row
+  for (int i = 1; i <= kPoints; ++i) half.angle(i) = kPi * (i - 1) / kPoints, half.radius(i) = 20 + i * 1e-3;
+  resample(half, out);
+  EXPECT_EQ(out.radius(402), half.radius(kPoints));  // the first target past half a turn
+  EXPECT_EQ(out.radius(800), half.radius(kPoints));
+}
+
+TEST(Resampling, plotPositionsRoundToTenthsHalvesToEven) {
+  for (auto [radius, plotX] : {std::pair{0.25, 40.2}, {0.45, 40.4}, {-0.25, 39.8}, {12.34, 52.3}}) {
+    TraceTable t = traceOf(toolkit::circle(20)), out;
+    t.angle(1) = 0, t.radius(1) = radius, t.angle(2) = 1.0;  // row 1 is nearest the first target
+    const auto points = resample(t, out);
+    ASSERT_EQ(points.size(), 799u);
+    EXPECT_TRUE(points[0].first == plotX && points[0].second == 40.0) << radius << " " << points[0].first;
+  }
+}
+
+TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeWithinOneHundredth) {
+  for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000},
+                                              {1000, 1005, 1001, 1000},
+                                              {1000, 1005, 999, 999},
+                                              {1000, 995, 1001, 1000},
+                                              {1000, 1005, 1002, 1005},
+                                              {1000, 1005, 1010, 1005}}) {
+    TraceTable t = rowsWithRadii({double(before), double(row), double(after)});
+    filterSpikes(t);
+    EXPECT_EQ(t.radius(2), expected) << before << " " << row << " " << after;
+  }
+  TraceTable t = rowsWithRadii({1000, 1004, 1001, 1005});
+  filterSpikes(t);
+  EXPECT_EQ(t.radius(3), 1001);  // row 2, smoothed to 1000, is row 3's left neighbour
+}
+
+TEST(Coding, differencesAreBytesAndAClampedStepCatchesUpAfterwards) {
+  for (const auto& [radii, codes] : std::vector<std::pair<std::vector<double>, std::vector<double>>>{
+           {{2000, 1999, 1872, 1872, 1999}, {2000, 255, 129, 0, 127}},
+           {{2000, 2150, 2150}, {2000, 127, 23, 0}},                    // 1.50 mm: 1.27 then 0.23
+           {{2000, 1700, 1700, 1700, 1701}, {2000, 129, 129, 210, 1}},  // -127, -127, -46
+           {{2000, 2200, 1900, 1900}, {2000, 127, 129, 156, 0}}}) {     // +127, -127, -100
+    TraceTable t = rowsWithRadii(radii);
+    codeDifferences(t);
+    for (std::size_t n = 0; n < codes.size(); ++n)
+      EXPECT_EQ(t.radius(static_cast<int>(n) + 1), codes[n]) << n;
+    EXPECT_EQ(testing::decodeAsHost(t).back(), radii.back());  // the host is back on the true radius
+  }
+}
+
+using namespace testing;
+
+PrepareInputs inputs(double turn = 0, int mirror = 1) {
+  PrepareInputs in;
+  in.serial_number = "0042", in.gir_acumulat = turn, in.signe_x = mirror;
+  return in;
+}
+
+double egg(double a) { return 24 + 3 * std::cos(a) + 1.5 * std::sin(2 * a); }  // no symmetry
+
+// The host's outline is `seen` (as left on screen, about its box centre) grown by tip and allowance.
+void expectHostGets(const PreparedShape& shape, const OutlineFn& seen) {
+  const auto decoded = decodeAsHost(shape.forma_auxiliar);
+  ASSERT_EQ(decoded, shape.radii);
+  std::vector<double> mm;
+  for (double r : decoded) mm.push_back(r / 100);
+  expectHostOutline(mm, seen);
+}
+
+TEST(Prepare, offsetsMoveEveryRadiusWhileOnlyTheManualOneCountsInTheSizes) {
+  const TraceTable read = traceOf(toolkit::superellipse(26, 18, 6)), copy = read;
+  const PreparedShape plain = prepareShape(copy, inputs(0.2, -1));
+  PrepareInputs in = inputs(0.2, -1);
+  in.manualOffsetMm = 0.2, in.normalOaire = 0.2, in.OffsetMida = -0.1;
+  const PreparedShape offset = prepareShape(copy, in);
+  EXPECT_DOUBLE_EQ(offset.offset_radi, 15);
+  for (int n = 0; n < 800; ++n) {
+    ASSERT_EQ(std::fmod(plain.radii[n], 1.0), 0.0) << n;  // whole hundredths plus the 5 allowance
+    ASSERT_DOUBLE_EQ(offset.radii[n], plain.radii[n] + 15) << n;
+  }
+  EXPECT_DOUBLE_EQ(offset.mida_h, plain.mida_h + 20);
+  EXPECT_DOUBLE_EQ(offset.mida_v, plain.mida_v + 20);
+  EXPECT_EQ(offset.plotPoints, plain.plotPoints);
+  // Preparing again gives the same shape: the read is left alone.
+  EXPECT_EQ(copy, read);
+  const PreparedShape again = prepareShape(copy, in);
+  EXPECT_TRUE(again.forma_auxiliar == offset.forma_auxiliar && again.mida_h == offset.mida_h);
+}
+
+TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
+  const double turn = 0.25;  // radians; the screen turns first and mirrors x afterwards
+  const std::tuple<const char*, OutlineFn, PrepareInputs, OutlineFn> cases[] = {
+      {"circle", toolkit::circle(25), inputs(), toolkit::circle(25)},
+      {"ellipse", toolkit::ellipse(28, 20), inputs(), toolkit::ellipse(28, 20)},
+      {"rounded rectangle", toolkit::superellipse(26, 18, 6), inputs(), toolkit::superellipse(26, 18, 6)},
+      {"off-centre", toolkit::offCentre(toolkit::ellipse(27, 19), 3, -2), inputs(), toolkit::ellipse(27, 19)},
+      {"egg turned", egg, inputs(turn, 1), [&](double a) { return egg(a - turn); }},
+      {"egg turned and mirrored", egg, inputs(turn, -1),
+       [&](double a) { return egg(kTurn / 2 - a - turn); }}};
+  for (const auto& [name, outline, in, seen] : cases) {
+    SCOPED_TRACE(name);
+    expectHostGets(prepareShape(traceOf(outline), in), seen);
+  }
+}
+
+TEST(RoundTrip, squareCorneredNotchDecodesBackToTheTrueRadiiAfterEachWall) {
+  // Radial walls of 3 mm: far more than the 1.27 mm one byte carries.
+  const PreparedShape shape =
+      prepareShape(traceOf([](double a) { return a >= 1 && a < 2 ? 21.0 : 24.0; }), inputs());
+  const auto decoded = decodeAsHost(shape.forma_auxiliar);
+  auto wallAt = [&](int n) { return n >= 1 && std::abs(shape.radii[n] - shape.radii[n - 1]) > 127; };
+  int behind = 0;
+  for (int n = 0; n < 800; ++n) {
+    if (decoded[n] == shape.radii[n]) continue;
+    ++behind;
+    EXPECT_TRUE(wallAt(n) || wallAt(n - 1) || wallAt(n - 2)) << "radius " << n << " still behind";
+  }
+  EXPECT_GT(behind, 0);
+}
+
+class ShapeEditorTest : public ::testing::Test {
+ protected:
+  ShapeEditorTest() { state.forma_treball = testing::traceOf(toolkit::ellipse(28, 20)); }
+
+  // Presses a button, lets its timer tick `ticks` times and releases it; returns the steps made.
+  int hold(bool clockwise, int ticks) {
+    const int before = plot.clears;
+    clockwise ? editor.Horari_MouseDown() : editor.antiHorari_MouseDown();
+    for (int i = 0; i < ticks; ++i) (clockwise ? horari : antiHorari).tick();
+    clockwise ? editor.Horari_MouseUp() : editor.antiHorari_MouseUp();
+    return plot.clears - before;
+  }
+
+  SharedState state;
+  testing::FakeWindow window;
+  testing::FakePlot plot;
+  testing::FakeTimer horari, antiHorari;
+  ShapeEditor editor{state, window, plot, horari, antiHorari};
+};
+
+TEST_F(ShapeEditorTest, heldButtonStepsOnTheFirstTickThenFromTheTenthOn) {
+  window.setPasswordMode(Control::Text1, true);
+  window.setForeColor(Control::Text1, kRed);
+  EXPECT_EQ(hold(false, 0), 0);  // released before the first tick
+  EXPECT_TRUE(state.gir_acumulat == 0.0 && window.passwordMode(Control::Text1));
+  EXPECT_EQ(hold(false, 1), 1);
+  EXPECT_TRUE(!window.passwordMode(Control::Text1) && window.foreColor(Control::Text1) == kBlack);
+  EXPECT_TRUE(hold(false, 9) == 1 && hold(false, 10) == 2);
+  EXPECT_EQ(hold(false, 50), 42);  // one second at 20 ms: 7 degrees at most
+  EXPECT_NEAR(state.gir_acumulat, (1 + 1 + 2 + 42) * kTurnStep, 1e-12);
+  EXPECT_TRUE(!antiHorari.isActive() && state.temporitzacio_mousedown == 0);
+}
+
+TEST_F(ShapeEditorTest, mirrorRedrawsEveryPointUnroundedAndTwoClicksRestoreThePicture) {
+  state.gir_acumulat = 0.3;
+  editor.redraw();
+  const auto original = plot.dots;
+  window.setPasswordMode(Control::Text1, true);
+  editor.mirallHoritzontal_Click();
+  EXPECT_FALSE(window.passwordMode(Control::Text1));
+  ASSERT_EQ(plot.dots.size(), 4095u);
+  EXPECT_TRUE(!plot.lines.empty() && plot.refreshes == 2);  // axes after the clear, a refresh per redraw
+  const double a = state.forma_treball.angle(7) + 0.3, r = state.forma_treball.radius(7);
+  EXPECT_TRUE(plot.dots[6].x == 40 - std::cos(a) * r && plot.dots[6].y == 40 - std::sin(a) * r);
+  EXPECT_EQ(plot.dots[6].width, 1);
+  editor.mirallHoritzontal_Click();
+  EXPECT_EQ(state.signe_x, 1);
+  for (std::size_t i = 0; i < original.size(); ++i)
+    ASSERT_TRUE(plot.dots[i].x == original[i].x && plot.dots[i].y == original[i].y) << i;
+}
+
+}  // namespace
+}  // namespace kovrel::preparation
