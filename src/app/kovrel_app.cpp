@@ -90,7 +90,9 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
       ReadCommand::Hooks{[this] { showConfiguration(false); }, [this] { offsets_->activa_offset(); },
-                         [this] { return versio_major(); }});
+                         [this] { return versio_major(); },
+                         // A read takes the tracer's port; an access code leaves the monitor running.
+                         [this] { encoder_->yieldToRead(); }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
   offsets_ = std::make_unique<SizeOffsets>(
@@ -157,7 +159,7 @@ bool KovrelApp::start() {
   StartupHooks hooks;
   hooks.activatePrevInstance = [this] { return handOver(); };
   hooks.loadSettings = [this] { return loadSettings(); };
-  hooks.cfg_btn_Click = [this] { cfg_btn_Click(); };
+  hooks.cfg_btn_Click = [this] { shell_->cfg_btn_Click(); };
   const bool started = Form_Load(state_, *window_, window_->plot(), *hostPort_, hooks);
   window_->plot().refresh();
   return started;
@@ -288,14 +290,6 @@ bool KovrelApp::askOkCancel(std::string_view text, std::string_view title) {
   return box.exec() == QMessageBox::Ok;
 }
 
-void KovrelApp::cfg_btn_Click() {
-  if (options_.cfg_btn_Click) {
-    options_.cfg_btn_Click();
-    return;
-  }
-  shell_->cfg_btn_Click();
-}
-
 void KovrelApp::openPortsWindow() {
   ports_.reset();
   ports_ =
@@ -339,15 +333,9 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
 
 void KovrelApp::click(Control c) {
   switch (c) {
-    case Control::llegirBtn: {
-      // A read takes the tracer's port: the encoder monitor lets go of it first. A code typed
-      // into the box starts no read and leaves the monitor running.
-      const std::string typed = window_->text(Control::Text1);
-      if (typed != kCodeServicePanel && typed != kCodeConfiguration && typed != kCodeGeneralOffset)
-        encoder_->yieldToRead();
+    case Control::llegirBtn:
       read_->llegirBtn_Click();
       break;
-    }
     case Control::parada:
       capture_->parada_Click();
       break;
@@ -355,7 +343,7 @@ void KovrelApp::click(Control c) {
       sortirBtn_Click();
       break;
     case Control::cfg_btn:
-      cfg_btn_Click();
+      shell_->cfg_btn_Click();
       break;
     case Control::openCfgBtn:
       showConfiguration(true);

@@ -66,8 +66,6 @@ class KovrelApp {
     // True when an earlier copy is running (the single-copy lock is held elsewhere): start-up
     // then hands over to it and this copy leaves. Empty means "no other copy".
     std::function<bool()> activatePrevInstance;
-    // Replaces the port configuration request (CONFIG button, and a first installation).
-    std::function<void()> cfg_btn_Click;
     // A modal OK/Cancel question with the information icon, true for OK; a message box when empty.
     std::function<bool(std::string_view text, std::string_view title)> askOkCancel;
     // The system's major version as text; this platform's answer when empty.
@@ -111,13 +109,10 @@ class KovrelApp {
   SendCommand& sendCommand() { return *send_; }
   SerialPort& encoderPort() { return *encoderPort_; }
   ConfigWindow& configWindow() { return *configWindow_; }
-  Configuracio& configuration() { return *configuracio_; }
-  AppShell& shell() { return *shell_; }
 
  private:
   void dispatch(Control c, UiEvent e);
   void click(Control c);
-  void cfg_btn_Click();
   // One configuration window at a time: a second request brings the open one to the front.
   void showConfiguration(bool modal);
   bool loadSettings();

@@ -47,6 +47,7 @@ void ReadCommand::llegirBtn_Click() {
   }
 
   w_.setPasswordMode(Control::Text1, false);
+  if (hooks_.beforeRead) hooks_.beforeRead();
   clearAndDrawAxes(plot_);
   s_.ja_Enviat = 0;
   w_.setForeColor(Control::Text1, kBlack);

@@ -22,6 +22,8 @@ class ReadCommand {
     std::function<void()> activa_offset;      // vexil on an older system: general-offset panel
     // vexil on a newer system shows the administrator notice; the version text decides.
     std::function<std::string()> versio_major;
+    // An ordinary text: a read is about to take the tracer's port (the encoder monitor lets go).
+    std::function<void()> beforeRead;
   };
 
   ReadCommand(SharedState& state, Window& window, Plot& plot, Capture& capture, Hooks hooks);

@@ -30,7 +30,7 @@ struct ReadRig {
       window,
       plot,
       capture,
-      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }}};
+      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }, {}}};
 
   ReadRig() {
     state.comport1 = "3", state.midaradi = 60, state.radi_central = 8, state.tipoMontura = 2;
