@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/shared_state.h"
+#include "base/shared_state.h"
 #include "common/tracer_stream.h"
 #include "fake_serial_port.h"
 #include "fake_window.h"

@@ -4,9 +4,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/shared_state.h"
-#include "app/timer.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/timer.h"
+#include "base/window.h"
 #include "common/tracer_stream.h"
 #include "fake_window.h"
 #include "geometry/prepare.h"

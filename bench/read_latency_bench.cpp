@@ -15,7 +15,7 @@
 #include <fstream>
 
 #include "app/kovrel_app.h"
-#include "app/texts.h"
+#include "base/texts.h"
 #include "common/tracer_stream.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"

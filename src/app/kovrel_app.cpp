@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <iostream>
 
-#include "app/qt_timer.h"
 #include "app/read_command.h"
 #include "app/startup.h"
-#include "app/system_clock.h"
-#include "app/texts.h"
+#include "base/com_name.h"
+#include "base/qt_timer.h"
+#include "base/system_clock.h"
+#include "base/texts.h"
 #include "geometry/shape_editor.h"
 #include "host/send_command.h"
 #include "host/virtual_port_pty_linux.h"

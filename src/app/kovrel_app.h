@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/clock.h"
 #include "app/main_window.h"
-#include "app/shared_state.h"
-#include "app/timer.h"
+#include "base/clock.h"
+#include "base/shared_state.h"
+#include "base/timer.h"
 #include "host/virtual_port.h"
 #include "scanner/serial_port.h"
 

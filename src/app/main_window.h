@@ -8,7 +8,7 @@
 #include <array>
 #include <functional>
 
-#include "app/window.h"
+#include "base/window.h"
 
 class QLineEdit;
 

@@ -17,7 +17,7 @@
 
 #include "app/accessible_names.h"
 #include "app/main_window.h"
-#include "app/texts.h"
+#include "base/texts.h"
 #include "scanner/plot_scale.h"
 #include "scanner/plot_widget.h"
 

@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "app/shared_state.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/window.h"
 #include "scanner/capture.h"
 #include "scanner/plot.h"
 

@@ -1,8 +1,8 @@
 #include "app/startup.h"
 
 #include "app/read_command.h"
-#include "app/texts.h"
-#include "settings/number_text.h"
+#include "base/com_name.h"
+#include "base/texts.h"
 
 namespace kovrel {
 namespace {
@@ -10,15 +10,7 @@ namespace {
 // The installation state once the ports have been set up.
 constexpr double kPortsSetUp = 10;
 
-// The COM number as the operator and the port names write it: whole numbers without decimals.
-std::string comNumberText(const Dynamic& number) {
-  if (!number.isEmpty() && number.isNumeric()) return shortestNumber(number.toNumber());
-  return number.toText();
-}
-
 }  // namespace
-
-std::string comName(const Dynamic& number) { return "COM" + comNumberText(number); }
 
 bool Form_Load(SharedState& state, Window& window, Plot& plot, VirtualPort& port, const StartupHooks& hooks) {
   if (hooks.activatePrevInstance && hooks.activatePrevInstance()) return false;
@@ -46,7 +38,7 @@ bool Form_Load(SharedState& state, Window& window, Plot& plot, VirtualPort& port
     }
   }
 
-  window.setText(Control::port_oma_info_lbl, " COM " + comNumberText(state.comport2));
+  window.setText(Control::port_oma_info_lbl, " COM " + comName(state.comport2).substr(3));
   window.setEnabled(Control::sortirBtn, true);
   dibuixa_eixos_coordenades(plot);
   setServicePanel(window, false);

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "app/shared_state.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/window.h"
 #include "host/virtual_port.h"
 #include "scanner/plot.h"
 
@@ -25,8 +25,5 @@ struct StartupHooks {
 // Runs start-up. Returns false when start-up handed over to a running copy. A failure of the
 // virtual port is reported to the operator in the information box, never thrown.
 bool Form_Load(SharedState& state, Window& window, Plot& plot, VirtualPort& port, const StartupHooks& hooks);
-
-// "COM" followed by the number: the virtual port's name for comport2 = 5 is "COM5".
-std::string comName(const Dynamic& number);
 
 }  // namespace kovrel

@@ -1,6 +1,6 @@
-#include "app/dynamic.h"
+#include "base/dynamic.h"
 
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 namespace kovrel {
 

@@ -1,11 +1,11 @@
-#include "app/header.h"
+#include "base/header.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "app/texts.h"
-#include "settings/number_text.h"
+#include "base/number_text.h"
+#include "base/texts.h"
 
 namespace kovrel {
 namespace {

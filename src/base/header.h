@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "app/shared_state.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/window.h"
 
 namespace kovrel {
 

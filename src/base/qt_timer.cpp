@@ -1,4 +1,4 @@
-#include "app/qt_timer.h"
+#include "base/qt_timer.h"
 
 namespace kovrel {
 

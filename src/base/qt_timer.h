@@ -3,7 +3,7 @@
 
 #include <QTimer>
 
-#include "app/timer.h"
+#include "base/timer.h"
 
 namespace kovrel {
 

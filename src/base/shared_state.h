@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "app/dynamic.h"
-#include "app/trace_table.h"
+#include "base/dynamic.h"
+#include "base/trace_table.h"
 
 namespace kovrel {
 

@@ -1,4 +1,4 @@
-#include "app/system_clock.h"
+#include "base/system_clock.h"
 
 namespace kovrel {
 

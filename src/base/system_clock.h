@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "app/clock.h"
+#include "base/clock.h"
 
 namespace kovrel {
 

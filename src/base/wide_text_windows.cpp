@@ -1,4 +1,4 @@
-#include "app/wide_text_windows.h"
+#include "base/wide_text_windows.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/window.h"
+#include "base/window.h"
 
 #include <array>
 

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/number_text.h"
 #include "geometry/prepare_steps.h"
-#include "settings/number_text.h"
 
 namespace kovrel {
 namespace preparation {

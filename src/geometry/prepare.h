@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/trace_table.h"
+#include "base/trace_table.h"
 
 namespace kovrel {
 

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/trace_table.h"
+#include "base/trace_table.h"
 
 namespace kovrel::preparation {
 

@@ -3,9 +3,9 @@
 // the mirror factor signe_x and the accumulated turn gir_acumulat, and redraw. Holding a turn
 // button repeats the step from its timer.
 
-#include "app/shared_state.h"
-#include "app/timer.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/timer.h"
+#include "base/window.h"
 #include "scanner/plot.h"
 
 namespace kovrel {

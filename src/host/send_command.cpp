@@ -4,10 +4,10 @@
 #include <stdexcept>
 #include <utility>
 
-#include "app/texts.h"
+#include "base/number_text.h"
+#include "base/texts.h"
 #include "geometry/prepare_steps.h"
 #include "host/oma_framing.h"
-#include "settings/number_text.h"
 
 namespace kovrel {
 namespace {

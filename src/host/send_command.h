@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/clock.h"
-#include "app/shared_state.h"
-#include "app/timer.h"
-#include "app/window.h"
+#include "base/clock.h"
+#include "base/shared_state.h"
+#include "base/timer.h"
+#include "base/window.h"
 #include "geometry/prepare.h"
 #include "host/virtual_port.h"
 #include "scanner/plot.h"

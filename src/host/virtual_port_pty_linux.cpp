@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <climits>
 
-#include "app/texts.h"
+#include "base/texts.h"
 
 namespace kovrel {
 

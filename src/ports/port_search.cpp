@@ -3,7 +3,7 @@
 #include <charconv>
 #include <exception>
 
-#include "app/startup.h"
+#include "base/com_name.h"
 #include "ports/port_setup.h"
 #include "ports/port_texts.h"
 

@@ -2,7 +2,7 @@
 // step. The searches themselves are in port_search.cpp.
 #include "ports/port_setup.h"
 
-#include "app/startup.h"
+#include "base/com_name.h"
 #include "ports/port_texts.h"
 
 namespace kovrel {

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/shared_state.h"
-#include "app/timer.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/timer.h"
+#include "base/window.h"
 #include "host/virtual_port.h"
 #include "ports/com_registry.h"
 #include "scanner/serial_port.h"

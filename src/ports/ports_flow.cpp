@@ -1,6 +1,6 @@
 #include "ports/ports_flow.h"
 
-#include "app/qt_timer.h"
+#include "base/qt_timer.h"
 #include "ports/guidance.h"
 #include "ports/instruccions_window.h"
 #include "ports/puertos_window.h"

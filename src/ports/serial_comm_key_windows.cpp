@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/wide_text_windows.h"
+#include "base/wide_text_windows.h"
 #include "ports/serial_comm_key.h"
 
 namespace kovrel {

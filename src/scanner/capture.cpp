@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "app/header.h"
-#include "app/texts.h"
-#include "settings/number_text.h"
+#include "base/header.h"
+#include "base/number_text.h"
+#include "base/texts.h"
 
 namespace kovrel {
 namespace {

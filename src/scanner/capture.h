@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/shared_state.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/window.h"
 #include "scanner/plot.h"
 #include "scanner/serial_port.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 namespace kovrel {
 

@@ -4,8 +4,8 @@
 // mean becomes "FI" of the configuration window, from which the travel and the angle per pulse
 // are computed again and saved; unticked, it is only shown.
 
-#include "app/shared_state.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/window.h"
 #include "settings/configuracio.h"
 
 namespace kovrel {

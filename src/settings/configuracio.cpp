@@ -5,8 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "base/number_text.h"
 #include "settings/config_texts.h"
-#include "settings/number_text.h"
 
 namespace kovrel {
 namespace {

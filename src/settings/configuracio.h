@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/shared_state.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/window.h"
 #include "settings/config_view.h"
 #include "settings/settings_file.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/wide_text_windows.h"
+#include "base/wide_text_windows.h"
 #include "settings/file_sync.h"
 
 // Windows: the new bytes are flushed to the disk (FlushFileBuffers) before MoveFileExW puts the

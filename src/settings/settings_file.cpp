@@ -10,10 +10,10 @@
 #include <system_error>
 #include <utility>
 
-#include "app/texts.h"
+#include "base/number_text.h"
+#include "base/texts.h"
 #include "settings/default_settings.h"
 #include "settings/file_sync.h"
-#include "settings/number_text.h"
 #include "settings/windows1252.h"
 
 namespace kovrel {

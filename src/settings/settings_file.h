@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "base/shared_state.h"
 
 namespace kovrel {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <utility>
 
-#include "app/texts.h"
-#include "settings/number_text.h"
+#include "base/number_text.h"
+#include "base/texts.h"
 
 namespace kovrel {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <functional>
 
-#include "app/shared_state.h"
-#include "app/timer.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/timer.h"
+#include "base/window.h"
 
 namespace kovrel {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "shell/shell_texts.h"
 
 namespace kovrel {

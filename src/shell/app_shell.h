@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/shared_state.h"
-#include "app/timer.h"
-#include "app/window.h"
+#include "base/shared_state.h"
+#include "base/timer.h"
+#include "base/window.h"
 #include "host/virtual_port.h"
 #include "shell/admin_notice.h"
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/wide_text_windows.h"
+#include "base/wide_text_windows.h"
 #include "shell/running_copy.h"
 
 namespace kovrel {

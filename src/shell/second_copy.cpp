@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/startup.h"
+#include "base/com_name.h"
 #include "settings/settings_file.h"
 #include "shell/shell_texts.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/shared_state.h"
+#include "base/shared_state.h"
 #include "scanner/serial_port.h"
 
 namespace kovrel {

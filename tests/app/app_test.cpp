@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/dynamic.h"
-#include "app/header.h"
 #include "app/read_command.h"
 #include "app/startup.h"
-#include "app/texts.h"
+#include "base/dynamic.h"
+#include "base/texts.h"
 #include "fake_plot.h"
 #include "fake_serial_port.h"
 #include "fake_virtual_port.h"
@@ -144,91 +143,6 @@ TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
     EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn) && rig.state.obre_offset == "no");
     EXPECT_EQ(rig.window.text(Control::port_oma_info_lbl), " COM 5");
     EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
-  }
-}
-
-// A header laid out field by field at the tracer's fixed positions.
-std::string headerWith(const std::string& pulses, const std::string& arm, const std::string& chord,
-                       const std::string& centre) {
-  std::string h = "*  " + pulses + " " + arm + " 123  4 " + chord + " " + centre + " A7B9";
-  h.resize(64, ' ');
-  return h;
-}
-
-struct HeaderRig {
-  SharedState state;
-  testing::FakeWindow window;
-  int saves = 0;
-
-  HeaderRig() {
-    window.setChecked(Control::CompSiNoChk, true);
-    state.temperatura = 614, state.dades_capsalera = headerWith("1500", "60000", "5200", "800");
-  }
-  void run() {
-    inicialitzar_variables(state, window, [this] { ++saves; });
-  }
-};
-
-TEST(Header, calibrationAndSerialComeFromTheirPositions) {
-  HeaderRig rig;
-  rig.window.setChecked(Control::CompSiNoChk, false);
-  rig.state.carrera = 3000;
-  rig.run();
-  EXPECT_DOUBLE_EQ(rig.state.polsoseix, 150.0);
-  EXPECT_DOUBLE_EQ(rig.state.midaradi, 60.0);
-  EXPECT_DOUBLE_EQ(rig.state.angleplus, 123 / 1e5);  // mantissa 123, two blanks, exponent digit 4
-  EXPECT_DOUBLE_EQ(rig.state.obertura_brac, 52.0);
-  EXPECT_DOUBLE_EQ(rig.state.radi_central, 8.0);
-  EXPECT_TRUE(rig.window.text(Control::serieLbl) == "A7B9" && rig.state.dades_capsalera == "");
-  EXPECT_TRUE(rig.state.carrera == 3000 && rig.saves == 0);  // compensation off: nothing derived or saved
-}
-
-TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
-  struct Row {
-    int raw;
-    char separator;
-    const char *compensation, *degrees;
-    double innermost;
-  };
-  const Row rows[] = {{614, ',', "0", "21º", 150},
-                      {634, ',', "-5", "30,7º", 145},
-                      {634, '.', "-5", "30.7º", 145},
-                      {700, ',', "-21,5", "62,9º", 141},
-                      {500, ',', "28,5", "-34,7º", 159}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.raw);
-    HeaderRig rig;
-    rig.window.separator = row.separator, rig.state.temperatura = row.raw;
-    rig.run();
-    EXPECT_EQ(rig.window.text(Control::AD_temp), std::to_string(row.raw));
-    EXPECT_EQ(rig.window.text(Control::polsos_temp), row.compensation);
-    EXPECT_EQ(rig.window.text(Control::temp_actual), row.degrees);
-    EXPECT_DOUBLE_EQ(rig.state.polsoseix, row.innermost);
-    EXPECT_DOUBLE_EQ(rig.state.carrera.toNumber(), 4095 - row.innermost);
-    EXPECT_NEAR(rig.state.grausperpols, 2 * std::asin(52.0 / 120.0) / (4095 - row.innermost), 1e-18);
-    EXPECT_NEAR(rig.state.angle_radi_central.toNumber(), 2 * std::asin(8.0 / 120.0), 1e-15);
-    EXPECT_EQ(rig.saves, 1);
-  }
-}
-
-TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
-  const std::pair<const char*, std::string> rows[] = {
-      {"blank header: 0/0", "*" + std::string(63, ' ')},
-      {"chord over twice the arm", headerWith("1500", "20000", "4100", "800")},
-      {"centre at twice the arm", headerWith("1500", " 4000", "0700", "800")},
-      {"travel of zero counts", ""}};  // no header, the innermost count at the end of travel
-  for (const auto& [name, header] : rows) {
-    SCOPED_TRACE(name);
-    HeaderRig rig;
-    rig.state.grausperpols = 2e-4, rig.state.angle_radi_central = 0.13, rig.state.dades_capsalera = header;
-    if (header.empty()) {
-      rig.window.setChecked(Control::noCapsaleraChk, true);
-      rig.state.polsoseix = 4095, rig.state.midaradi = 60, rig.state.obertura_brac = 52;
-    }
-    EXPECT_THROW(rig.run(), CalibrationError);
-    EXPECT_TRUE(std::isfinite(rig.state.grausperpols) &&
-                std::isfinite(rig.state.angle_radi_central.toNumber()));
-    EXPECT_EQ(rig.saves, 0);
   }
 }
 

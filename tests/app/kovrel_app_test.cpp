@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <map>
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"

@@ -6,9 +6,11 @@
 #include <sstream>
 
 #include "../geometry/outline_traces.h"
-#include "app/qt_timer.h"
 #include "app/startup.h"
-#include "app/texts.h"
+#include "base/com_name.h"
+#include "base/number_text.h"
+#include "base/qt_timer.h"
+#include "base/texts.h"
 #include "cli_run.h"
 #include "common/oma_file.h"
 #include "common/tracer_stream.h"
@@ -20,7 +22,6 @@
 #include "ports/puertos_window.h"
 #include "scanner/serial_port.h"
 #include "settings/config_window.h"
-#include "settings/number_text.h"
 
 namespace kovrel::e2e {
 namespace {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "fake_plot.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"

@@ -10,7 +10,7 @@
 #include <numbers>
 #include <vector>
 
-#include "app/trace_table.h"
+#include "base/trace_table.h"
 
 namespace kovrel::testing {
 

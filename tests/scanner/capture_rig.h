@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/shared_state.h"
+#include "base/shared_state.h"
 #include "fake_plot.h"
 #include "fake_serial_port.h"
 #include "fake_window.h"

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "capture_rig.h"
 #include "common/tracer_stream.h"
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <initializer_list>
 
+#include "base/number_text.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
 #include "fake_window.h"
@@ -15,7 +16,6 @@
 #include "settings/centre_calibration.h"
 #include "settings/config_texts.h"
 #include "settings/encoder_monitor.h"
-#include "settings/number_text.h"
 
 namespace kovrel {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "program_folder.h"
 #include "settings/file_sync.h"
 #include "settings/settings_file.h"

@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/texts.h"
+#include "base/number_text.h"
+#include "base/texts.h"
 #include "program_folder.h"
 #include "settings/file_sync.h"
-#include "settings/number_text.h"
 #include "settings/windows1252.h"
 
 namespace kovrel {

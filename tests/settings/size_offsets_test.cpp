@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "fake_timer.h"
 #include "fake_window.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 // A timer that ticks only when the test says so.
 
-#include "app/clock.h"
-#include "app/timer.h"
+#include "base/clock.h"
+#include "base/timer.h"
 
 namespace kovrel::testing {
 

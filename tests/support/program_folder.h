@@ -10,7 +10,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/shared_state.h"
+#include "base/shared_state.h"
 #include "file_bytes.h"
 #include "settings/default_settings.h"
 #include "settings/settings_file.h"

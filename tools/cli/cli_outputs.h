@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/trace_table.h"
+#include "base/trace_table.h"
 
 namespace kovrel::cli {
 

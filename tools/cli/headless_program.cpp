@@ -1,8 +1,8 @@
 #include "headless_program.h"
 
-#include "app/texts.h"
+#include "base/texts.h"
 #include "settings/default_settings.h"
-#include "settings/number_text.h"
+#include "base/number_text.h"
 
 namespace kovrel::cli {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/read_command.h"
-#include "app/shared_state.h"
+#include "base/shared_state.h"
 #include "fake_plot.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
