@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy clang-14 libclang-rt-14-dev
