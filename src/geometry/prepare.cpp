@@ -11,14 +11,6 @@
 namespace kovrel {
 namespace preparation {
 
-double roundHalfEven(double x) {
-  const double below = std::floor(x);
-  const double fraction = x - below;
-  if (fraction > 0.5) return below + 1.0;
-  if (fraction < 0.5) return below;
-  return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
-}
-
 void toPolar(double x, double y, double& angle, double& radius) {
   if (x == 0.0 || y == 0.0) return;
   if (x > 0.0 && y > 0.0) {

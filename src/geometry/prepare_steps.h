@@ -5,6 +5,7 @@
 // constants below (two different 2π, the plain numbers 90 and 180 met by radians, the first
 // target angle that is not 2π/800) are part of the lab's expected output and must stay.
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -24,7 +25,14 @@ inline constexpr double kSeamSplit = 1.0;  // radians: below it a seam row belon
 inline constexpr double kTaken = 9999.0;   // radians: the seam sort only finds angles below it
 
 // Rounds to the nearest integer, halves to the even neighbour, whatever the FPU rounding mode.
-double roundHalfEven(double x);
+// Inline: every neighbour lookup of the tip compensation and every plotted point rounds.
+inline double roundHalfEven(double x) {
+  const double below = std::floor(x);
+  const double fraction = x - below;
+  if (fraction > 0.5) return below + 1.0;
+  if (fraction < 0.5) return below;
+  return std::fmod(below, 2.0) == 0.0 ? below : below + 1.0;
+}
 
 // Polar form of a point (x, y) in mm about the centre: angle in radians (0..2π), radius in mm.
 // A point exactly on an axis (x or y exactly 0) leaves `angle` and `radius` as they were: the

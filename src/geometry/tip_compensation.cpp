@@ -4,6 +4,7 @@
 // the lab's edgers were set up against exactly this arithmetic, so it stays as it is.
 
 #include <cmath>
+#include <utility>
 #include <vector>
 
 #include "geometry/prepare_steps.h"
@@ -20,7 +21,8 @@ constexpr double kRightAngle = kPi / 2;  // radians
 // on the raw value, and no filter value, however large, reaches the integer conversion.
 int rowAt(double position) {
   if (!std::isfinite(position)) position = 0.0;
-  position = std::fmod(position, 2.0 * kPoints);
+  // A position already within two turns (every one a sound filter gives) is its own remainder.
+  if (position < 0.0 || position >= 2.0 * kPoints) position = std::fmod(position, 2.0 * kPoints);
   int row = static_cast<int>(roundHalfEven(position));
   if (row < 0 || row > TraceTable::kLastPoint) row = ((row - 1) % kPoints + kPoints) % kPoints + 1;
   return row;
@@ -32,6 +34,11 @@ double angleOffset(double q, double radius) {
   if (radius == 0.0) return q == 0.0 ? 0.0 : std::copysign(kRightAngle, q);
   return std::atan(q / radius);
 }
+
+// cos(u) is wanted only where tan(u) is exactly 0, a handful of points in a lifetime; kept out of
+// line so that the compiler does not pair it with every sin(u) into a sincos that always pays
+// for both.
+[[gnu::noinline]] double cosineWhereTangentVanishes(double u) { return std::cos(u); }
 
 struct Neighbour {
   double radius = 0.0;  // mm
@@ -55,7 +62,7 @@ Neighbour lookAt(const TraceTable& trace, double position, double pointAngle, do
 }  // namespace
 
 void compensateTip(TraceTable& trace, double tipRadius, double filterscope) {
-  std::vector<double> angles(kPoints), radii(kPoints);
+  std::vector<std::pair<double, double>> compensated(kPoints);  // angle (radians), radius (mm)
   double s = filterscope;
   for (int i = 1; i <= kPoints; ++i) {
     const double ai = trace.angle(i);
@@ -78,21 +85,19 @@ void compensateTip(TraceTable& trace, double tipRadius, double filterscope) {
     const double u = (180 - t) - e;
     const double p = tipRadius * std::sin(u);
     const double tanU = std::tan(u);
-    const double q = tanU == 0.0 ? tipRadius * std::cos(u) : p / tanU;
+    const double q = tanU == 0.0 ? tipRadius * cosineWhereTangentVanishes(u) : p / tanU;
     const double g = tipRadius - p;
 
     if (fromNeighbour) {
-      radii[i - 1] = n.radius + g;
-      angles[i - 1] = n.angle - angleOffset(q, n.radius);
+      compensated[i - 1] = {n.angle - angleOffset(q, n.radius), n.radius + g};
     } else {
-      radii[i - 1] = ri + g;
-      angles[i - 1] = ai + angleOffset(q, ri);
+      compensated[i - 1] = {ai + angleOffset(q, ri), ri + g};
     }
     s = s + 1;
   }
   for (int i = 1; i <= kPoints; ++i) {
-    trace.radius(i) = radii[i - 1];
-    trace.angle(i) = angles[i - 1];
+    trace.angle(i) = compensated[i - 1].first;
+    trace.radius(i) = compensated[i - 1].second;
   }
 }
 

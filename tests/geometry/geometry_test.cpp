@@ -57,6 +57,18 @@ TEST(TipCompensation, anyFilterValueWrapsRoundTheTurnWithoutLeavingTheIntegerRan
   EXPECT_FALSE(filterInRange(std::nan("")) || filterInRange(-1e20));
 }
 
+// Beyond two turns the neighbour's position is brought back by whole double turns; a filter two
+// turns larger therefore looks at the same rows, including a position of exactly two turns.
+TEST(TipCompensation, filtersTwoTurnsApartBeyondTheRangeLookAtTheSameNeighbours) {
+  const TraceTable read = traceOf(toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1));
+  for (double filter : {10000.0, 10000.5, 9000.25, 12285.0}) {
+    TraceTable near = read, far = read;
+    compensateTip(near, 0.65, filter);
+    compensateTip(far, 0.65, filter + 2 * kPoints);
+    EXPECT_TRUE(near == far) << filter;
+  }
+}
+
 TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInOrder) {
   const TraceTable before = traceOf(toolkit::ellipse(30, 20));
   TraceTable t = before;

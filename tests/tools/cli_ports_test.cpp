@@ -43,6 +43,9 @@ TEST(CliPorts, listsWhatTheProgramSeesAndMovesAnAdapterOnlyToAFreeNumber) {
       {{"renumber", "COM3", "COM1"}, kExitStopped, "COM1 is taken"},  // a port present now
       {{"renumber", "COM2", "COM9"}, kExitStopped, "COM2 is not the saved number"},
       {{"renumber", "COM3"}, kExitUsage, "renumber COMa COMb"},
+      {{"renumber", "COMx", "COM9"}, kExitUsage, "renumber COMa COMb"},
+      {{"renumber", "COM3", "9"}, kExitUsage, "renumber COMa COMb"},
+      {{"move", "COM3", "COM9"}, kExitUsage, "renumber COMa COMb"},
       {{"renumber", "COM3", "COM9"}, kExitDone, "COM3 (usb:0403:6001:AAA:00) is now COM9"},
       {{}, kExitDone, "COM9   usb      " + device},
   };

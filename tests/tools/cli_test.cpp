@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli_run.h"
+#include "headless_program.h"
 
 namespace kovrel::cli {
 namespace {
@@ -35,6 +36,24 @@ TEST(CliGolden, outputsMatchTheRecordedExpectations) {
     ++checked;
   }
   EXPECT_GE(checked, 5);
+}
+
+// One program read after read, as the soak benchmark runs it: dropping what the in-memory window
+// and ports recorded must not change what the program sends, and neither must the reads before.
+TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstWithOrWithoutItsRecordings) {
+  const std::string folder = std::string(KOVREL_TEST_DATA) + "/cli/";
+  std::ifstream streamFile(folder + "offcentre_rect.stream", std::ios::binary);
+  std::ifstream answerFile(folder + "offcentre_rect.answer.bin", std::ios::binary);
+  const std::vector<std::uint8_t> stream{std::istreambuf_iterator<char>(streamFile), {}};
+  const oma::Bytes recorded{std::istreambuf_iterator<char>(answerFile), {}};
+  HeadlessProgram program(3.0, 0.0);
+  for (int n = 1; n <= 4; ++n) {
+    oma::Bytes answer;
+    ASSERT_TRUE(program.read(stream)) << "read " << n << ": " << program.message();
+    ASSERT_TRUE(program.send(LensType::Same, true, std::nullopt, answer)) << "send " << n;
+    EXPECT_TRUE(answer == recorded) << "send " << n << " differs from offcentre_rect.answer.bin";
+    if (n % 2 == 0) program.forgetRecordings();
+  }
 }
 
 // Values beyond the documented ranges are refused before anything runs: a filter of billions

@@ -1,5 +1,7 @@
 #include "headless_program.h"
 
+#include <type_traits>
+
 #include "base/number_text.h"
 #include "base/texts.h"
 #include "settings/default_settings.h"
@@ -139,6 +141,19 @@ bool HeadlessProgram::send(LensType lens, bool lensChosen, std::optional<double>
   answer.assign(hostPort_.written.begin() + static_cast<std::ptrdiff_t>(answerStart),
                 hostPort_.written.end());
   return !send_.busy() && message() == texts::kSentOk;
+}
+
+void HeadlessProgram::forgetRecordings() {
+  // Each record is swapped with an empty one so that its storage goes too, not only its size.
+  auto drop = [](auto& record) { std::remove_reference_t<decltype(record)>().swap(record); };
+  drop(window_.text1History);
+  drop(window_.progressHistory);
+  drop(window_.frontOrder);
+  drop(window_.repaints);
+  drop(window_.messageBoxes);
+  drop(tracerPort_.calls);
+  drop(hostPort_.written);
+  drop(hostPort_.calls);
 }
 
 }  // namespace kovrel::cli

@@ -47,6 +47,10 @@ class HeadlessProgram {
   // program's success text; `answer` then holds every byte written after the host's GS.
   bool send(LensType lens, bool lensChosen, std::optional<double> manualMm, oma::Bytes& answer);
 
+  // Drops what the in-memory window, plot and ports have recorded so far (texts shown, bytes
+  // written, calls made): a long run of reads then holds only what the program itself keeps.
+  void forgetRecordings();
+
   // The text of the information box: the operator's last message.
   std::string message() const { return window_.text(Control::Text1); }
   const SharedState& state() const { return state_; }
