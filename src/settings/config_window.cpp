@@ -32,6 +32,12 @@ constexpr Place kPlaces[] = {
     {ConfigField::cicle_calibracio_txt, 7, 4},
 };
 
+// Spoken names of the controls whose caption is a sign: the sign first, as it is seen, then
+// what it does.
+constexpr std::string_view kTravelName = "INI - FI";
+constexpr std::string_view kAnglePerPulseName = "<, calcular º/p";
+constexpr std::string_view kTravelButtonName = "=, calcular INI - FI";
+
 }  // namespace
 
 ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -43,22 +49,33 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     edit->setObjectName(q(kovrel::objectName(place.field)));
     edit->setMinimumWidth(150);
     fields_[static_cast<std::size_t>(place.field)] = edit;
-    if (!labelOf(place.field).empty())
-      grid->addWidget(new QLabel(q(labelOf(place.field)), this), place.row, place.column);
+    if (!labelOf(place.field).empty()) {
+      // The label names its field: a screen reader announces the field as "FI", as it is seen.
+      auto* label = new QLabel(q(labelOf(place.field)), this);
+      label->setBuddy(edit);
+      grid->addWidget(label, place.row, place.column);
+    } else {
+      edit->setAccessibleName(q(kTravelName));  // the travel, on the row of "FI" and "INI"
+    }
     grid->addWidget(edit, place.row, place.column + 1);
   }
-  auto makeButton = [this](ConfigButton b, const char* name, std::string_view caption) {
+  auto makeButton = [this](ConfigButton b, const char* name, std::string_view caption,
+                           std::string_view spoken = {}) {
     auto* button = new QPushButton(q(caption), this);
     button->setObjectName(name);
+    if (!spoken.empty()) button->setAccessibleName(q(spoken));
     buttons_[static_cast<std::size_t>(b)] = button;
     connect(button, &QPushButton::clicked, this, [this, b] {
       if (onClick) onClick(b);
     });
     return button;
   };
-  grid->addWidget(makeButton(ConfigButton::calc_opols_btn, "calc_opols_btn", texts::kAnglePerPulseButton), 0,
-                  2);
-  grid->addWidget(makeButton(ConfigButton::conf_carrera_btn, "conf_carrera_btn", texts::kTravelButton), 3, 6);
+  grid->addWidget(makeButton(ConfigButton::calc_opols_btn, "calc_opols_btn", texts::kAnglePerPulseButton,
+                             kAnglePerPulseName),
+                  0, 2);
+  grid->addWidget(
+      makeButton(ConfigButton::conf_carrera_btn, "conf_carrera_btn", texts::kTravelButton, kTravelButtonName),
+      3, 6);
   // The capture buttons beside "FI" and "INI" have no action: they stay disabled so that no
   // enabled button does nothing.
   for (auto [name, row, column] : {std::tuple{"capturafi_btn", 2, 2}, std::tuple{"capturaini_btn", 2, 6}}) {
