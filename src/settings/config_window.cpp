@@ -32,11 +32,15 @@ constexpr Place kPlaces[] = {
     {ConfigField::cicle_calibracio_txt, 7, 4},
 };
 
-// Spoken names of the controls whose caption is a sign: the sign first, as it is seen, then
-// what it does.
+// The travel has no label of its own: it is named by what it is.
 constexpr std::string_view kTravelName = "INI - FI";
+// A button whose caption is a sign is named by the sign, as it is seen, then by what it does.
 constexpr std::string_view kAnglePerPulseName = "<, calcular º/p";
 constexpr std::string_view kTravelButtonName = "=, calcular INI - FI";
+// The two small buttons without a caption, by what they sit beside (they are always disabled).
+constexpr std::string_view kCaptureFiName = "Capturar FI";
+constexpr std::string_view kCaptureIniName = "Capturar INI";
+constexpr std::string_view kProblemPurpose = "Aviso";
 
 }  // namespace
 
@@ -78,9 +82,11 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
       3, 6);
   // The capture buttons beside "FI" and "INI" have no action: they stay disabled so that no
   // enabled button does nothing.
-  for (auto [name, row, column] : {std::tuple{"capturafi_btn", 2, 2}, std::tuple{"capturaini_btn", 2, 6}}) {
+  for (auto [name, spoken, row, column] : {std::tuple{"capturafi_btn", kCaptureFiName, 2, 2},
+                                           std::tuple{"capturaini_btn", kCaptureIniName, 2, 6}}) {
     auto* idle = new QPushButton(this);
     idle->setObjectName(name);
+    idle->setAccessibleName(q(spoken));
     idle->setFixedWidth(24);
     idle->setEnabled(false);
     grid->addWidget(idle, row, column);
@@ -89,6 +95,8 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   problem_->setObjectName("avisLbl");
   problem_->setStyleSheet("color: #c00000;");
   problem_->setWordWrap(true);
+  problem_->setTextFormat(Qt::PlainText);
+  problem_->setAccessibleDescription(q(kProblemPurpose));  // read as its text, the reason
   grid->addWidget(problem_, 8, 0, 1, 7);
   grid->addWidget(makeButton(ConfigButton::Guardar, "Guardar", texts::kSaveButton), 9, 0, 1, 3);
   grid->addWidget(makeButton(ConfigButton::Sortir, "Sortir", texts::kCloseButton), 9, 4, 1, 3);
