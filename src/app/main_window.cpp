@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 
 #include "scanner/plot_scale.h"
 #include "scanner/plot_widget.h"
@@ -95,6 +96,22 @@ void MainWindow::connectEvents() {
     const auto c = static_cast<Control>(i);
     auto* button = qobject_cast<QAbstractButton*>(control(c));
     if (button == nullptr) continue;
+    if (button->isCheckable()) {
+      // A tick changes by the mouse, the keyboard or assistive technology (whose "Toggle" gives
+      // no click): each change by the operator's hand is one Click, the program's own none.
+      connect(button, &QAbstractButton::toggled, this, [this, c, button](bool on) {
+        if (settingTick_) return;
+        if (blocked() || c == Control::PortEncEstatOpc) {
+          // Input is refused while the host exchange runs, and the encoder's dot only shows
+          // whether the monitor is on: the tick goes back as it was.
+          const QScopedValueRollback<bool> setting(settingTick_, true);
+          button->setChecked(!on);
+          return;
+        }
+        report(c, UiEvent::Click);
+      });
+      continue;
+    }
     connect(button, &QAbstractButton::clicked, this, [this, c] { report(c, UiEvent::Click); });
     if (c == Control::Horari || c == Control::antiHorari) {
       connect(button, &QAbstractButton::pressed, this, [this, c] { report(c, UiEvent::Press); });
@@ -214,6 +231,8 @@ std::string MainWindow::text(Control c) const {
 }
 
 void MainWindow::setChecked(Control c, bool on) {
+  // The program's own tick runs no handler: only the operator's does.
+  const QScopedValueRollback<bool> setting(settingTick_, true);
   if (auto* button = qobject_cast<QAbstractButton*>(control(c))) button->setChecked(on);
 }
 

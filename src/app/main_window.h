@@ -18,7 +18,7 @@ class PlotWidget;
 
 // What the operator did to a control.
 enum class UiEvent {
-  Click,        // button, check box, clickable label or picture
+  Click,        // button, clickable label or picture; a check box ticked or unticked by the operator
   DoubleClick,  // the information box
   Press,        // a turn button went down
   Release,      // a turn button came up
@@ -106,6 +106,8 @@ class MainWindow : public QWidget, public Window {
   // move over by this much so nothing overlaps on a dense screen.
   int extraWidth_ = 0;
   int extraHeight_ = 0;
+  // True while the program itself sets a tick (no operator action to report).
+  bool settingTick_ = false;
 };
 
 }  // namespace kovrel

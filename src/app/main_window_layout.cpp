@@ -261,7 +261,6 @@ QIcon mirrorIcon(int size) {
 
 void MainWindow::buildControls() {
   setObjectName(q(kovrel::objectName(Control::Form1)));
-  setAccessibleName(q(kovrel::accessibleName(Control::Form1)));
   setWindowTitle(q(texts::kCaption));
   controls_[static_cast<std::size_t>(Control::Form1)] = this;
   geometry_[static_cast<std::size_t>(Control::Form1)] = {0, 0, kFormWidth, kFormHeightClosed};
@@ -275,6 +274,7 @@ void MainWindow::buildControls() {
         break;
       case Kind::Label: {
         auto* label = new QLabel(q(entry.text), parent);
+        label->setTextFormat(Qt::PlainText);  // a message is shown, and read, as it is written
         label->setWordWrap(true);
         w = label;
         break;
@@ -285,9 +285,13 @@ void MainWindow::buildControls() {
       case Kind::CheckBox:
         w = new QCheckBox(q(entry.text), parent);
         break;
-      case Kind::Option:
-        w = new QRadioButton(parent);
+      case Kind::Option: {
+        auto* dot = new QRadioButton(parent);
+        dot->setFocusPolicy(Qt::NoFocus);  // it shows a state; the operator changes it elsewhere
+        dot->setAttribute(Qt::WA_TransparentForMouseEvents);
+        w = dot;
         break;
+      }
       case Kind::Frame:
         w = new QGroupBox(q(entry.text), parent);
         break;
@@ -332,10 +336,21 @@ void MainWindow::buildControls() {
       }
     }
     w->setObjectName(q(kovrel::objectName(entry.c)));
-    w->setAccessibleName(q(kovrel::accessibleName(entry.c)));
+    if (const std::string_view name = kovrel::accessibleName(entry.c); !name.empty())
+      w->setAccessibleName(q(name));
+    if (const std::string_view purpose = kovrel::accessibleDescription(entry.c); !purpose.empty())
+      w->setAccessibleDescription(q(purpose));
     if (!entry.toolTip.empty()) w->setToolTip(q(entry.toolTip));
     controls_[static_cast<std::size_t>(entry.c)] = w;
     geometry_[static_cast<std::size_t>(entry.c)] = {entry.left, entry.top, entry.width, entry.height};
+  }
+
+  // A caption label names the control beside it: that control is announced with the caption the
+  // eye sees.
+  for (int i = 0; i < kControlCount; ++i) {
+    const Control caption = captionLabelOf(static_cast<Control>(i));
+    if (caption != Control::Count)
+      static_cast<QLabel*>(control(caption))->setBuddy(controls_[static_cast<std::size_t>(i)]);
   }
 
   // The information box hides typed codes behind "*" in code entry.

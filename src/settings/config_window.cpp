@@ -32,6 +32,16 @@ constexpr Place kPlaces[] = {
     {ConfigField::cicle_calibracio_txt, 7, 4},
 };
 
+// The travel has no label of its own: it is named by what it is.
+constexpr std::string_view kTravelName = "INI - FI";
+// A button whose caption is a sign is named by the sign, as it is seen, then by what it does.
+constexpr std::string_view kAnglePerPulseName = "<, calcular º/p";
+constexpr std::string_view kTravelButtonName = "=, calcular INI - FI";
+// The two small buttons without a caption, by what they sit beside (they are always disabled).
+constexpr std::string_view kCaptureFiName = "Capturar FI";
+constexpr std::string_view kCaptureIniName = "Capturar INI";
+constexpr std::string_view kProblemPurpose = "Aviso";
+
 }  // namespace
 
 ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -43,27 +53,40 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     edit->setObjectName(q(kovrel::objectName(place.field)));
     edit->setMinimumWidth(150);
     fields_[static_cast<std::size_t>(place.field)] = edit;
-    if (!labelOf(place.field).empty())
-      grid->addWidget(new QLabel(q(labelOf(place.field)), this), place.row, place.column);
+    if (!labelOf(place.field).empty()) {
+      // The label names its field: a screen reader announces the field as "FI", as it is seen.
+      auto* label = new QLabel(q(labelOf(place.field)), this);
+      label->setBuddy(edit);
+      grid->addWidget(label, place.row, place.column);
+    } else {
+      edit->setAccessibleName(q(kTravelName));  // the travel, on the row of "FI" and "INI"
+    }
     grid->addWidget(edit, place.row, place.column + 1);
   }
-  auto makeButton = [this](ConfigButton b, const char* name, std::string_view caption) {
+  auto makeButton = [this](ConfigButton b, const char* name, std::string_view caption,
+                           std::string_view spoken = {}) {
     auto* button = new QPushButton(q(caption), this);
     button->setObjectName(name);
+    if (!spoken.empty()) button->setAccessibleName(q(spoken));
     buttons_[static_cast<std::size_t>(b)] = button;
     connect(button, &QPushButton::clicked, this, [this, b] {
       if (onClick) onClick(b);
     });
     return button;
   };
-  grid->addWidget(makeButton(ConfigButton::calc_opols_btn, "calc_opols_btn", texts::kAnglePerPulseButton), 0,
-                  2);
-  grid->addWidget(makeButton(ConfigButton::conf_carrera_btn, "conf_carrera_btn", texts::kTravelButton), 3, 6);
+  grid->addWidget(makeButton(ConfigButton::calc_opols_btn, "calc_opols_btn", texts::kAnglePerPulseButton,
+                             kAnglePerPulseName),
+                  0, 2);
+  grid->addWidget(
+      makeButton(ConfigButton::conf_carrera_btn, "conf_carrera_btn", texts::kTravelButton, kTravelButtonName),
+      3, 6);
   // The capture buttons beside "FI" and "INI" have no action: they stay disabled so that no
   // enabled button does nothing.
-  for (auto [name, row, column] : {std::tuple{"capturafi_btn", 2, 2}, std::tuple{"capturaini_btn", 2, 6}}) {
+  for (auto [name, spoken, row, column] : {std::tuple{"capturafi_btn", kCaptureFiName, 2, 2},
+                                           std::tuple{"capturaini_btn", kCaptureIniName, 2, 6}}) {
     auto* idle = new QPushButton(this);
     idle->setObjectName(name);
+    idle->setAccessibleName(q(spoken));
     idle->setFixedWidth(24);
     idle->setEnabled(false);
     grid->addWidget(idle, row, column);
@@ -72,6 +95,8 @@ ConfigWindow::ConfigWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   problem_->setObjectName("avisLbl");
   problem_->setStyleSheet("color: #c00000;");
   problem_->setWordWrap(true);
+  problem_->setTextFormat(Qt::PlainText);
+  problem_->setAccessibleDescription(q(kProblemPurpose));  // read as its text, the reason
   grid->addWidget(problem_, 8, 0, 1, 7);
   grid->addWidget(makeButton(ConfigButton::Guardar, "Guardar", texts::kSaveButton), 9, 0, 1, 3);
   grid->addWidget(makeButton(ConfigButton::Sortir, "Sortir", texts::kCloseButton), 9, 4, 1, 3);

@@ -95,8 +95,12 @@ void Configuracio::fill() {
     const FieldSetting& setting = settingOf(f);
     if (setting.number) {
       setNumber(f, s_.*setting.number);
+    } else if (const Dynamic& held = s_.*setting.dynamic; held.isNumber()) {
+      // A number held in a dynamic value (the travel, after a file read) is shown as the
+      // operator writes numbers, like the fields beside it; a text is shown as it is.
+      setNumber(f, held.toNumber());
     } else {
-      view_.setField(f, (s_.*setting.dynamic).toText());
+      view_.setField(f, held.toText());
     }
   }
 }

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -36,14 +39,98 @@ class MainWindowTest : public ::testing::Test {
   std::vector<std::pair<Control, UiEvent>> events;
 };
 
-// Screen readers and test tools find a control by its spoken name: each has one of its own.
-TEST_F(MainWindowTest, everyControlHasASpokenNameOfItsOwn) {
-  std::set<QString> spoken;
+// === Assistive technology =================================================================================
+
+QAccessibleInterface* spoken(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
+
+// What the eye sees as a control's caption: a label's or a button's text, a frame's or a window's
+// title, or else the caption label beside it.
+QString visibleCaption(QWidget* widget) {
+  if (widget->isWindow()) return widget->windowTitle().simplified();
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text().simplified();
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    if (!button->text().isEmpty()) return button->text().simplified();
+  }
+  if (auto* group = qobject_cast<QGroupBox*>(widget)) return group->title().simplified();
+  for (QLabel* label : widget->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    if (label->buddy() == widget) return label->text().simplified();
+  }
+  return {};
+}
+
+constexpr Control kTicks[] = {autochk,    CompSiNoChk,      noCapsaleraChk,
+                              noMidesChk, calibraCentreChk, ActualitzaDatoChk};
+
+TEST_F(MainWindowTest, aTickByTheMouseTheKeyboardOrAssistiveTechnologyIsOneClickAndTheProgramsOwnNone) {
+  window->show();
+  for (Control c : kServicePanel) window->setVisible(c, true);
+  for (Control c : kTicks) {
+    auto* box = static_cast<QAbstractButton*>(w(c));
+    QAccessibleActionInterface* actions = spoken(box)->actionInterface();
+    ASSERT_TRUE(actions != nullptr &&
+                actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+    const bool before = box->isChecked();
+    events.clear();
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    QTest::mouseClick(box, Qt::LeftButton);
+    box->setFocus(), QTest::keyClick(box, Qt::Key_Space);
+    EXPECT_EQ(events, (std::vector<std::pair<Control, UiEvent>>(3, {c, UiEvent::Click}))) << objectName(c);
+    EXPECT_EQ(box->isChecked(), !before) << objectName(c);
+
+    window->setChecked(c, before);               // the program's own tick
+    window->inputBlocked = [] { return true; };  // the host exchange refuses the operator
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    window->inputBlocked = nullptr;
+    EXPECT_EQ(events.size(), 3u) << objectName(c);
+    EXPECT_EQ(box->isChecked(), before) << objectName(c);
+  }
+  // The encoder's dot shows whether the monitor is on: only the program sets it.
+  spoken(w(PortEncEstatOpc))->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+  EXPECT_FALSE(window->isChecked(PortEncEstatOpc));
+  QTest::mouseClick(w(PortEncEstatOpc), Qt::LeftButton);
+  EXPECT_FALSE(window->isChecked(PortEncEstatOpc));
+  window->setChecked(PortEncEstatOpc, true);
+  EXPECT_TRUE(window->isChecked(PortEncEstatOpc));
+}
+
+// A label is read as the text it shows now, its purpose after it; a caption label names the
+// control beside it, and every name holds the caption the eye sees, so it can be spoken.
+TEST_F(MainWindowTest, aLabelIsReadAsItsTextAndEveryControlIsNamedByTheCaptionItShows) {
+  struct Shown {
+    Control c;
+    const char *text, *purpose;
+  };
+  for (const Shown& row :
+       {Shown{contadorLectures, "Rev.[345]", "Contador de trabajos"},
+        Shown{serieLbl, "0042", "Número de serie"},
+        Shown{port_oma_info_lbl, " COM 5", "Puerto del programa de laboratorio"},
+        Shown{veri_instrument_txt, "VERIFICANT <b>", "Aviso de verificación del instrumento"}}) {
+    window->setText(row.c, row.text);
+    EXPECT_EQ(spoken(w(row.c))->text(QAccessible::Name).toStdString(), row.text);
+    EXPECT_EQ(spoken(w(row.c))->text(QAccessible::Description).toStdString(), row.purpose);
+  }
+  // The caption labels beside the boxes of the service panel name them (and are read as themselves).
+  const Control captioned[] = {Label3, noCapsaleraChk,    Label4,  noMidesChk,  Label6, calibraCentreChk,
+                               Label2, ActualitzaDatoChk, Label10, temp_actual, Label9, polsos_temp,
+                               Label8, AD_temp,           label20, serieLbl};
+  for (std::size_t i = 0; i < std::size(captioned); i += 2) {
+    EXPECT_EQ(static_cast<QLabel*>(w(captioned[i]))->buddy(), w(captioned[i + 1]))
+        << objectName(captioned[i]);
+  }
+  EXPECT_EQ(spoken(w(calibraCentreChk))->text(QAccessible::Name), "Calibra Carrera");
+  std::set<QString> fixed;
   for (int i = 0; i < kControlCount; ++i) {
     const auto c = static_cast<Control>(i);
-    EXPECT_FALSE(w(c)->accessibleName().isEmpty()) << objectName(c);
-    EXPECT_TRUE(spoken.insert(w(c)->accessibleName()).second) << objectName(c);
+    const QString name = spoken(w(c))->text(QAccessible::Name).simplified();
+    const QString caption = visibleCaption(w(c));
+    EXPECT_TRUE(name.contains(caption, Qt::CaseInsensitive)) << objectName(c) << ": " << name.toStdString();
+    EXPECT_FALSE(name.trimmed().isEmpty() && c != port_oma_info_lbl) << objectName(c);  // nothing to show yet
+    if (!w(c)->accessibleName().isEmpty()) {
+      EXPECT_TRUE(fixed.insert(w(c)->accessibleName()).second) << objectName(c);
+    }
   }
+  EXPECT_EQ(spoken(w(parada))->text(QAccessible::Name), "STOP, parar lectura");
+  EXPECT_EQ(spoken(w(Horari))->text(QAccessible::Name), "Giro horario");  // a picture on the button
 }
 
 // === The plot ===========================================================================================

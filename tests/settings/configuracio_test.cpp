@@ -164,6 +164,21 @@ TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesAndEndsACalibrationInProgress) 
   EXPECT_EQ(line(folder.read(), "[PULS]") + line(folder.read(), "[VSPA]"), "[PULS]= 151.5[VSPA]=7");
 }
 
+// Numbers held in dynamic values (the travel) read in the operator's form like their neighbours;
+// texts (the ports, the filter) as they are; a save without edits gives the file back unchanged.
+TEST_F(ConfiguracioTest, aTravelHeldAsANumberIsShownInTheLocaleAndReadBackAsItWas) {
+  folder.write(original.replace(original.find("[CARR]= 3945"), 12, "[CARR]= 3718.5"));
+  for (char separator : {',', '.'}) {
+    view.separator = separator;
+    config.show(false);
+    EXPECT_EQ(view.field(conf_carrera_txt), std::string("3718") + separator + "5");
+    EXPECT_EQ(view.field(filtre_conf_txt) + view.field(com2_conf_txt), "35");
+    ASSERT_TRUE(config.Guardar_Click()) << view.problem;
+    EXPECT_EQ(s.carrera.toNumber(), 3718.5);
+    EXPECT_EQ(line(folder.read(), "[CARR]"), "[CARR]= 3718.5");
+  }
+}
+
 // The applied calibration (three lines of the file rewritten) is walked by the end-to-end run.
 TEST_F(ConfiguracioTest, aCalibrationIsOnlyShownWithoutActualizaValorAndARefusedOneStaysOnScreen) {
   folder.write(original.replace(original.find("[COMM]=3"), 8, "[COMM]=0"));
