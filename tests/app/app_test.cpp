@@ -64,19 +64,28 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
   configuration.type("nwx");
   EXPECT_EQ(configuration.configurations, 1);
 
-  ReadRig older;  // an older system opens the general-offset panel directly
-  older.type("vexil");
-  EXPECT_TRUE(older.generalOffsets == 1 && older.state.obre_offset == "si");
-  EXPECT_FALSE(older.window.isVisible(Control::inicio_adminBtn));
-  ReadRig newer;  // a newer one asks for the administrator first
-  newer.version = "6";
-  newer.type("vexil");
-  EXPECT_TRUE(newer.generalOffsets == 0 && newer.state.obre_offset == "si");
-  EXPECT_FALSE(newer.window.isVisible(Control::Picture1) || newer.window.isEnabled(Control::sortirBtn));
-  EXPECT_TRUE(newer.shown(Control::inicio_adminBtn) && newer.shown(Control::cancelar_adminBtn));
+  // Systems from major version 6 on ask for the administrator first; older or unknown ones open
+  // the general-offset panel directly.
+  for (const auto& [version, asks] : {std::pair{"", false},
+                                      {"1", false},
+                                      {"5", false},
+                                      {"6", true},
+                                      {"7", true},
+                                      {"10", true},
+                                      {"x6", false}}) {
+    SCOPED_TRACE(version);
+    ReadRig rig;
+    rig.version = version;
+    rig.type("vexil");
+    EXPECT_TRUE(rig.generalOffsets == (asks ? 0 : 1) && rig.state.obre_offset == "si");
+    EXPECT_EQ(rig.window.isVisible(Control::Picture1) && rig.window.isEnabled(Control::sortirBtn), !asks);
+    EXPECT_EQ(rig.shown(Control::inicio_adminBtn) && rig.shown(Control::cancelar_adminBtn), asks);
+  }
 
+  // A code with one character more, less or changed at either end is an ordinary read.
   for (const char* text :
-       {"R3M58T21 ", "r3m58t21", " nwx", "VEXIL", "", "fin lectura > modificar o enviar"}) {
+       {"R3M58T21 ", "xR3M58T21", "R3M58T2", "3M58T21", "r3m58t21", " nwx", "nwxx", "nw", "wx", "NWX",
+        " vexil", "vexil ", "vexi", "exil", "VEXIL", "", "fin lectura > modificar o enviar"}) {
     ReadRig rig;
     rig.type(text);
     EXPECT_TRUE(rig.readStarted()) << text;
@@ -127,7 +136,11 @@ TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
               {10, false, false, {"obrir COM5", "crear COM5", "opcio 0"}},
               {10, false, true, {"obrir COM5"}},  // the operator is told, start-up goes on
               {"1", false, false, {}},
-              {Dynamic(), false, false, {}}};
+              {Dynamic(), false, false, {}},
+              {0, false, false, {}},
+              {"9", false, false, {}},
+              {11, false, false, {}},
+              {"10.5", false, false, {}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.installation.toText() + (row.fails ? " failing" : ""));
     StartupRig rig;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <tuple>
 
 #include "common/tracer_stream.h"
@@ -232,7 +233,7 @@ TEST_F(ShapeEditorTest, heldButtonStepsOnTheFirstTickThenFromTheTenthOn) {
   EXPECT_TRUE(!window.passwordMode(Control::Text1) && window.foreColor(Control::Text1) == kBlack);
   EXPECT_TRUE(hold(false, 9) == 1 && hold(false, 10) == 2);
   EXPECT_EQ(hold(false, 50), 42);  // one second at 20 ms: 7 degrees at most
-  EXPECT_NEAR(state.gir_acumulat, (1 + 1 + 2 + 42) * kTurnStep, 1e-12);
+  EXPECT_NEAR(state.gir_acumulat, 46 * std::numbers::pi / 1080, 1e-12);  // 46 sixths of a degree
   EXPECT_TRUE(!antiHorari.isActive() && state.temporitzacio_mousedown == 0);
 }
 

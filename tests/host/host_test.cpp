@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "base/number_text.h"
 #include "base/texts.h"
 #include "fake_plot.h"
 #include "fake_timer.h"
@@ -251,9 +252,13 @@ TEST_F(SendCommandTest, filterSettingBeyondOneTurnStopsTheSendAndStaysAsStored) 
     EXPECT_TRUE(text1() == texts::kFilterOutOfRange && s.filterscope.toText() == stored) << stored;
   }
   EXPECT_TRUE(prepareCalls == 0 && port.written.empty() && !cmd.busy());
-  s.filterscope = "-4095";
-  cmd.interpola_Click();
-  EXPECT_EQ(inputs.filterscope, -4095);
+  for (const char* edge : {"-4095", "4095"}) {  // a whole turn either way is still a shape
+    s.filterscope = edge, s.ja_Enviat = 0;
+    cmd.interpola_Click();
+    EXPECT_EQ(inputs.filterscope, readNumber(edge));
+    port.hostSends(kAck + kHostMessage);
+    EXPECT_EQ(text1(), texts::kSentOk);
+  }
 }
 
 TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) {
@@ -301,6 +306,7 @@ TEST_F(SendCommandTest, runTimeErrorsEndWithThePortMessageAndLeaveTheButtons) {
   cmd.interpola_Click();
   port.hostSends(kAck + messageOfRecords(50));
   ASSERT_EQ(text1(), texts::kSentOk);
+  EXPECT_EQ(cmd.hostRecords(), std::vector<std::string>(50, "A"));
 
   w.setEnabled(C::llegirBtn, false);
   const auto failWith = [&](const std::function<void()>& fault) {

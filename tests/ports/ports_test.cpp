@@ -83,7 +83,7 @@ class FakeSystem : public ::testing::Test {
 };
 
 TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
-  EXPECT_TRUE(parseComName("COM5") == 5 && parseComName("com12") == 12 && parseComName("COM255") == 255);
+  EXPECT_TRUE(parseComName("COM1") == 1 && parseComName("com12") == 12 && parseComName("COM255") == 255);
   for (const char* bad : {"COM", "COM0", "COM05", "COM256", "COM5x", "COM-1", "LPT1", " COM5", "COM 5"})
     EXPECT_FALSE(parseComName(bad).has_value()) << bad;
   EXPECT_EQ(comNameOf(7), "COM7");
@@ -294,6 +294,8 @@ TEST_F(PortSetupTest, theListedPortsDecideTheVirtualPortTheTracerPortAndTheGuida
       {{{1, uart}, {2, VCP}, {4, PortKind::Virtual}, {9, uart}}, "COM3", 0, 2, at + "2"},
       // COM7 and up never block the virtual port; a Bluetooth or modem port above COM100 is ignored.
       {{{7, VCP}, {8, uart}, {101, VCP}}, "COM1", 0, 7, at + "7"},
+      // The last free number a host offers, and the last one searched for the tracer.
+      {{{1, uart}, {2, uart}, {3, uart}, {4, uart}, {5, uart}, {100, VCP}}, "COM6", kTracerPortAbove15, 100, "..puerto USB en COM100 Kovrel sólo admite hasta COM16 siga instrucciones para solucionar"},
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, "", kNoFreeVirtualPort, 3, std::string(texts::kNoFreePorts)},
   };
   // clang-format on

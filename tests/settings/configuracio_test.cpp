@@ -198,7 +198,7 @@ std::string pairs(std::initializer_list<int> readings) {
 
 class EncoderMonitorTest : public ::testing::Test {
  protected:
-  EncoderMonitorTest() { s.comport1 = "3"; }
+  EncoderMonitorTest() { s.comport1 = "9999"; }  // the highest COM number there is
   std::string shown() const { return w.text(Control::CalibracioEncoderTxt); }
   bool on() const { return w.isChecked(Control::PortEncEstatOpc); }
 
@@ -213,7 +213,7 @@ class EncoderMonitorTest : public ::testing::Test {
 TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   w.setText(Control::CalibracioEncoderTxt, "E.Calib");
   monitor.CentEncBtn_Click();
-  EXPECT_TRUE(on() && timer.active && port.openedCom == 3 && shown() == "0");
+  EXPECT_TRUE(on() && timer.active && port.openedCom == 9999 && shown() == "0");
 
   port.feed(pairs({998, 1003, 1000}));  // one notification for a burst: every pair is taken
   EXPECT_TRUE(shown() == "5" && s.datoEncoder == "1000");
@@ -226,7 +226,7 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   EXPECT_EQ(shown(), "1");
 
   // Out of step: a low byte of 128 or more in front is dropped and never counts as a reading.
-  port.feed(std::string(1, static_cast<char>(0xE8)) + pairs({1003}));
+  port.feed(std::string(1, static_cast<char>(0x80)) + pairs({1003}));
   EXPECT_EQ(shown(), "3");
   port.feed(std::string(1, '\x03'));  // half a reading waits for its second byte
   EXPECT_EQ(shown(), "3");
@@ -247,7 +247,9 @@ TEST_F(EncoderMonitorTest, aPortItCannotHaveIsToldAndTheMonitorStaysOff) {
   for (const Case& c :
        {Case{1, 0, "3", texts::kEncoderPortBusyReading},
         Case{0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},
-        Case{0, kErrPortInUse, "3", texts::kEncoderPortInUse}, Case{0, 0, "0", texts::kEncoderPortMissing}}) {
+        Case{0, kErrPortInUse, "3", texts::kEncoderPortInUse},
+        Case{0, kErrPortOther, "3", texts::kEncoderPortFailed}, Case{0, 0, "0", texts::kEncoderPortMissing},
+        Case{0, 0, "10000", texts::kEncoderPortMissing}}) {
     s.esticCapturant = c.capturing, port.openError = c.openError, s.comport1 = c.com;
     monitor.CentEncBtn_Click();
     EXPECT_FALSE(on()) << c.why;

@@ -173,10 +173,12 @@ TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
   s.obre_offset = "si";
   offsets.activa_offset();
   for (Control c : kGeneralButtons) EXPECT_TRUE(w.isVisible(c) && w.isEnabled(c)) << objectName(c);
-  w.setText(Control::offsetTxt, "0,1a");
-  offsets.sortir_offset_Click();
-  EXPECT_TRUE(w.text(Control::Text1) == texts::kGeneralOffsetInvalid && s.OffsetMida == 0.0);
-  EXPECT_TRUE(w.isVisible(Control::sortir_offset)) << "the panel stays open to correct it";
+  for (const char* typed : {"0,1a", "0,05x", "x0,1", ""}) {
+    w.setText(Control::offsetTxt, typed);
+    offsets.sortir_offset_Click();
+    EXPECT_TRUE(w.text(Control::Text1) == texts::kGeneralOffsetInvalid && s.OffsetMida == 0.0) << typed;
+    EXPECT_TRUE(w.isVisible(Control::sortir_offset)) << "the panel stays open to correct it";
+  }
 
   w.setText(Control::offsetTxt, "0");
   press(&SizeOffsets::mes_offset_Click, 3);
@@ -186,6 +188,13 @@ TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
   EXPECT_EQ(w.text(Control::Text1), texts::kCorrectionSet);
   for (Control c : kGeneralButtons) EXPECT_FALSE(w.isVisible(c) || w.isEnabled(c)) << objectName(c);
   EXPECT_FALSE(w.isVisible(Control::offsetTxt) || w.isVisible(Control::info_vista));
+
+  offsets.activa_offset();  // the counter stops at half a millimetre either way
+  EXPECT_EQ(general(), "0,03");
+  press(&SizeOffsets::mes_offset_Click, 60);
+  EXPECT_EQ(general(), "0,5");
+  press(&SizeOffsets::menys_offset_Click, 120);
+  EXPECT_EQ(general(), "-0,5");
 }
 
 }  // namespace
