@@ -68,12 +68,14 @@ TEST(OmaFraming, hostDecodesFirstRadiiWhoseBytesLookLikeFraming) {
   // First radii whose bytes are CR LF, LF CR or FS RS, which must not be taken for framing.
   for (int first : {13 + 256 * 10, 10 + 256 * 13, 28 + 256 * 30}) {
     std::vector<int> codes = flatCodes(), decoded;
-    codes[0] = 255, codes[1] = 1;  // -1, +1
+    codes[0] = 255, codes[1] = 1, codes[2] = 128, codes[3] = 127, codes[4] = 1;  // -1, +1, -128, +127, +1
     std::string why;
     ASSERT_TRUE(decodeAnswerRadii(answerBytes("Rev.[7]", first, codes), decoded, &why))
         << first << ": " << why;
     ASSERT_EQ(decoded.size(), 800u);
-    EXPECT_TRUE(decoded[0] == first && decoded[1] == first - 1 && decoded[799] == first) << first;
+    EXPECT_EQ((std::vector<int>(decoded.begin(), decoded.begin() + 6)),
+              (std::vector<int>{first, first - 1, first, first - 128, first - 1, first}));
+    EXPECT_EQ(decoded[799], first);
   }
 }
 

@@ -121,7 +121,7 @@ TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkip
   addUart(3, "4");
   fs::remove(dev("ttyS3"));  // no device node: no port
   writeFile(folders_.state / kAssignmentsFileName,
-            "# numbers\n4 usb:0403:6001:GONE:00\nseven usb:x\n0 usb:zero\n300 usb:big\n9\n"
+            "# numbers\n4 usb:0403:6001:GONE:00\nseven usb:x\n0 usb:0403:6001:NEW1:00\n256 usb:2341:0043:7543:00\n9\n"
             "7 usb:0403:6001:KEEP:00\n8 usb:0403:6001:KEEP:00\n");
   ComRegistry registry(folders_);
   publishPty(registry, 5, 4, 500);
