@@ -121,14 +121,16 @@ TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkip
   addUart(3, "4");
   fs::remove(dev("ttyS3"));  // no device node: no port
   writeFile(folders_.state / kAssignmentsFileName,
-            "# numbers\n4 usb:0403:6001:GONE:00\nseven usb:x\n0 usb:0403:6001:NEW1:00\n256 usb:2341:0043:7543:00\n9\n"
-            "7 usb:0403:6001:KEEP:00\n8 usb:0403:6001:KEEP:00\n");
+            "# numbers\n4 usb:0403:6001:GONE:00\nseven usb:x\n0 usb:0403:6001:NEW1:00\n"
+            "256 usb:2341:0043:7543:00\n9\n7 usb:0403:6001:KEEP:00\n8 usb:0403:6001:KEEP:00\n");
   ComRegistry registry(folders_);
   publishPty(registry, 5, 4, 500);
   plugUsb("ttyACM0", "2341:0043", "7543");
   plugUsb("ttyUSB0", "0403:6001", "NEW1", "1-2");
   plugUsb("ttyUSB1", "0403:6001", "KEEP", "1-3");
-  EXPECT_EQ(listed(registry), "1:ttyS0 2:ttyACM0 3:ttyS2 5:pts/4 6:ttyUSB0 7:ttyUSB1");
+  plugUsb("ttyUSB2", "0403:6001", "CLONE", "1-4");  // clones sharing one serial number
+  plugUsb("ttyUSB3", "0403:6001", "CLONE", "1-5");
+  EXPECT_EQ(listed(registry), "1:ttyS0 2:ttyACM0 3:ttyS2 5:pts/4 6:ttyUSB0 7:ttyUSB1 8:ttyUSB2 9:ttyUSB3");
   EXPECT_EQ(registry.ports()[1].kind, PortKind::UsbSerial);
 }
 
