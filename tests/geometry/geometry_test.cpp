@@ -39,10 +39,12 @@ TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
                                 {0.5, 20.0, 0.5, 21.0},
                                 {0.5, 0.0, 0.6, 0.0},
                                 {90.0, 10.0, 0.0, 10.0}}) {
-    TraceTable t = traceOf(toolkit::circle(20));
-    t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
-    compensateTip(t, 0.625, 2);
-    EXPECT_TRUE(std::isfinite(t.angle(1)) && std::isfinite(t.radius(1))) << a1 << " " << r1 << " " << a2;
+    for (double tip : {0.625, 0.0}) {  // a tip of no size leaves nothing to push out
+      TraceTable t = traceOf(toolkit::circle(20));
+      t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
+      compensateTip(t, tip, 2);
+      EXPECT_TRUE(std::isfinite(t.angle(1)) && std::isfinite(t.radius(1))) << a1 << " " << r1 << " " << a2;
+    }
   }
 }
 

@@ -40,7 +40,7 @@ TEST(NumberReader, knownAnswers) {
   double typed = 0;  // what the operator types takes the locale's separator or a point
   EXPECT_TRUE(parseLocaleNumber("0,15", ',', typed) && typed == 0.15);
   EXPECT_TRUE(parseLocaleNumber("0.15", ',', typed) && typed == 0.15);
-  EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed));
+  EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed) || parseLocaleNumber("0,15", '.', typed));
 }
 
 TEST(NumberWriter, knownAnswersReadBackAndRewriteIdentically) {

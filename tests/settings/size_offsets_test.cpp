@@ -83,6 +83,13 @@ TEST_F(SizeOffsetsTest, panelSlidesOpenAndShutInFastThenSlowSteps) {
   int ticks = 0;
   for (; timer2.active && ticks < 100; ++ticks) timer2.tick();
   EXPECT_TRUE(ticks == 38 && w.heightTwips(Control::Picture3) == 15 && w.topTwips(Control::Picture3) == 5000);
+
+  // Heights that land on a threshold: at 1050 the opening is already slow, at 200 the closing too.
+  for (auto [from, timer, after] : {std::tuple{1010, &timer1, 1065}, {240, &timer2, 185}}) {
+    w.setHeightTwips(Control::Picture3, from);
+    timer->start(), timer->tick(), timer->tick();
+    EXPECT_EQ(w.heightTwips(Control::Picture3), after) << from;
+  }
 }
 
 TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
