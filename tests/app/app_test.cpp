@@ -104,6 +104,14 @@ TEST(ReadCommand, readStartsFromACleanSlate) {
   EXPECT_TRUE(!rig.window.passwordMode(Control::Text1) && rig.window.foreColor(Control::Text1) == kBlack);
   EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
   EXPECT_EQ(rig.window.text(Control::Text1), texts::kPressStart);
+
+  for (int calibrating : {0, 1}) {  // a centre calibration brings its notice back with each read
+    ReadRig centre;
+    centre.state.estic_calibrant = calibrating;
+    centre.window.setVisible(Control::veri_instrument_txt, false);
+    centre.command.llegirBtn_Click();
+    EXPECT_EQ(centre.window.isVisible(Control::veri_instrument_txt), calibrating == 1);
+  }
 }
 
 struct StartupRig {
@@ -156,7 +164,13 @@ TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
     EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn) && rig.state.obre_offset == "no");
     EXPECT_EQ(rig.window.text(Control::port_oma_info_lbl), " COM 5");
     EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
+    for (Control c : kServicePanel) EXPECT_FALSE(rig.window.isVisible(c) || rig.window.isEnabled(c));
   }
+  StartupRig second;  // a second copy hands over to the first and does nothing of its own
+  second.otherCopyRunning = true;
+  EXPECT_FALSE(second.run());
+  EXPECT_TRUE(second.loads == 0 && second.port.calls.empty() &&
+              second.window.text(Control::port_oma_info_lbl).empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "fake_virtual_port.h"
 #include "fake_window.h"
 #include "ports/com_registry.h"
+#include "ports/guidance.h"
 #include "ports/port_setup.h"
 #include "ports/port_texts.h"
 
@@ -81,6 +82,44 @@ class FakeSystem : public ::testing::Test {
   const fs::path root_ = fs::temp_directory_path() / ("kovrel-ports-" + std::to_string(getpid()));
   const ComFolders folders_{root_ / "sys", root_ / "dev", root_ / "proc", root_ / "state", root_ / "links"};
 };
+
+// Each failed search has its own instructions: a heading, then steps one empty line apart.
+TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
+  struct Row {
+    int code;
+    std::size_t lines;
+    std::string first, last;
+  };
+  const Row rows[] = {
+      {kNoTracerPort, 8, "INSTRUCCIONES :  No se ha encontrado ningún puerto USB !!",
+       "** Si continúa el problema contactar con su proveedor"},
+      {kDetectionFailed, 9, "INSTRUCCIONES : falla la detección !!",
+       "** Si continua el problema contactar con su proveedor"},
+      {kNoFreeVirtualPort, 9, "INSTRUCCIONES : No hay ningún puerto libre entre COM1 y COM 6 !!",
+       "volvemos a lanzar Kovrel y el error debería desaparecer puesto que ya disponemos de un puerto libre "
+       "entre COM1 y COM6"},
+      {kTracerPortAbove15, 9, "INSTRUCCIONES : El puerto USB es más grande que COM15 !!",
+       "Ejecutamos Kovrel y el error debería desaparecer puesto que ya disponemos de un puerto inferior a "
+       "COM16"},
+      {kOneOfTwoAbove15, 10, "INSTRUCCIONES : Hay dos puertos USB, uno es más grande de COM15 !!",
+       "Lanzamos Kovrel de nuevo y el error debería desaparecer puesto que ya disponemos de un puerto "
+       "inferior aCOM16"}};
+  for (const Row& row : rows) {
+    const auto lines = guidanceLines(row.code);
+    ASSERT_EQ(lines.size(), row.lines) << row.code;
+    EXPECT_TRUE(lines.front() == row.first && lines.back() == row.last) << row.code;
+    std::string text = row.first + "\r\n";
+    for (std::size_t k = 1; k < lines.size(); ++k) text += "\r\n" + std::string(lines[k]) + "\r\n";
+    EXPECT_EQ(guidanceText(row.code), text);
+  }
+  for (int code : {0, int{kWaitingForStart}, 7})
+    EXPECT_TRUE(guidanceLines(code).empty() && guidanceText(code).empty());
+
+  testing::FakeWindow main;  // the instructions' accept leaves only the exit
+  aceptar_instruccionsBtn_Click(main);
+  EXPECT_TRUE(!main.isEnabled(Control::llegirBtn) && !main.isEnabled(Control::cfg_btn) &&
+              main.isEnabled(Control::sortirBtn));
+}
 
 TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
   EXPECT_TRUE(parseComName("COM1") == 1 && parseComName("com12") == 12 && parseComName("COM255") == 255);
@@ -362,6 +401,10 @@ TEST_F(PortSetupTest, theProbeTakesTheCandidateThatSentStarsAndAFailedOpenEndsTh
     timer3.tick();  // the finishing step lets go of the candidates
     EXPECT_FALSE(probe1.isOpen() || probe2.isOpen());
   }
+}
+
+TEST(PortSetupTimers, theSearchStartsFiveSecondsAfterOpeningAndFinishesSevenAfterAFinding) {
+  EXPECT_TRUE(intervalMs(PortsTimer::Timer2) == 5000 && intervalMs(PortsTimer::Timer3) == 7000);
 }
 
 TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowBack) {

@@ -129,7 +129,6 @@ TEST_F(ConfiguracioTest, aRefusedSaveNamesTheFieldAndKeepsTheEditsTheSettingsAnd
     const char *typed, *problem;
   };
   for (const Case& c : {Case{obertura_txt, "0", "«º/p» no puede ser 0: no se ha guardado nada"},
-                        Case{com1_conf_txt, "0", "«com Kovrel» no puede ser 0: no se ha guardado nada"},
                         Case{filtre_conf_txt, "tres", "«Filtre» no es un número: no se ha guardado nada"}}) {
     config.show(false);
     view.setField(conf_polsos_txt, "381");
@@ -149,6 +148,27 @@ TEST_F(ConfiguracioTest, aRefusedSaveNamesTheFieldAndKeepsTheEditsTheSettingsAnd
   EXPECT_FALSE(config.Guardar_Click());
   EXPECT_EQ(view.problem.rfind("No se pudo guardar trac_conf.cfg", 0), 0u) << view.problem;
   EXPECT_TRUE(view.opened && s.polsoseix == 150);
+}
+
+TEST_F(ConfiguracioTest, aZeroIsRefusedInEveryRequiredFieldAndOnlyThere) {
+  const std::pair<ConfigField, const char*> required[] = {
+      {conf_graus_txt, "º/p"},       {conf_radi_txt, "Radi"},        {conf_polsos_txt, "FI"},
+      {conf_polsosini_txt, "INI"},   {conf_carrera_txt, "INI - FI"}, {obertura_txt, "Range"},
+      {filtre_conf_txt, "Filtre"},   {com1_conf_txt, "com Kovrel"},  {com2_conf_txt, "com OUT"},
+      {conf_radCent_txt, "Rad.cen."}};
+  for (auto [field, label] : required) {
+    config.show(false);
+    view.setField(field, "0");
+    EXPECT_FALSE(config.Guardar_Click()) << label;
+    EXPECT_EQ(view.problem, "«" + std::string(label) + "» no puede ser 0: no se ha guardado nada");
+    config.Sortir_Click();
+  }
+  EXPECT_EQ(folder.read(), original);
+  for (ConfigField field : {conf_cohere_txt, calibra_centre_txt, cicle_calibracio_txt}) {
+    config.show(false);
+    view.setField(field, "0");
+    EXPECT_TRUE(config.Guardar_Click()) << view.problem;
+  }
 }
 
 TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesAndEndsACalibrationInProgress) {
@@ -236,6 +256,7 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   monitor.CentEncBtn_Click();
   EXPECT_FALSE(on() || port.isOpen() || timer.active);
   EXPECT_EQ(shown(), "0");
+  EXPECT_EQ(kEncoderPeriodMs, 10000);  // the spread starts again every ten seconds
 }
 
 TEST_F(EncoderMonitorTest, aPortItCannotHaveIsToldAndTheMonitorStaysOff) {

@@ -137,6 +137,9 @@ TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsCo
   w.setText(Control::offset_mida, "abc");  // stepping from text that is not a number starts at 0
   offsets.OffsetMesBtn_Click();
   EXPECT_EQ(manual(), "0,05");
+  w.setText(Control::offset_mida, "0,123");  // a step lands on whole hundredths
+  offsets.OffsetMesBtn_Click();
+  EXPECT_EQ(manual(), "0,17");
   w.separator = '.';
   w.setText(Control::offset_mida, "0.1");
   offsets.OffsetMesBtn_Click();
