@@ -64,19 +64,28 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
   configuration.type("nwx");
   EXPECT_EQ(configuration.configurations, 1);
 
-  ReadRig older;  // an older system opens the general-offset panel directly
-  older.type("vexil");
-  EXPECT_TRUE(older.generalOffsets == 1 && older.state.obre_offset == "si");
-  EXPECT_FALSE(older.window.isVisible(Control::inicio_adminBtn));
-  ReadRig newer;  // a newer one asks for the administrator first
-  newer.version = "6";
-  newer.type("vexil");
-  EXPECT_TRUE(newer.generalOffsets == 0 && newer.state.obre_offset == "si");
-  EXPECT_FALSE(newer.window.isVisible(Control::Picture1) || newer.window.isEnabled(Control::sortirBtn));
-  EXPECT_TRUE(newer.shown(Control::inicio_adminBtn) && newer.shown(Control::cancelar_adminBtn));
+  // Systems from major version 6 on ask for the administrator first; older or unknown ones open
+  // the general-offset panel directly.
+  for (const auto& [version, asks] : {std::pair{"", false},
+                                      {"1", false},
+                                      {"5", false},
+                                      {"6", true},
+                                      {"7", true},
+                                      {"10", true},
+                                      {"x6", false}}) {
+    SCOPED_TRACE(version);
+    ReadRig rig;
+    rig.version = version;
+    rig.type("vexil");
+    EXPECT_TRUE(rig.generalOffsets == (asks ? 0 : 1) && rig.state.obre_offset == "si");
+    EXPECT_EQ(rig.window.isVisible(Control::Picture1) && rig.window.isEnabled(Control::sortirBtn), !asks);
+    EXPECT_EQ(rig.shown(Control::inicio_adminBtn) && rig.shown(Control::cancelar_adminBtn), asks);
+  }
 
+  // A code with one character more, less or changed at either end is an ordinary read.
   for (const char* text :
-       {"R3M58T21 ", "r3m58t21", " nwx", "VEXIL", "", "fin lectura > modificar o enviar"}) {
+       {"R3M58T21 ", "xR3M58T21", "R3M58T2", "3M58T21", "r3m58t21", " nwx", "nwxx", "nw", "wx", "NWX",
+        " vexil", "vexil ", "vexi", "exil", "VEXIL", "", "fin lectura > modificar o enviar"}) {
     ReadRig rig;
     rig.type(text);
     EXPECT_TRUE(rig.readStarted()) << text;
@@ -95,6 +104,14 @@ TEST(ReadCommand, readStartsFromACleanSlate) {
   EXPECT_TRUE(!rig.window.passwordMode(Control::Text1) && rig.window.foreColor(Control::Text1) == kBlack);
   EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
   EXPECT_EQ(rig.window.text(Control::Text1), texts::kPressStart);
+
+  for (int calibrating : {0, 1}) {  // a centre calibration brings its notice back with each read
+    ReadRig centre;
+    centre.state.estic_calibrant = calibrating;
+    centre.window.setVisible(Control::veri_instrument_txt, false);
+    centre.command.llegirBtn_Click();
+    EXPECT_EQ(centre.window.isVisible(Control::veri_instrument_txt), calibrating == 1);
+  }
 }
 
 struct StartupRig {
@@ -127,7 +144,11 @@ TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
               {10, false, false, {"obrir COM5", "crear COM5", "opcio 0"}},
               {10, false, true, {"obrir COM5"}},  // the operator is told, start-up goes on
               {"1", false, false, {}},
-              {Dynamic(), false, false, {}}};
+              {Dynamic(), false, false, {}},
+              {0, false, false, {}},
+              {"9", false, false, {}},
+              {11, false, false, {}},
+              {"10.5", false, false, {}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.installation.toText() + (row.fails ? " failing" : ""));
     StartupRig rig;
@@ -143,7 +164,13 @@ TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
     EXPECT_TRUE(rig.window.isEnabled(Control::sortirBtn) && rig.state.obre_offset == "no");
     EXPECT_EQ(rig.window.text(Control::port_oma_info_lbl), " COM 5");
     EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());
+    for (Control c : kServicePanel) EXPECT_FALSE(rig.window.isVisible(c) || rig.window.isEnabled(c));
   }
+  StartupRig second;  // a second copy hands over to the first and does nothing of its own
+  second.otherCopyRunning = true;
+  EXPECT_FALSE(second.run());
+  EXPECT_TRUE(second.loads == 0 && second.port.calls.empty() &&
+              second.window.text(Control::port_oma_info_lbl).empty());
 }
 
 }  // namespace

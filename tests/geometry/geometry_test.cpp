@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <tuple>
 
 #include "common/tracer_stream.h"
@@ -38,10 +39,12 @@ TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
                                 {0.5, 20.0, 0.5, 21.0},
                                 {0.5, 0.0, 0.6, 0.0},
                                 {90.0, 10.0, 0.0, 10.0}}) {
-    TraceTable t = traceOf(toolkit::circle(20));
-    t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
-    compensateTip(t, 0.625, 2);
-    EXPECT_TRUE(std::isfinite(t.angle(1)) && std::isfinite(t.radius(1))) << a1 << " " << r1 << " " << a2;
+    for (double tip : {0.625, 0.0}) {  // a tip of no size leaves nothing to push out
+      TraceTable t = traceOf(toolkit::circle(20));
+      t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
+      compensateTip(t, tip, 2);
+      EXPECT_TRUE(std::isfinite(t.angle(1)) && std::isfinite(t.radius(1))) << a1 << " " << r1 << " " << a2;
+    }
   }
 }
 
@@ -86,6 +89,40 @@ TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInO
   EXPECT_LT(normaliseAndSortSeam(t), 400);
   std::sort(unsorted.begin(), unsorted.end());
   EXPECT_EQ(points(), unsorted);
+}
+
+TEST(Ordering, theTurnRestartsAtTheGivenRowForwardsOrBackwards) {
+  TraceTable t;
+  for (int i = 1; i <= kPoints; ++i) t.angle(i) = i, t.radius(i) = -i;
+  TraceTable forwards = t, backwards = t;
+  rotateToStart(forwards, 100, false);  // rows 100..4095, then 1..99
+  rotateToStart(backwards, 100, true);  // the same backwards: 99..1, then 4095..100
+  for (auto [row, fromForwards, fromBackwards] : {std::tuple{1, 100, 99},
+                                                  {99, 198, 1},
+                                                  {100, 199, 4095},
+                                                  {3996, 4095, 199},
+                                                  {3997, 1, 198},
+                                                  {4095, 99, 100}}) {
+    EXPECT_TRUE(forwards.angle(row) == fromForwards && forwards.radius(row) == -fromForwards) << row;
+    EXPECT_TRUE(backwards.angle(row) == fromBackwards && backwards.radius(row) == -fromBackwards) << row;
+  }
+}
+
+TEST(SeamSort, anglesJustPastEitherEndOfTheTurnComeBackIntoIt) {
+  TraceTable t = traceOf(toolkit::ellipse(30, 20));
+  t.angle(2) = -0.01, t.angle(4094) = kTwoPi + 0.01;
+  normaliseAndSortSeam(t);
+  for (int i = 1; i <= kPoints; ++i) ASSERT_TRUE(t.angle(i) >= 0 && t.angle(i) <= kTwoPi) << i;
+  EXPECT_EQ(t.angle(1), 0.0);
+}
+
+TEST(Coding, radiiAreCutToWholeHundredthsAndOffsetsAddHalfTheirDiametersPlusFiveHundredths) {
+  TraceTable t = rowsWithRadii({12.349, 12.3, -0.001, 0.999});
+  toHundredths(t);
+  EXPECT_TRUE(t.radius(1) == 1234 && t.radius(2) == 1230 && t.radius(3) == -1 && t.radius(4) == 99);
+  t = rowsWithRadii({1000});
+  EXPECT_DOUBLE_EQ(applyOffsets(t, 0.1, 0.2, -0.1), 10);  // 5 + 10 - 5 hundredths
+  EXPECT_TRUE(t.radius(1) == 1015 && t.radius(800) == 1015);
 }
 
 TEST(Resampling, nearerRowIsTakenAndATieKeepsTheRowBeyond) {
@@ -236,16 +273,22 @@ class ShapeEditorTest : public ::testing::Test {
 };
 
 TEST_F(ShapeEditorTest, heldButtonStepsOnTheFirstTickThenFromTheTenthOn) {
-  window.setPasswordMode(Control::Text1, true);
-  window.setForeColor(Control::Text1, kRed);
-  EXPECT_EQ(hold(false, 0), 0);  // released before the first tick
-  EXPECT_TRUE(state.gir_acumulat == 0.0 && window.passwordMode(Control::Text1));
-  EXPECT_EQ(hold(false, 1), 1);
-  EXPECT_TRUE(!window.passwordMode(Control::Text1) && window.foreColor(Control::Text1) == kBlack);
-  EXPECT_TRUE(hold(false, 9) == 1 && hold(false, 10) == 2);
-  EXPECT_EQ(hold(false, 50), 42);  // one second at 20 ms: 7 degrees at most
-  EXPECT_NEAR(state.gir_acumulat, (1 + 1 + 2 + 42) * kTurnStep, 1e-12);
-  EXPECT_TRUE(!antiHorari.isActive() && state.temporitzacio_mousedown == 0);
+  for (bool clockwise : {false, true}) {
+    SCOPED_TRACE(clockwise);
+    state.gir_acumulat = 0.0;
+    window.setPasswordMode(Control::Text1, true);
+    window.setForeColor(Control::Text1, kRed);
+    EXPECT_EQ(hold(clockwise, 0), 0);  // released before the first tick
+    EXPECT_TRUE(state.gir_acumulat == 0.0 && window.passwordMode(Control::Text1));
+    EXPECT_EQ(hold(clockwise, 1), 1);
+    EXPECT_TRUE(!window.passwordMode(Control::Text1) && window.foreColor(Control::Text1) == kBlack);
+    EXPECT_TRUE(hold(clockwise, 9) == 1 && hold(clockwise, 10) == 2);
+    EXPECT_EQ(hold(clockwise, 50), 42);  // one second at 20 ms: 7 degrees at most
+    EXPECT_EQ(hold(clockwise, 1), 1);    // each press starts counting afresh
+    // 47 sixths of a degree, clockwise taking the angle down
+    EXPECT_NEAR(state.gir_acumulat, (clockwise ? -47 : 47) * std::numbers::pi / 1080, 1e-12);
+    EXPECT_TRUE(!horari.isActive() && !antiHorari.isActive() && state.temporitzacio_mousedown == 0);
+  }
 }
 
 TEST_F(ShapeEditorTest, mirrorRedrawsEveryPointUnroundedAndTwoClicksRestoreThePicture) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "base/number_text.h"
 #include "base/texts.h"
 #include "fake_plot.h"
 #include "fake_timer.h"
@@ -67,12 +68,14 @@ TEST(OmaFraming, hostDecodesFirstRadiiWhoseBytesLookLikeFraming) {
   // First radii whose bytes are CR LF, LF CR or FS RS, which must not be taken for framing.
   for (int first : {13 + 256 * 10, 10 + 256 * 13, 28 + 256 * 30}) {
     std::vector<int> codes = flatCodes(), decoded;
-    codes[0] = 255, codes[1] = 1;  // -1, +1
+    codes[0] = 255, codes[1] = 1, codes[2] = 128, codes[3] = 127, codes[4] = 1;  // -1, +1, -128, +127, +1
     std::string why;
     ASSERT_TRUE(decodeAnswerRadii(answerBytes("Rev.[7]", first, codes), decoded, &why))
         << first << ": " << why;
     ASSERT_EQ(decoded.size(), 800u);
-    EXPECT_TRUE(decoded[0] == first && decoded[1] == first - 1 && decoded[799] == first) << first;
+    EXPECT_EQ((std::vector<int>(decoded.begin(), decoded.begin() + 6)),
+              (std::vector<int>{first, first - 1, first, first - 128, first - 1, first}));
+    EXPECT_EQ(decoded[799], first);
   }
 }
 
@@ -251,9 +254,13 @@ TEST_F(SendCommandTest, filterSettingBeyondOneTurnStopsTheSendAndStaysAsStored) 
     EXPECT_TRUE(text1() == texts::kFilterOutOfRange && s.filterscope.toText() == stored) << stored;
   }
   EXPECT_TRUE(prepareCalls == 0 && port.written.empty() && !cmd.busy());
-  s.filterscope = "-4095";
-  cmd.interpola_Click();
-  EXPECT_EQ(inputs.filterscope, -4095);
+  for (const char* edge : {"-4095", "4095"}) {  // a whole turn either way is still a shape
+    s.filterscope = edge, s.ja_Enviat = 0;
+    cmd.interpola_Click();
+    EXPECT_EQ(inputs.filterscope, readNumber(edge));
+    port.hostSends(kAck + kHostMessage);
+    EXPECT_EQ(text1(), texts::kSentOk);
+  }
 }
 
 TEST_F(SendCommandTest, silentHostTimesOutAndNakOrALateMessageLocksReadAndSend) {
@@ -301,6 +308,7 @@ TEST_F(SendCommandTest, runTimeErrorsEndWithThePortMessageAndLeaveTheButtons) {
   cmd.interpola_Click();
   port.hostSends(kAck + messageOfRecords(50));
   ASSERT_EQ(text1(), texts::kSentOk);
+  EXPECT_EQ(cmd.hostRecords(), std::vector<std::string>(50, "A"));
 
   w.setEnabled(C::llegirBtn, false);
   const auto failWith = [&](const std::function<void()>& fault) {

@@ -12,6 +12,7 @@
 #include "fake_virtual_port.h"
 #include "fake_window.h"
 #include "ports/com_registry.h"
+#include "ports/guidance.h"
 #include "ports/port_setup.h"
 #include "ports/port_texts.h"
 
@@ -82,8 +83,46 @@ class FakeSystem : public ::testing::Test {
   const ComFolders folders_{root_ / "sys", root_ / "dev", root_ / "proc", root_ / "state", root_ / "links"};
 };
 
+// Each failed search has its own instructions: a heading, then steps one empty line apart.
+TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
+  struct Row {
+    int code;
+    std::size_t lines;
+    std::string first, last;
+  };
+  const Row rows[] = {
+      {kNoTracerPort, 8, "INSTRUCCIONES :  No se ha encontrado ningún puerto USB !!",
+       "** Si continúa el problema contactar con su proveedor"},
+      {kDetectionFailed, 9, "INSTRUCCIONES : falla la detección !!",
+       "** Si continua el problema contactar con su proveedor"},
+      {kNoFreeVirtualPort, 9, "INSTRUCCIONES : No hay ningún puerto libre entre COM1 y COM 6 !!",
+       "volvemos a lanzar Kovrel y el error debería desaparecer puesto que ya disponemos de un puerto libre "
+       "entre COM1 y COM6"},
+      {kTracerPortAbove15, 9, "INSTRUCCIONES : El puerto USB es más grande que COM15 !!",
+       "Ejecutamos Kovrel y el error debería desaparecer puesto que ya disponemos de un puerto inferior a "
+       "COM16"},
+      {kOneOfTwoAbove15, 10, "INSTRUCCIONES : Hay dos puertos USB, uno es más grande de COM15 !!",
+       "Lanzamos Kovrel de nuevo y el error debería desaparecer puesto que ya disponemos de un puerto "
+       "inferior aCOM16"}};
+  for (const Row& row : rows) {
+    const auto lines = guidanceLines(row.code);
+    ASSERT_EQ(lines.size(), row.lines) << row.code;
+    EXPECT_TRUE(lines.front() == row.first && lines.back() == row.last) << row.code;
+    std::string text = row.first + "\r\n";
+    for (std::size_t k = 1; k < lines.size(); ++k) text += "\r\n" + std::string(lines[k]) + "\r\n";
+    EXPECT_EQ(guidanceText(row.code), text);
+  }
+  for (int code : {0, int{kWaitingForStart}, 7})
+    EXPECT_TRUE(guidanceLines(code).empty() && guidanceText(code).empty());
+
+  testing::FakeWindow main;  // the instructions' accept leaves only the exit
+  aceptar_instruccionsBtn_Click(main);
+  EXPECT_TRUE(!main.isEnabled(Control::llegirBtn) && !main.isEnabled(Control::cfg_btn) &&
+              main.isEnabled(Control::sortirBtn));
+}
+
 TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
-  EXPECT_TRUE(parseComName("COM5") == 5 && parseComName("com12") == 12 && parseComName("COM255") == 255);
+  EXPECT_TRUE(parseComName("COM1") == 1 && parseComName("com12") == 12 && parseComName("COM255") == 255);
   for (const char* bad : {"COM", "COM0", "COM05", "COM256", "COM5x", "COM-1", "LPT1", " COM5", "COM 5"})
     EXPECT_FALSE(parseComName(bad).has_value()) << bad;
   EXPECT_EQ(comNameOf(7), "COM7");
@@ -121,14 +160,16 @@ TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkip
   addUart(3, "4");
   fs::remove(dev("ttyS3"));  // no device node: no port
   writeFile(folders_.state / kAssignmentsFileName,
-            "# numbers\n4 usb:0403:6001:GONE:00\nseven usb:x\n0 usb:zero\n300 usb:big\n9\n"
-            "7 usb:0403:6001:KEEP:00\n8 usb:0403:6001:KEEP:00\n");
+            "# numbers\n4 usb:0403:6001:GONE:00\nseven usb:x\n0 usb:0403:6001:NEW1:00\n"
+            "256 usb:2341:0043:7543:00\n9\n7 usb:0403:6001:KEEP:00\n8 usb:0403:6001:KEEP:00\n");
   ComRegistry registry(folders_);
   publishPty(registry, 5, 4, 500);
   plugUsb("ttyACM0", "2341:0043", "7543");
   plugUsb("ttyUSB0", "0403:6001", "NEW1", "1-2");
   plugUsb("ttyUSB1", "0403:6001", "KEEP", "1-3");
-  EXPECT_EQ(listed(registry), "1:ttyS0 2:ttyACM0 3:ttyS2 5:pts/4 6:ttyUSB0 7:ttyUSB1");
+  plugUsb("ttyUSB2", "0403:6001", "CLONE", "1-4");  // clones sharing one serial number
+  plugUsb("ttyUSB3", "0403:6001", "CLONE", "1-5");
+  EXPECT_EQ(listed(registry), "1:ttyS0 2:ttyACM0 3:ttyS2 5:pts/4 6:ttyUSB0 7:ttyUSB1 8:ttyUSB2 9:ttyUSB3");
   EXPECT_EQ(registry.ports()[1].kind, PortKind::UsbSerial);
 }
 
@@ -294,6 +335,8 @@ TEST_F(PortSetupTest, theListedPortsDecideTheVirtualPortTheTracerPortAndTheGuida
       {{{1, uart}, {2, VCP}, {4, PortKind::Virtual}, {9, uart}}, "COM3", 0, 2, at + "2"},
       // COM7 and up never block the virtual port; a Bluetooth or modem port above COM100 is ignored.
       {{{7, VCP}, {8, uart}, {101, VCP}}, "COM1", 0, 7, at + "7"},
+      // The last free number a host offers, and the last one searched for the tracer.
+      {{{1, uart}, {2, uart}, {3, uart}, {4, uart}, {5, uart}, {100, VCP}}, "COM6", kTracerPortAbove15, 100, "..puerto USB en COM100 Kovrel sólo admite hasta COM16 siga instrucciones para solucionar"},
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, "", kNoFreeVirtualPort, 3, std::string(texts::kNoFreePorts)},
   };
   // clang-format on
@@ -358,6 +401,10 @@ TEST_F(PortSetupTest, theProbeTakesTheCandidateThatSentStarsAndAFailedOpenEndsTh
     timer3.tick();  // the finishing step lets go of the candidates
     EXPECT_FALSE(probe1.isOpen() || probe2.isOpen());
   }
+}
+
+TEST(PortSetupTimers, theSearchStartsFiveSecondsAfterOpeningAndFinishesSevenAfterAFinding) {
+  EXPECT_TRUE(intervalMs(PortsTimer::Timer2) == 5000 && intervalMs(PortsTimer::Timer3) == 7000);
 }
 
 TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowBack) {

@@ -68,8 +68,25 @@ TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTr
   }
 }
 
+// The needle at its innermost count lies radi_central from the centre; at the end of its travel
+// the arm has swung by the chord's angle more. Each step turns the table by a 4095th of a turn.
+TEST(CaptureRead, innermostAndOutermostCountsGiveTheArmsExactRadiiAndAngles) {
+  CaptureRig rig;
+  rig.start();
+  std::vector<int> samples(4096, 1400);
+  samples[0] = 150, samples[1] = 4095;
+  rig.burst(slice(samplesRead(samples), 0, sampleEnd(2)));
+  const double centre = std::asin(8.0 / 120), chord = std::asin(52.0 / 120);
+  const TraceTable& read = rig.state.forma_llegida;
+  EXPECT_NEAR(read.radius(1), 8.0, 1e-12);
+  EXPECT_NEAR(read.radius(2), 120 * std::sin(chord + centre), 1e-12);
+  EXPECT_NEAR(read.angle(1), 3.14159265 - centre, 1e-12);
+  EXPECT_NEAR(read.angle(2), 3.14159265 - centre - chord + 2 * std::numbers::pi / 4095, 1e-10);
+}
+
 TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   CaptureRig rig;
+  rig.state.comport1 = "9999";  // the highest COM number there is
   rig.state.signe_x = -1, rig.state.gir_acumulat = 0.4;
   rig.state.forma_treball.radius(4096) = 99.0;  // the point closing the turn is never handed over
   rig.start();
@@ -82,7 +99,7 @@ TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   EXPECT_TRUE(rig.window.text(Control::contadorLectures) == "Rev.[345]" &&
               rig.state.contador_treballs == 345);
   EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && !rig.port.isOpen() &&
-              rig.saves == 1);
+              rig.saves == 1 && rig.port.openedCom == 9999);
   EXPECT_TRUE(rig.state.signe_x == 1 && rig.state.gir_acumulat == 0.0);
   EXPECT_EQ(rig.state.forma_treball.radius(4096), 99.0);
   EXPECT_TRUE(rig.window.isEnabled(Control::mirallHoritzontal) &&
@@ -114,9 +131,11 @@ TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
   rig.burst(slice(stream, 0, sampleEnd(5)));
   EXPECT_TRUE(rig.window.isVisible(Control::veri_instrument_txt) &&
               rig.window.text(Control::Text1) == texts::kNeedleToCentre);
-  rig.burst(slice(stream, sampleEnd(5), stream.size()));
+  rig.burst(slice(stream, sampleEnd(5), sampleEnd(6)));
+  EXPECT_FALSE(rig.window.isVisible(Control::veri_instrument_txt));  // gone from the 6th sample on
+  rig.burst(slice(stream, sampleEnd(6), stream.size()));
 
-  EXPECT_TRUE(!rig.window.isVisible(Control::veri_instrument_txt) && rig.centreValues == 1);
+  EXPECT_EQ(rig.centreValues, 1);
   EXPECT_DOUBLE_EQ(rig.state.mitja_centre.toNumber(), 4096.0 * 100 / 4095);
   EXPECT_TRUE(rig.state.forma_treball.radius(10) == 21.0 && rig.state.signe_x == -1);
   EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && !rig.window.isEnabled(Control::OffsetMesBtn));
@@ -135,9 +154,11 @@ TEST(CaptureStop, firstByteNotStarStopsTheReadUnlessTheTracerSendsNoHeader) {
   headerless.window.setChecked(Control::CompSiNoChk, false);
   headerless.state.polsoseix = 150.5;
   headerless.start();
-  headerless.burst(stream);
-  const auto& shown = headerless.window.text1History;
-  EXPECT_NE(std::find(shown.begin(), shown.end(), "Leyendo forma...150,5"), shown.end());
+  headerless.burst(slice(stream, 0, sampleEnd(9)));
+  EXPECT_EQ(headerless.window.text(Control::Text1), texts::kPressStart);
+  headerless.burst(slice(stream, sampleEnd(9), sampleEnd(10)));  // the 10th sample tells
+  EXPECT_EQ(headerless.window.text(Control::Text1), "Leyendo forma...150,5");
+  headerless.burst(slice(stream, sampleEnd(10), stream.size()));
   EXPECT_EQ(headerless.window.text(Control::Text1), texts::kReadFinished);
   EXPECT_EQ(headerless.state.serial_number, "777777");
 }
@@ -189,7 +210,9 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
       {"COM number that does not exist", open(kErrNoSuchPort), true, ""},
       {"COM number 0 in the settings", [](Rig& r) { r.state.comport1 = "0", r.start(); }, true, ""},
       {"COM number that is no number", [](Rig& r) { r.state.comport1 = "COM3", r.start(); }, true, ""},
+      {"COM number past 9999", [](Rig& r) { r.state.comport1 = "10000", r.start(); }, true, ""},
       {"port held by another program", open(kErrPortInUse), false, ""},
+      {"port failing otherwise", open(kErrPortOther), false, ""},
       {"device the user may not open",
        [&](Rig& r) { r.port.deniedGroupName = "dialout", open(kErrPortNoPermission)(r); }, false, denied},
       {"arm length of zero in the settings", [](Rig& r) { r.state.midaradi = 0, r.start(); }, false, ""},

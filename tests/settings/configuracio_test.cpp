@@ -129,7 +129,6 @@ TEST_F(ConfiguracioTest, aRefusedSaveNamesTheFieldAndKeepsTheEditsTheSettingsAnd
     const char *typed, *problem;
   };
   for (const Case& c : {Case{obertura_txt, "0", "«º/p» no puede ser 0: no se ha guardado nada"},
-                        Case{com1_conf_txt, "0", "«com Kovrel» no puede ser 0: no se ha guardado nada"},
                         Case{filtre_conf_txt, "tres", "«Filtre» no es un número: no se ha guardado nada"}}) {
     config.show(false);
     view.setField(conf_polsos_txt, "381");
@@ -149,6 +148,27 @@ TEST_F(ConfiguracioTest, aRefusedSaveNamesTheFieldAndKeepsTheEditsTheSettingsAnd
   EXPECT_FALSE(config.Guardar_Click());
   EXPECT_EQ(view.problem.rfind("No se pudo guardar trac_conf.cfg", 0), 0u) << view.problem;
   EXPECT_TRUE(view.opened && s.polsoseix == 150);
+}
+
+TEST_F(ConfiguracioTest, aZeroIsRefusedInEveryRequiredFieldAndOnlyThere) {
+  const std::pair<ConfigField, const char*> required[] = {
+      {conf_graus_txt, "º/p"},       {conf_radi_txt, "Radi"},        {conf_polsos_txt, "FI"},
+      {conf_polsosini_txt, "INI"},   {conf_carrera_txt, "INI - FI"}, {obertura_txt, "Range"},
+      {filtre_conf_txt, "Filtre"},   {com1_conf_txt, "com Kovrel"},  {com2_conf_txt, "com OUT"},
+      {conf_radCent_txt, "Rad.cen."}};
+  for (auto [field, label] : required) {
+    config.show(false);
+    view.setField(field, "0");
+    EXPECT_FALSE(config.Guardar_Click()) << label;
+    EXPECT_EQ(view.problem, "«" + std::string(label) + "» no puede ser 0: no se ha guardado nada");
+    config.Sortir_Click();
+  }
+  EXPECT_EQ(folder.read(), original);
+  for (ConfigField field : {conf_cohere_txt, calibra_centre_txt, cicle_calibracio_txt}) {
+    config.show(false);
+    view.setField(field, "0");
+    EXPECT_TRUE(config.Guardar_Click()) << view.problem;
+  }
 }
 
 TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesAndEndsACalibrationInProgress) {
@@ -213,7 +233,7 @@ std::string pairs(std::initializer_list<int> readings) {
 
 class EncoderMonitorTest : public ::testing::Test {
  protected:
-  EncoderMonitorTest() { s.comport1 = "3"; }
+  EncoderMonitorTest() { s.comport1 = "9999"; }  // the highest COM number there is
   std::string shown() const { return w.text(Control::CalibracioEncoderTxt); }
   bool on() const { return w.isChecked(Control::PortEncEstatOpc); }
 
@@ -228,7 +248,7 @@ class EncoderMonitorTest : public ::testing::Test {
 TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   w.setText(Control::CalibracioEncoderTxt, "E.Calib");
   monitor.CentEncBtn_Click();
-  EXPECT_TRUE(on() && timer.active && port.openedCom == 3 && shown() == "0");
+  EXPECT_TRUE(on() && timer.active && port.openedCom == 9999 && shown() == "0");
 
   port.feed(pairs({998, 1003, 1000}));  // one notification for a burst: every pair is taken
   EXPECT_TRUE(shown() == "5" && s.datoEncoder == "1000");
@@ -241,7 +261,7 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   EXPECT_EQ(shown(), "1");
 
   // Out of step: a low byte of 128 or more in front is dropped and never counts as a reading.
-  port.feed(std::string(1, static_cast<char>(0xE8)) + pairs({1003}));
+  port.feed(std::string(1, static_cast<char>(0x80)) + pairs({1003}));
   EXPECT_EQ(shown(), "3");
   port.feed(std::string(1, '\x03'));  // half a reading waits for its second byte
   EXPECT_EQ(shown(), "3");
@@ -251,6 +271,7 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   monitor.CentEncBtn_Click();
   EXPECT_FALSE(on() || port.isOpen() || timer.active);
   EXPECT_EQ(shown(), "0");
+  EXPECT_EQ(kEncoderPeriodMs, 10000);  // the spread starts again every ten seconds
 }
 
 TEST_F(EncoderMonitorTest, aPortItCannotHaveIsToldAndTheMonitorStaysOff) {
@@ -262,7 +283,9 @@ TEST_F(EncoderMonitorTest, aPortItCannotHaveIsToldAndTheMonitorStaysOff) {
   for (const Case& c :
        {Case{1, 0, "3", texts::kEncoderPortBusyReading},
         Case{0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},
-        Case{0, kErrPortInUse, "3", texts::kEncoderPortInUse}, Case{0, 0, "0", texts::kEncoderPortMissing}}) {
+        Case{0, kErrPortInUse, "3", texts::kEncoderPortInUse},
+        Case{0, kErrPortOther, "3", texts::kEncoderPortFailed}, Case{0, 0, "0", texts::kEncoderPortMissing},
+        Case{0, 0, "10000", texts::kEncoderPortMissing}}) {
     s.esticCapturant = c.capturing, port.openError = c.openError, s.comport1 = c.com;
     monitor.CentEncBtn_Click();
     EXPECT_FALSE(on()) << c.why;

@@ -40,7 +40,25 @@ TEST(NumberReader, knownAnswers) {
   double typed = 0;  // what the operator types takes the locale's separator or a point
   EXPECT_TRUE(parseLocaleNumber("0,15", ',', typed) && typed == 0.15);
   EXPECT_TRUE(parseLocaleNumber("0.15", ',', typed) && typed == 0.15);
-  EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed));
+  EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed) || parseLocaleNumber("0,15", '.', typed));
+}
+
+TEST(CodePage, everyByteComesBackAndWhatItCannotHoldBecomesAQuestionMark) {
+  for (int b = 0; b < 256; ++b) {
+    const std::string byte(1, static_cast<char>(b));
+    ASSERT_EQ(utf8ToWindows1252(windows1252ToUtf8(byte)), byte) << b;
+  }
+  EXPECT_EQ(windows1252ToUtf8("\x7F\x80\x81\x9F\xA0\xBA\xF1\xFF"), "\x7F€\xC2\x81Ÿ\xC2\xA0ºñÿ");
+  // Valid characters outside the code page, then malformed UTF-8 a byte at a time: overlong,
+  // a surrogate, past U+10FFFF, cut short, a stray continuation byte.
+  for (auto [utf8, bytes] : {std::pair{"\u07FF\u0800✓𝄞", "????"},
+                             {"\xC0\xAF", "??"},
+                             {"\xE0\x9F\xBF", "???"},
+                             {"\xED\xA0\x80", "???"},
+                             {"\xF4\x90\x80\x80", "????"},
+                             {"a\xE2\x82", "a??"},
+                             {"\x80", "?"}})
+    EXPECT_EQ(utf8ToWindows1252(utf8), bytes) << utf8;
 }
 
 TEST(NumberWriter, knownAnswersReadBackAndRewriteIdentically) {

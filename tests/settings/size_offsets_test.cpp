@@ -83,6 +83,13 @@ TEST_F(SizeOffsetsTest, panelSlidesOpenAndShutInFastThenSlowSteps) {
   int ticks = 0;
   for (; timer2.active && ticks < 100; ++ticks) timer2.tick();
   EXPECT_TRUE(ticks == 38 && w.heightTwips(Control::Picture3) == 15 && w.topTwips(Control::Picture3) == 5000);
+
+  // Heights that land on a threshold: at 1050 the opening is already slow, at 200 the closing too.
+  for (auto [from, timer, after] : {std::tuple{1010, &timer1, 1065}, {240, &timer2, 185}}) {
+    w.setHeightTwips(Control::Picture3, from);
+    timer->start(), timer->tick(), timer->tick();
+    EXPECT_EQ(w.heightTwips(Control::Picture3), after) << from;
+  }
 }
 
 TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
@@ -130,6 +137,9 @@ TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsCo
   w.setText(Control::offset_mida, "abc");  // stepping from text that is not a number starts at 0
   offsets.OffsetMesBtn_Click();
   EXPECT_EQ(manual(), "0,05");
+  w.setText(Control::offset_mida, "0,123");  // a step lands on whole hundredths
+  offsets.OffsetMesBtn_Click();
+  EXPECT_EQ(manual(), "0,17");
   w.separator = '.';
   w.setText(Control::offset_mida, "0.1");
   offsets.OffsetMesBtn_Click();
@@ -173,10 +183,12 @@ TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
   s.obre_offset = "si";
   offsets.activa_offset();
   for (Control c : kGeneralButtons) EXPECT_TRUE(w.isVisible(c) && w.isEnabled(c)) << objectName(c);
-  w.setText(Control::offsetTxt, "0,1a");
-  offsets.sortir_offset_Click();
-  EXPECT_TRUE(w.text(Control::Text1) == texts::kGeneralOffsetInvalid && s.OffsetMida == 0.0);
-  EXPECT_TRUE(w.isVisible(Control::sortir_offset)) << "the panel stays open to correct it";
+  for (const char* typed : {"0,1a", "0,05x", "x0,1", ""}) {
+    w.setText(Control::offsetTxt, typed);
+    offsets.sortir_offset_Click();
+    EXPECT_TRUE(w.text(Control::Text1) == texts::kGeneralOffsetInvalid && s.OffsetMida == 0.0) << typed;
+    EXPECT_TRUE(w.isVisible(Control::sortir_offset)) << "the panel stays open to correct it";
+  }
 
   w.setText(Control::offsetTxt, "0");
   press(&SizeOffsets::mes_offset_Click, 3);
@@ -186,6 +198,13 @@ TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
   EXPECT_EQ(w.text(Control::Text1), texts::kCorrectionSet);
   for (Control c : kGeneralButtons) EXPECT_FALSE(w.isVisible(c) || w.isEnabled(c)) << objectName(c);
   EXPECT_FALSE(w.isVisible(Control::offsetTxt) || w.isVisible(Control::info_vista));
+
+  offsets.activa_offset();  // the counter stops at half a millimetre either way
+  EXPECT_EQ(general(), "0,03");
+  press(&SizeOffsets::mes_offset_Click, 60);
+  EXPECT_EQ(general(), "0,5");
+  press(&SizeOffsets::menys_offset_Click, 120);
+  EXPECT_EQ(general(), "-0,5");
 }
 
 }  // namespace

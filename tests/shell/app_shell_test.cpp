@@ -78,7 +78,7 @@ TEST_F(AppShellTest, requestRefusedOrCancelledChangesNothingElseItRemovesThePort
 // Systems from major version 6 on ask for the administrator first; as numbers, 10 is one of them.
 TEST_F(AppShellTest, noticeHoldsTheExitUntilCancelGivesTheInstallationStateBackOrContinueGoesOn) {
   for (const auto& [v, installed, afterCancel] :
-       {std::tuple{"6", "10", 10}, {"10", "10", 10}, {"6", "1", 1}}) {
+       {std::tuple{"6", "10", 10}, {"10", "10", 10}, {"6", "1", 1}, {"7", "0", 1}, {"6", "11", 1}}) {
     SCOPED_TRACE(std::string(v) + " " + installed);
     version = v, state->primera_instalacio = installed, window = testing::FakeWindow();
     shell->cfg_btn_Click();
@@ -116,13 +116,28 @@ TEST_F(AppShellTest, autoHoldsConfigWhileTickedAndAClosingMainWindowTakesTheOthe
 TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
   const testing::ProgramFolder folder;
   const std::string good = SettingsFile::defaultFileContent(folder.path());
-  const std::string notSetUp = std::string(good).replace(good.find("[INST]=10"), 9, "[INST]=1");
-  const std::string why = "Kovrel ya está en marcha y no se pudo mostrar: ";
-  // settings file (empty: none), message, calls on the port
-  for (const auto& [file, message, calls] :
-       {std::tuple{good, std::string(), Strings{"open 5 57600,N,8,1", "dtr 1", "close"}},
-        {"", why + "no se pudo leer trac_conf.cfg", {}},
-        {notSetUp, why + "sus puertos no están configurados", {}}}) {
+  const auto with = [&](const std::string& tag, const std::string& value) {
+    const std::size_t at = good.find(tag) + tag.size();
+    return std::string(good).replace(at, good.find('\r', at) - at, value);
+  };
+  const std::string why = "Kovrel ya está en marcha y no se pudo mostrar: ",
+                    notSetUp = why + "sus puertos no están configurados",
+                    bad = why + "el puerto virtual no es válido: ";
+  const auto raised = [](const std::string& com) {
+    return Strings{"open " + com + " 57600,N,8,1", "dtr 1", "close"};
+  };
+  // settings file (empty: none), message, calls on the port: only ports set up (10) on COM1 to COM255
+  for (const auto& [file, message, calls] : {std::tuple{good, std::string(), raised("5")},
+                                             {with("[VSPA]=", "1"), "", raised("1")},
+                                             {with("[VSPA]=", "255"), "", raised("255")},
+                                             {"", why + "no se pudo leer trac_conf.cfg", {}},
+                                             {with("[INST]=", "1"), notSetUp, {}},
+                                             {with("[INST]=", "0"), notSetUp, {}},
+                                             {with("[INST]=", "11"), notSetUp, {}},
+                                             {with("[VSPA]=", "0"), bad + "0", {}},
+                                             {with("[VSPA]=", "256"), bad + "256", {}},
+                                             {with("[VSPA]=", "2.5"), bad + "2.5", {}},
+                                             {with("[VSPA]=", "COM5"), bad + "COM5", {}}}) {
     SCOPED_TRACE(message);
     fs::remove(folder.file());
     if (!file.empty()) folder.write(file);
@@ -172,6 +187,16 @@ TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed)
                                outside / "Kovrel" / "trac_conf.cfg", outside / "ciro" / kStore / "Kovrel"})
     EXPECT_TRUE(fs::exists(kept)) << kept;
   EXPECT_FALSE(fs::exists(eva / "loose.cfg"));
+  fs::remove_all(root);
+}
+
+TEST(VirtualisedCopies, aHundredUsersAreAllLookedAt) {
+  const fs::path root = fs::temp_directory_path() / "kovrel-virtualstore-100";
+  fs::remove_all(root);
+  for (int user = 1; user <= kMaxUserFolders; ++user)
+    fs::create_directories(root / "Users" / std::to_string(user) / kStore / "Kovrel");
+  std::ostringstream notes;
+  EXPECT_EQ(neteja_trac_conf(root, notes).deleted.size(), 100u);
   fs::remove_all(root);
 }
 
