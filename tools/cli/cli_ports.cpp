@@ -45,17 +45,23 @@ int runPorts(const std::vector<std::string>& args, const ComFolders& folders, st
     out << portsUsage();
     return kExitDone;
   }
-  const auto from = args.size() == 3 && args[0] == "renumber" ? parseComName(args[1]) : std::nullopt;
-  const auto to = args.size() == 3 && args[0] == "renumber" ? parseComName(args[2]) : std::nullopt;
-  if (!from || !to) {
+  // Both names are taken as plain numbers at once: an optional carried through a conditional
+  // leaves GCC's optimiser unsure whether its value was ever set.
+  const bool renumber = args.size() == 3 && args[0] == "renumber";
+  const std::optional<int> fromName = renumber ? parseComName(args[1]) : std::nullopt;
+  const std::optional<int> toName = renumber ? parseComName(args[2]) : std::nullopt;
+  if (!fromName.has_value() || !toName.has_value()) {
     err << "kovrel-cli: ports takes nothing, or renumber COMa COMb\n" << portsUsage();
     return kExitUsage;
   }
+  const int from = fromName.value_or(0);
+  const int to = toName.value_or(0);
   try {
-    const std::string identity =
-        registry.adapterNumbers().count(*from) ? registry.adapterNumbers().at(*from) : "";
-    registry.renumber(*from, *to);
-    out << comNameOf(*from) << " (" << identity << ") is now " << comNameOf(*to) << "\n";
+    const auto adapters = registry.adapterNumbers();
+    const auto found = adapters.find(from);
+    const std::string identity = found != adapters.end() ? found->second : "";
+    registry.renumber(from, to);
+    out << comNameOf(from) << " (" << identity << ") is now " << comNameOf(to) << "\n";
   } catch (const ComRegistryError& e) {
     err << "kovrel-cli: " << e.what() << "\n";
     return kExitStopped;
