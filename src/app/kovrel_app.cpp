@@ -25,6 +25,7 @@
 #include "settings/config_window.h"
 #include "settings/configuracio.h"
 #include "settings/encoder_monitor.h"
+#include "settings/program_location.h"
 #include "settings/settings_file.h"
 #include "settings/size_offsets.h"
 #include "shell/app_shell.h"
@@ -80,8 +81,10 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
     timers_[static_cast<std::size_t>(t)] =
         options_.makeTimer ? options_.makeTimer(t) : std::make_unique<QtTimer>(intervalMs(t));
   }
-  settings_ = std::make_unique<SettingsFile>(options_.programFolder.empty() ? executableFolder()
-                                                                            : options_.programFolder);
+  settings_ = std::make_unique<SettingsFile>(
+      options_.programFolder.empty()
+          ? chooseSettingsFolder(executableFolder(), userSettingsFolder(), folderTakesFiles)
+          : options_.programFolder);
 
   // The header of every read becomes the file's calibration: a failure to write it is told
   // once the capture step has ended, so no message box runs inside a step.
