@@ -11,6 +11,8 @@ packages=(
   xvfb xauth
   g++-mingw-w64-x86-64-posix wine64 googletest  # the Windows cross-build, its tests under Wine
   locales
+  lintian appstream desktop-file-utils dpkg-dev fakeroot librsvg2-bin file  # the Debian package, its checks
+  nsis icoutils  # the Windows installer
 )
 
 missing=()

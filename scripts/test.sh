@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in a plain build and once with
-# AddressSanitizer and UBSan (clang), then each fuzz target briefly. Also checks the formatting
+# AddressSanitizer and UBSan (clang), then each fuzz target briefly; at the end, builds the
+# Debian package and the Windows installer and checks them installed, upgraded and removed. Also checks the formatting
 # of our sources and runs clang-tidy (a focused profile, .clang-tidy) over the program and the
 # tools.
 set -euo pipefail
@@ -58,3 +59,8 @@ done
 
 echo "== size of the tests"
 ./scripts/test-ratio.sh
+
+# The Debian package installed, started as an ordinary user, upgraded and removed; the Windows
+# installer under Wine when the Windows program is built.
+echo "== packages"
+./scripts/test-packages.sh

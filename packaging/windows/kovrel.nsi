@@ -1,0 +1,108 @@
+; The Windows installer: kovrel-<version>-setup.exe from the Windows program's install folder.
+;
+; Per user, without administrator rights: %LOCALAPPDATA%\Programs\Kovrel is the user's to write,
+; so trac_conf.cfg stays beside kovrel.exe and nothing is redirected. An upgrade installs over
+; the old program and keeps trac_conf.cfg as it is; the uninstaller keeps it too unless the
+; technician ticks its removal. The port-pair driver is not bundled (it needs an administrator);
+; the last page says how to get it.
+;
+; makensis -DVERSION=1.4 -DSOURCE=<install folder> -DFILES=<lists> -DOUTFILE=<setup.exe> kovrel.nsi
+; (packaging/windows/build-installer.sh writes the file lists and runs it.)
+
+!ifndef VERSION | SOURCE | FILES | OUTFILE
+  !error "VERSION, SOURCE, FILES and OUTFILE are needed"
+!endif
+
+Unicode true
+SetCompressor /SOLID lzma
+!include "MUI2.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kovrel"
+
+Name "Kovrel ${VERSION}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\Kovrel"
+; An upgrade goes where the last install went.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "Kovrel ${VERSION}"
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=0 "ProductName" "Kovrel"
+VIAddVersionKey /LANG=0 "FileDescription" "Kovrel ${VERSION} setup"
+VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Kovrel developers"
+
+!define MUI_ICON "${FILES}\kovrel.ico"
+!define MUI_UNICON "${FILES}\kovrel.ico"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_TITLE "$(DriverTitle)"
+!define MUI_FINISHPAGE_TEXT "$(DriverText)"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\kovrel.exe"
+!define MUI_FINISHPAGE_RUN_NOTCHECKED
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_LANGUAGE "English"
+
+LangString DriverTitle ${LANG_SPANISH} "Kovrel está instalado"
+LangString DriverTitle ${LANG_ENGLISH} "Kovrel is installed"
+LangString DriverText ${LANG_SPANISH} "El puerto virtual del programa del laboratorio es un par de puertos com0com. Su controlador no se incluye: necesita un administrador, que lo instala una vez desde com0com.sourceforge.net (versión firmada).$\r$\n$\r$\nKovrel busca setupc.exe junto a kovrel.exe y en %ProgramFiles%\com0com o %ProgramFiles(x86)%\com0com.$\r$\n$\r$\nLa configuración (trac_conf.cfg) queda en la carpeta del programa."
+LangString DriverText ${LANG_ENGLISH} "The lab host's virtual port is a com0com port pair. Its driver is not included: an administrator installs it once from com0com.sourceforge.net (signed version).$\r$\n$\r$\nKovrel looks for setupc.exe beside kovrel.exe and in %ProgramFiles%\com0com or %ProgramFiles(x86)%\com0com.$\r$\n$\r$\nThe settings (trac_conf.cfg) stay in the program's folder."
+LangString ProgramSection ${LANG_SPANISH} "Kovrel"
+LangString ProgramSection ${LANG_ENGLISH} "Kovrel"
+LangString SettingsSection ${LANG_SPANISH} "Borrar también la configuración (trac_conf.cfg)"
+LangString SettingsSection ${LANG_ENGLISH} "Also delete the settings (trac_conf.cfg)"
+LangString ShortcutName ${LANG_SPANISH} "Kovrel"
+LangString ShortcutName ${LANG_ENGLISH} "Kovrel"
+
+Section "Kovrel" SecProgram
+  SectionIn RO
+  SetShellVarContext current
+  SetOutPath "$INSTDIR"
+  !include "${FILES}\install.nsh"
+  ; The settings a technician calibrated survive an upgrade byte for byte: the default file is
+  ; laid down only where there is none.
+  SetOverwrite off
+  File "${SOURCE}\trac_conf.cfg"
+  SetOverwrite on
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortCut "$SMPROGRAMS\Kovrel.lnk" "$INSTDIR\kovrel.exe" "" "$INSTDIR\kovrel.exe" 0
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Kovrel"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Kovrel developers"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kovrel.exe"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "un.$(ProgramSection)" UnSecProgram
+  SectionIn RO
+  SetShellVarContext current
+  Delete "$SMPROGRAMS\Kovrel.lnk"
+  !include "${FILES}\uninstall.nsh"
+  Delete "$INSTDIR\uninstall.exe"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
+
+; Unticked unless the technician ticks it: a silent uninstall keeps the settings.
+Section /o "un.$(SettingsSection)" UnSecSettings
+  Delete "$INSTDIR\trac_conf.cfg"
+SectionEnd
+
+; The folder goes only when nothing is left in it (the settings, set-aside copies of them).
+Section "-un.Folder"
+  RMDir "$INSTDIR"
+SectionEnd
