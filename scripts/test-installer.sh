@@ -67,7 +67,7 @@ grep -aqF "[PATH]=$windows_dir"$'\r' "$settings" || fail "kovrel.exe did not wri
 [ ! -e "$profile/AppData/Local/VirtualStore" ] || fail "settings were redirected into the VirtualStore"
 echo "kovrel.exe started from the installed folder: [PATH]=$windows_dir written there"
 
-sed -i 's/^\[RADI\]=.*\r$/[RADI]= 60.25\r/' "$settings"
+printf '; calibrado el 7-12\r\n' >>"$settings"  # the technician's own line, which the program keeps
 before=$(sha256sum <"$settings")
 "$wine" "$setup" /S
 "$wineserver" -w

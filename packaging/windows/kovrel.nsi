@@ -13,7 +13,8 @@
   !error "VERSION, SOURCE, FILES and OUTFILE are needed"
 !endif
 
-Unicode true
+; The program is 64-bit, and so is the installer (no 32-bit layer needed, under Wine either).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 
@@ -38,8 +39,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Kovrel developers"
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_TITLE "$(DriverTitle)"
 !define MUI_FINISHPAGE_TEXT "$(DriverText)"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\kovrel.exe"
-!define MUI_FINISHPAGE_RUN_NOTCHECKED
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
@@ -55,12 +56,14 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "Kovrel developers"
 
 LangString DriverTitle ${LANG_SPANISH} "Kovrel está instalado"
 LangString DriverTitle ${LANG_ENGLISH} "Kovrel is installed"
-LangString DriverText ${LANG_SPANISH} "El puerto virtual del programa del laboratorio es un par de puertos com0com. Su controlador no se incluye: necesita un administrador, que lo instala una vez desde com0com.sourceforge.net (versión firmada).$\r$\n$\r$\nKovrel busca setupc.exe junto a kovrel.exe y en %ProgramFiles%\com0com o %ProgramFiles(x86)%\com0com.$\r$\n$\r$\nLa configuración (trac_conf.cfg) queda en la carpeta del programa."
-LangString DriverText ${LANG_ENGLISH} "The lab host's virtual port is a com0com port pair. Its driver is not included: an administrator installs it once from com0com.sourceforge.net (signed version).$\r$\n$\r$\nKovrel looks for setupc.exe beside kovrel.exe and in %ProgramFiles%\com0com or %ProgramFiles(x86)%\com0com.$\r$\n$\r$\nThe settings (trac_conf.cfg) stay in the program's folder."
+LangString DriverText ${LANG_SPANISH} "El puerto virtual para el programa del laboratorio es un par de puertos com0com. Su controlador no se incluye: lo instala un administrador una vez (versión firmada, com0com.sourceforge.net).$\r$\n$\r$\nKovrel busca setupc.exe junto a kovrel.exe, en %ProgramFiles%\com0com y en %ProgramFiles(x86)%\com0com."
+LangString DriverText ${LANG_ENGLISH} "The virtual port for the lab's host program is a com0com port pair. Its driver is not included: an administrator installs it once (signed version, com0com.sourceforge.net).$\r$\n$\r$\nKovrel looks for setupc.exe beside kovrel.exe, in %ProgramFiles%\com0com and in %ProgramFiles(x86)%\com0com."
+LangString WelcomeText ${LANG_SPANISH} "Kovrel ${VERSION} se instala para este usuario, sin derechos de administrador. Una instalación anterior se actualiza y su configuración (trac_conf.cfg) se conserva tal cual.$\r$\n$\r$\nCierre Kovrel antes de continuar."
+LangString WelcomeText ${LANG_ENGLISH} "Kovrel ${VERSION} is installed for this user, without administrator rights. An earlier install is upgraded and its settings (trac_conf.cfg) are kept as they are.$\r$\n$\r$\nClose Kovrel before going on."
 LangString ProgramSection ${LANG_SPANISH} "Kovrel"
 LangString ProgramSection ${LANG_ENGLISH} "Kovrel"
-LangString SettingsSection ${LANG_SPANISH} "Borrar también la configuración (trac_conf.cfg)"
-LangString SettingsSection ${LANG_ENGLISH} "Also delete the settings (trac_conf.cfg)"
+LangString SettingsSection ${LANG_SPANISH} "Configuración"
+LangString SettingsSection ${LANG_ENGLISH} "Settings"
 LangString ShortcutName ${LANG_SPANISH} "Kovrel"
 LangString ShortcutName ${LANG_ENGLISH} "Kovrel"
 

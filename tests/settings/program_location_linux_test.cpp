@@ -1,4 +1,4 @@
-// Which folders take the settings file, and where the user's own folder is.
+// Which folders take the settings file, where the user's own folder is, and who may enter it.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -23,6 +23,14 @@ TEST(ProgramLocationLinux, packagedFoldersNeverTakeTheFileEvenForRootAndTheUserF
   EXPECT_EQ(userSettingsFolder(), "/home/ana/cfg/kovrel");
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", home.c_str(), 1);
+}
+
+TEST(ProgramLocationLinux, aUserFolderTheProgramMakesIsTheUsersAlone) {
+  const testing::ProgramFolder program, home("home");
+  const std::filesystem::path user = home.path() / "cfg" / "kovrel";
+  ASSERT_EQ(chooseSettingsFolder(program.path(), user, [](const std::filesystem::path&) { return false; }),
+            user);
+  EXPECT_EQ(std::filesystem::status(user).permissions(), std::filesystem::perms::owner_all);
 }
 
 }  // namespace
