@@ -44,7 +44,7 @@ installed_files() { (cd "$program" && find . -type f ! -name trac_conf.cfg); }
 "$wine" "$setup" /S
 "$wineserver" -w
 while read -r file; do [ -f "$dir/$file" ] || fail "$file not installed"; done < <(installed_files)
-[ -f "$settings" ] && [ -f "$dir/uninstall.exe" ] && [ -f "$shortcut" ] || fail "settings, uninstaller or shortcut missing"
+[ -f "$settings" ] && [ -f "$dir/kovrel.ico" ] && [ -f "$dir/uninstall.exe" ] && [ -f "$shortcut" ] || fail "settings, uninstaller or shortcut missing"
 "$wine" reg query "$key" /v QuietUninstallString >/dev/null || fail "the uninstaller is not registered"
 echo "installed for the user: $(installed_files | wc -l) files in ${dir#"$WINEPREFIX/"}, trac_conf.cfg, uninstall.exe, Start-menu shortcut, $key"
 
@@ -77,7 +77,7 @@ echo "upgraded over the install: trac_conf.cfg byte for byte as it was"
 "$wine" "$dir/uninstall.exe" /S
 "$wineserver" -w  # the uninstaller runs on from a copy of itself
 while read -r file; do [ ! -e "$dir/$file" ] || fail "$file left behind"; done < <(installed_files)
-[ ! -e "$dir/uninstall.exe" ] && [ ! -e "$shortcut" ] || fail "uninstaller or shortcut left behind"
+[ ! -e "$dir/uninstall.exe" ] && [ ! -e "$dir/kovrel.ico" ] && [ ! -e "$shortcut" ] || fail "uninstaller or shortcut left behind"
 ! "$wine" reg query "$key" >/dev/null 2>&1 || fail "the uninstaller's registration left behind"
 [ "$(sha256sum <"$settings")" = "$before" ] || fail "the uninstall changed trac_conf.cfg"
 echo "uninstalled: program, uninstaller, shortcut and registration removed; trac_conf.cfg kept byte for byte"

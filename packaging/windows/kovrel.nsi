@@ -77,13 +77,14 @@ Section "Kovrel" SecProgram
   SetOverwrite off
   File "${SOURCE}\trac_conf.cfg"
   SetOverwrite on
+  File "${FILES}\kovrel.ico"  ; the shortcut's and the uninstaller entry's icon
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
-  CreateShortCut "$SMPROGRAMS\Kovrel.lnk" "$INSTDIR\kovrel.exe" "" "$INSTDIR\kovrel.exe" 0
+  CreateShortCut "$SMPROGRAMS\Kovrel.lnk" "$INSTDIR\kovrel.exe" "" "$INSTDIR\kovrel.ico" 0
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Kovrel"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Kovrel developers"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kovrel.exe"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kovrel.ico"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
@@ -96,6 +97,7 @@ Section "un.$(ProgramSection)" UnSecProgram
   SetShellVarContext current
   Delete "$SMPROGRAMS\Kovrel.lnk"
   !include "${FILES}\uninstall.nsh"
+  Delete "$INSTDIR\kovrel.ico"
   Delete "$INSTDIR\uninstall.exe"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
