@@ -48,20 +48,22 @@ while read -r file; do [ -f "$dir/$file" ] || fail "$file not installed"; done <
 "$wine" reg query "$key" /v QuietUninstallString >/dev/null || fail "the uninstaller is not registered"
 echo "installed for the user: $(installed_files | wc -l) files in ${dir#"$WINEPREFIX/"}, trac_conf.cfg, uninstall.exe, Start-menu shortcut, $key"
 
-# The program from its installed folder, as the shortcut starts it; closed as a user closes it.
-(cd "$dir" && QT_QPA_PLATFORM=offscreen "$wine" kovrel.exe >/dev/null 2>&1) &
+# The program from its installed folder, as the shortcut starts it. The installed default is set
+# aside first, so the program writes its own file at once (a missing file is replaced by the
+# defaults, [PATH] naming the folder used) and no message box or closing path matters.
+mv "$settings" "$dir/installed.cfg"
+platform=windows
+[ -f "$dir/platforms/qoffscreen.dll" ] && platform=offscreen
+(cd "$dir" && QT_QPA_PLATFORM=$platform "$wine" kovrel.exe >/dev/null 2>&1) &
 for _ in $(seq 150); do
-  "$wine" tasklist 2>/dev/null | grep -qi kovrel.exe && break
+  [ -f "$settings" ] && break
   sleep 0.2
 done
-sleep 3
 "$wine" taskkill /IM kovrel.exe >/dev/null 2>&1 || true
-for _ in $(seq 50); do
-  "$wine" tasklist 2>/dev/null | grep -qi kovrel.exe || break
-  sleep 0.2
-done
+sleep 2
 "$wine" taskkill /F /IM kovrel.exe >/dev/null 2>&1 || true
 wait
+rm -f "$dir/installed.cfg"
 windows_dir=$("$wine" winepath -w "$dir" 2>/dev/null | tr -d '\r')
 grep -aqF "[PATH]=$windows_dir"$'\r' "$settings" || fail "kovrel.exe did not write its settings in $windows_dir"
 [ ! -e "$profile/AppData/Local/VirtualStore" ] || fail "settings were redirected into the VirtualStore"
