@@ -3,6 +3,7 @@
 
 #include "base/timer.h"
 #include "host/virtual_port.h"
+
 namespace kovrel {
 // The host's virtual port on Windows: this program's end of a null-modem port pair; the host
 // opens the other end under its COM name. `poll` ticks on the event loop (a QtTimer in the
