@@ -44,10 +44,16 @@ for preset in debug asan-ubsan; do
   fi
 done
 
-# The core, kovrel-cli and the Windows adapters cross-built for Windows and run under Wine.
+# The Windows program (with the Qt kit for MinGW-w64; without it the core, kovrel-cli and the
+# Windows adapters, and a line saying why) cross-built and run under Wine, its installed folder
+# started, then a read end to end under Wine with a virtual display.
 echo "== Windows build under Wine"
 quietly ./scripts/test-windows.sh
-grep -E 'tests passed|kovrel-cli:|trace:' "$log" || true
+grep -E 'Windows program not built|tests passed|kovrel-cli:|trace:|installed folder:|Windows step:' "$log" || true
+if [ -d build/windows-program/Kovrel ] && grep -q 'installed folder:' "$log"; then
+  quietly ./scripts/e2e-wine.sh
+  grep -E '^e2e' "$log" || true
+fi
 
 # A short run of every fuzz target: the seeds hold the inputs of past findings, so a regression
 # shows at once; the rest of the minute looks for new ones.

@@ -97,7 +97,16 @@ inline constexpr std::string_view kVirtualPortMissing = "el puerto virtual no ex
 inline constexpr std::string_view kVirtualPortClosed = "el puerto virtual está cerrado";
 inline constexpr std::string_view kVirtualPortNotRead = "la aplicación no lee el puerto";
 inline constexpr std::string_view kVirtualPortUnsafeFolder =
-    "carpeta de puertos rechazada (enlace simbólico o de otro usuario): ";  // then the folder
+    "carpeta de puertos rechazada (enlace simbólico o de otro usuario): ";                // then the folder
+inline constexpr std::string_view kVirtualPortNotOpened = "no se pudo abrir el puerto ";  // then the name
+// Windows: the host's port is one end of a com0com null-modem pair, made by its control program.
+inline constexpr std::string_view kPairControlMissing =
+    "falta setupc.exe de com0com (pares de puertos serie): instale com0com como administrador";
+inline constexpr std::string_view kPairDriverMissing =
+    "el controlador com0com no creó el par de puertos: instale com0com como administrador";
+inline constexpr std::string_view kPairNeedsAdministrator =
+    "crear o quitar el puerto virtual requiere ejecutar Kovrel como administrador";
+inline constexpr std::string_view kPairControlFailed = "setupc.exe de com0com falló: ";  // then what it said
 
 // Settings file
 inline constexpr std::string_view kSettingsMissing =
