@@ -48,7 +48,8 @@ constexpr AppTimer kTimers[] = {
 static_assert(std::size(kTimers) == kAppTimerCount);
 
 std::filesystem::path executableFolder() {
-  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+  // Qt gives the folder with forward slashes; [PATH] holds it as the system writes it.
+  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdWString()).make_preferred();
 }
 
 }  // namespace
