@@ -8,9 +8,11 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy clang-14 libclang-rt-14-dev
-  xvfb xauth
-  g++-mingw-w64-x86-64-posix wine64 googletest  # the Windows cross-build, its tests under Wine
+  xvfb xauth xdotool imagemagick  # imagemagick: the Wine run's screenshots
+  g++-mingw-w64-x86-64-posix wine64 fonts-wine googletest  # the Windows cross-build, its tests under Wine
   locales
+  lintian appstream desktop-file-utils dpkg-dev fakeroot librsvg2-bin file  # the Debian package, its checks
+  nsis icoutils  # the Windows installer
 )
 
 missing=()

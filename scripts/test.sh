@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: once in a plain build and once with
-# AddressSanitizer and UBSan (clang), then each fuzz target briefly. Also checks the formatting
+# AddressSanitizer and UBSan (clang), then each fuzz target briefly; at the end, builds the
+# Debian package and the Windows installer and checks them installed, upgraded and removed. Also checks the formatting
 # of our sources and runs clang-tidy (a focused profile, .clang-tidy) over the program and the
 # tools.
 set -euo pipefail
@@ -71,10 +72,16 @@ done
 rm -f "$bench_out"
 # ---- end of release build, tests and benchmarks ------------------------------------------------
 
-# The core, kovrel-cli and the Windows adapters cross-built for Windows and run under Wine.
+# The Windows program (with the Qt kit for MinGW-w64; without it the core, kovrel-cli and the
+# Windows adapters, and a line saying why) cross-built and run under Wine, its installed folder
+# started, then a read end to end under Wine with a virtual display.
 echo "== Windows build under Wine"
 quietly ./scripts/test-windows.sh
-grep -E 'tests passed|kovrel-cli:|trace:' "$log" || true
+grep -E 'Windows program not built|tests passed|kovrel-cli:|trace:|installed folder:|Windows step:' "$log" || true
+if [ -d build/windows-program/Kovrel ] && grep -q 'installed folder:' "$log"; then
+  quietly ./scripts/e2e-wine.sh
+  grep -E '^e2e' "$log" || true
+fi
 
 # A short run of every fuzz target: the seeds hold the inputs of past findings, so a regression
 # shows at once; the rest of the minute looks for new ones.
@@ -83,6 +90,11 @@ for target in capture settings send oma_file cli_args; do
   quietly ./scripts/fuzz.sh "$target" 12
   echo "$target: $(grep -o 'number_of_executed_units: [0-9]*' "$log" | cut -d' ' -f2) runs, no finding"
 done
+
+# The Debian package installed, started as an ordinary user, upgraded and removed; the Windows
+# installer under Wine when the Windows program is built.
+echo "== packages"
+./scripts/test-packages.sh
 
 echo "== size of the tests"
 ./scripts/test-ratio.sh

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/platform.h"
 #include "app/read_command.h"
 #include "app/startup.h"
 #include "base/com_name.h"
@@ -14,17 +15,15 @@
 #include "base/texts.h"
 #include "geometry/shape_editor.h"
 #include "host/send_command.h"
-#include "host/virtual_port_pty_linux.h"
-#include "ports/com_registry.h"
 #include "ports/ports_flow.h"
 #include "ports/puertos_window.h"
 #include "scanner/capture.h"
 #include "scanner/plot_widget.h"
-#include "scanner/serial_port_qt.h"
 #include "settings/centre_calibration.h"
 #include "settings/config_window.h"
 #include "settings/configuracio.h"
 #include "settings/encoder_monitor.h"
+#include "settings/program_location.h"
 #include "settings/settings_file.h"
 #include "settings/size_offsets.h"
 #include "shell/app_shell.h"
@@ -49,7 +48,8 @@ constexpr AppTimer kTimers[] = {
 static_assert(std::size(kTimers) == kAppTimerCount);
 
 std::filesystem::path executableFolder() {
-  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+  // Qt gives the folder with forward slashes; [PATH] holds it as the system writes it.
+  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdWString()).make_preferred();
 }
 
 }  // namespace
@@ -59,29 +59,19 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   MainWindow& w = *window_;
   Plot& plot = w.plot();
 
-  registry_ = std::make_unique<ComRegistry>(systemComFolders());
-  if (options_.tracerPort) {
-    tracerPort_ = std::move(options_.tracerPort);
-  } else {
-    tracerPort_ = std::make_unique<QtSerialPort>([this](int n) { return registry_->resolve(n); });
-  }
-  if (options_.hostPort) {
-    hostPort_ = std::move(options_.hostPort);
-  } else {
-    hostPort_ = std::make_unique<PtyVirtualPort>(*registry_);
-  }
-  if (options_.encoderPort) {
-    encoderPort_ = std::move(options_.encoderPort);
-  } else {
-    encoderPort_ = std::make_unique<QtSerialPort>([this](int n) { return registry_->resolve(n); });
-  }
+  platform_ = options_.platform ? std::move(options_.platform) : makePlatform();
+  tracerPort_ = options_.tracerPort ? std::move(options_.tracerPort) : platform_->makeSerialPort();
+  hostPort_ = options_.hostPort ? std::move(options_.hostPort) : platform_->makeHostPort();
+  encoderPort_ = options_.encoderPort ? std::move(options_.encoderPort) : platform_->makeSerialPort();
   clock_ = options_.clock ? std::move(options_.clock) : std::make_unique<SystemClock>();
   for (AppTimer t : kTimers) {
     timers_[static_cast<std::size_t>(t)] =
         options_.makeTimer ? options_.makeTimer(t) : std::make_unique<QtTimer>(intervalMs(t));
   }
-  settings_ = std::make_unique<SettingsFile>(options_.programFolder.empty() ? executableFolder()
-                                                                            : options_.programFolder);
+  settings_ = std::make_unique<SettingsFile>(
+      options_.programFolder.empty()
+          ? chooseSettingsFolder(executableFolder(), userSettingsFolder(), folderTakesFiles)
+          : options_.programFolder);
 
   // The header of every read becomes the file's calibration: a failure to write it is told
   // once the capture step has ended, so no message box runs inside a step.
@@ -293,9 +283,9 @@ bool KovrelApp::askOkCancel(std::string_view text, std::string_view title) {
 
 void KovrelApp::openPortsWindow() {
   ports_.reset();
-  ports_ =
-      std::make_unique<PortsFlow>(PortsFlow::Parts{state_, *window_, window_.get(), *hostPort_, *registry_,
-                                                   options_.makePortsTimer, [this] { saveSettings(true); }});
+  ports_ = std::make_unique<PortsFlow>(PortsFlow::Parts{
+      state_, *window_, window_.get(), *hostPort_, [this] { return platform_->makeSerialPort(); },
+      [this] { return platform_->serialPorts(); }, options_.makePortsTimer, [this] { saveSettings(true); }});
   ports_->open();
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/main_window.h"
+#include "app/platform.h"
 #include "base/clock.h"
 #include "base/shared_state.h"
 #include "base/timer.h"
@@ -23,7 +24,6 @@ enum class PortsTimer;
 class AppShell;
 class Capture;
 class CentreCalibration;
-class ComRegistry;
 class ConfigWindow;
 class Configuracio;
 class EncoderMonitor;
@@ -53,13 +53,15 @@ class KovrelApp {
   struct Options {
     // Folder of the program and its settings file; the executable's folder when empty.
     std::filesystem::path programFolder;
-    // The tracer's port and the host's port; the system's serial ports and a published
-    // pseudo-terminal when empty.
+    // The tracer's port and the host's port; this platform's serial port and host port when
+    // empty.
     std::unique_ptr<SerialPort> tracerPort;
     std::unique_ptr<VirtualPort> hostPort;
     // The encoder monitor's own port object on the tracer's COM number; a system serial port
     // when empty.
     std::unique_ptr<SerialPort> encoderPort;
+    // The system's ports (platform.h); this platform's when empty.
+    std::unique_ptr<Platform> platform;
     std::unique_ptr<Clock> clock;  // the wall clock when empty
     // Window timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(AppTimer)> makeTimer;
@@ -132,7 +134,7 @@ class KovrelApp {
   Options options_;
   SharedState state_;
   std::unique_ptr<MainWindow> window_;
-  std::unique_ptr<ComRegistry> registry_;
+  std::unique_ptr<Platform> platform_;
   std::unique_ptr<SerialPort> tracerPort_;
   std::unique_ptr<VirtualPort> hostPort_;
   std::unique_ptr<Clock> clock_;

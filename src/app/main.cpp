@@ -1,8 +1,7 @@
 #include <QApplication>
 
 #include "app/kovrel_app.h"
-#include "ports/com_registry.h"
-#include "shell/instance_lock.h"
+#include "app/platform.h"
 #include "shell/termination.h"
 
 int main(int argc, char** argv) {
@@ -10,11 +9,10 @@ int main(int argc, char** argv) {
   // The exit button decides when the program ends: in automatic mode the window only hides.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  // One running copy per user: the lock lives in the folder where the virtual port's COM name is
-  // published, and is held until this process ends.
-  const kovrel::InstanceLock lock(kovrel::systemComFolders().links);
+  // One running copy: held until this process ends.
+  const auto singleCopy = kovrel::holdSingleCopy();
   kovrel::KovrelApp::Options options;
-  options.activatePrevInstance = [&lock] { return lock.heldElsewhere(); };
+  options.activatePrevInstance = [&singleCopy] { return singleCopy->heldElsewhere(); };
 
   kovrel::KovrelApp app(std::move(options));
   // Logout or Ctrl+C: leave through the event loop, settings saved, the host's port removed.

@@ -52,7 +52,7 @@ void PortSetup::registre_port_virtual() {
   for (int n = 1; n <= 6; ++n) {
     if (port_ocupat_[static_cast<std::size_t>(n)]) continue;
     p_.state.comport2 = n;
-    p_.window.setText(PortsControl::TextLbl, comNameOf(n));
+    p_.window.setText(PortsControl::TextLbl, comName(n));
     return;
   }
   noportslliures_ = texts::kNoFreePorts;

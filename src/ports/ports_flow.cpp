@@ -4,16 +4,13 @@
 #include "ports/guidance.h"
 #include "ports/instruccions_window.h"
 #include "ports/puertos_window.h"
-#include "scanner/serial_port_qt.h"
 
 namespace kovrel {
 
 PortsFlow::PortsFlow(Parts parts) : parts_(std::move(parts)) {
   window_ = std::make_unique<PuertosWindow>(parts_.mainWidget);
-  ComRegistry& registry = parts_.registry;
-  auto resolve = [&registry](int n) { return registry.resolve(n); };
-  probe1_ = std::make_unique<QtSerialPort>(resolve);
-  probe2_ = std::make_unique<QtSerialPort>(resolve);
+  probe1_ = parts_.makeSerialPort();
+  probe2_ = parts_.makeSerialPort();
   auto make = [this](PortsTimer which) -> std::unique_ptr<Timer> {
     if (parts_.makeTimer) return parts_.makeTimer(which);
     return std::make_unique<QtTimer>(intervalMs(which));
@@ -21,10 +18,8 @@ PortsFlow::PortsFlow(Parts parts) : parts_(std::move(parts)) {
   timer2_ = make(PortsTimer::Timer2);
   timer3_ = make(PortsTimer::Timer3);
 
-  PortSetup::Parts setupParts{
-      parts_.state,       parts_.main, *window_,
-      parts_.virtualPort, *probe1_,    *probe2_,
-      *timer2_,           *timer3_,    [&registry] { return registry.serialCommEntries(); }};
+  PortSetup::Parts setupParts{parts_.state, parts_.main, *window_, parts_.virtualPort, *probe1_,
+                              *probe2_,     *timer2_,    *timer3_, parts_.listing};
   PortSetup::Hooks hooks{parts_.saveSettings, [this](int code) { instructions(code); },
                          [this] { window_->hide(); }};
   setup_ = std::make_unique<PortSetup>(std::move(setupParts), std::move(hooks));

@@ -22,7 +22,10 @@ class PortsFlow {
     Window& main;
     QWidget* mainWidget;  // the instructions window's owner
     VirtualPort& virtualPort;
-    ComRegistry& registry;
+    // A serial port of this system, for each of the START probe's two candidates.
+    std::function<std::unique_ptr<SerialPort>()> makeSerialPort;
+    // The system's serial ports, as the searches read them.
+    SerialCommListing listing;
     // Window timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(PortsTimer)> makeTimer;
     std::function<void()> saveSettings;

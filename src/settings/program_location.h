@@ -2,6 +2,10 @@
 // The program folder: the folder that holds the running program, where trac_conf.cfg lives. It
 // is asked of the system, never taken from the working folder or the command line, so a program
 // started from a shortcut or another folder still finds its own settings.
+//
+// An installed program's folder is often not the user's to write (/usr/lib/kovrel from the
+// package, Program Files): its trac_conf.cfg is then only the installed default, and the file the
+// program reads and writes lives in the user's own settings folder.
 
 #include <filesystem>
 
@@ -9,5 +13,14 @@ namespace kovrel {
 
 // Empty when the system cannot say.
 std::filesystem::path runningProgramFolder();
+
+// The user's own folder for the settings file: $XDG_CONFIG_HOME/kovrel (~/.config/kovrel) on
+// Linux, %LOCALAPPDATA%\Kovrel on Windows. Empty when the system cannot say.
+std::filesystem::path userSettingsFolder();
+
+// True when the running user may create files in `folder` and it is not a folder the system's
+// package manager owns (under /usr, /usr/local apart: an upgrade would overwrite the file there,
+// even for root, who may write anywhere).
+bool folderTakesFiles(const std::filesystem::path& folder);
 
 }  // namespace kovrel

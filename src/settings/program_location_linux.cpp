@@ -1,13 +1,41 @@
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string_view>
 #include <system_error>
 
 #include "settings/program_location.h"
 
 namespace kovrel {
+namespace {
+
+bool isWithin(const std::filesystem::path& folder, const std::filesystem::path& root) {
+  const std::filesystem::path relative = folder.lexically_normal().lexically_relative(root);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
+}  // namespace
 
 std::filesystem::path runningProgramFolder() {
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::filesystem::path() : program.parent_path();
+}
+
+std::filesystem::path userSettingsFolder() {
+  // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules ask.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && config[0] == '/') return std::filesystem::path(config) / "kovrel";
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return std::filesystem::path(home) / ".config" / "kovrel";
+  return {};
+}
+
+bool folderTakesFiles(const std::filesystem::path& folder) {
+  if (folder.empty()) return false;
+  if (isWithin(folder, "/usr") && !isWithin(folder, "/usr/local")) return false;
+  std::error_code error;
+  return std::filesystem::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 }  // namespace kovrel

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <cstdlib>
+#include <random>
 #include <string>
 
 #include "settings/program_location.h"
@@ -17,6 +19,25 @@ std::filesystem::path runningProgramFolder() {
     if (buffer.size() >= 32768) return {};
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::filesystem::path userSettingsFolder() {
+  const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
+  return local && local[0] ? std::filesystem::path(local) / L"Kovrel" : std::filesystem::path();
+}
+
+bool folderTakesFiles(const std::filesystem::path& folder) {
+  // Only a real attempt tells: ACLs decide, not the read-only attribute. A 64-bit program is
+  // never redirected into the VirtualStore, so a refused folder answers "access denied". The
+  // probe disappears when its handle closes.
+  if (folder.empty()) return false;
+  std::random_device random;
+  const std::filesystem::path probe = folder / (L".kovrel-" + std::to_wstring(random()) + L".tmp");
+  const HANDLE handle = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(handle);
+  return true;
 }
 
 }  // namespace kovrel

@@ -251,7 +251,41 @@ std::string defaultContentFor(const std::string& folderUtf8) {
   return utf8ToWindows1252(text);
 }
 
+// The installed file's bytes with every [PATH] record naming `folder`; other lines as they are.
+std::string withFolder(std::string_view bytes, const std::filesystem::path& folder) {
+  std::string text;
+  for (std::string_view line : splitLines(bytes)) {
+    if (recordOf(line).substr(0, kTagLength) == "[PATH]")
+      text.append("[PATH]=").append(utf8ToWindows1252(folderTextOf(folder)));
+    else
+      text.append(line);
+    text.append(kLineEnd);
+  }
+  return text;
+}
+
 }  // namespace
+
+std::filesystem::path chooseSettingsFolder(
+    const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
+    const std::function<bool(const std::filesystem::path&)>& takesFiles) {
+  if (userFolder.empty() || takesFiles(programFolder)) return programFolder;
+  std::error_code error;
+  if (!std::filesystem::exists(userFolder, error) && std::filesystem::create_directories(userFolder, error))
+    std::filesystem::permissions(userFolder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, error);
+  const std::filesystem::path userFile = userFolder / kSettingsFileName;
+  // Any entry under the name, a link or a file the loader cannot read included, is the user's:
+  // the loader deals with it as it deals with a file beside the program.
+  if (std::filesystem::symlink_status(userFile, error).type() != std::filesystem::file_type::not_found)
+    return userFolder;
+  std::string installed;
+  // Written new, so readable by the user alone and writable, whatever the installed file's mode.
+  if (readFile(programFolder / kSettingsFileName, installed) == ReadProblem::None &&
+      holdsAKnownTag(installed))
+    replaceFileAtomically(userFile, withFolder(installed, userFolder));
+  return userFolder;
+}
 
 SettingsFile::SettingsFile(std::filesystem::path programFolder) : folder_(std::move(programFolder)) {}
 

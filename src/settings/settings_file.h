@@ -5,6 +5,7 @@
 // The file is 8-bit Windows-1252 text with CR LF line ends; values are UTF-8 in memory.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,5 +69,15 @@ class SettingsFile {
   bool readOnlyTold_ = false;       // the operator heard once that the file is read-only
   std::string lastError_;
 };
+
+// The folder whose trac_conf.cfg the program reads and writes. The program folder when it takes
+// files (a build folder, a per-user install), so the file stays beside the program. Otherwise
+// `userFolder`, made the user's alone; a first start fills it from the file installed beside the
+// program, [PATH] naming `userFolder`, and a later start leaves the user's file as it is. No
+// installed file: the loader writes its defaults there. The program folder itself when
+// `userFolder` is empty (the system cannot say where the user's folders are).
+std::filesystem::path chooseSettingsFolder(
+    const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
+    const std::function<bool(const std::filesystem::path&)>& takesFiles);
 
 }  // namespace kovrel

@@ -1,0 +1,113 @@
+; The Windows installer: kovrel-<version>-setup.exe from the Windows program's install folder.
+;
+; Per user, without administrator rights: %LOCALAPPDATA%\Programs\Kovrel is the user's to write,
+; so trac_conf.cfg stays beside kovrel.exe and nothing is redirected. An upgrade installs over
+; the old program and keeps trac_conf.cfg as it is; the uninstaller keeps it too unless the
+; technician ticks its removal. The port-pair driver is not bundled (it needs an administrator);
+; the last page says how to get it.
+;
+; makensis -DVERSION=1.4 -DSOURCE=<install folder> -DFILES=<lists> -DOUTFILE=<setup.exe> kovrel.nsi
+; (packaging/windows/build-installer.sh writes the file lists and runs it.)
+
+!ifndef VERSION | SOURCE | FILES | OUTFILE
+  !error "VERSION, SOURCE, FILES and OUTFILE are needed"
+!endif
+
+; The program is 64-bit, and so is the installer (no 32-bit layer needed, under Wine either).
+Target amd64-unicode
+SetCompressor /SOLID lzma
+!include "MUI2.nsh"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kovrel"
+
+Name "Kovrel ${VERSION}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\Kovrel"
+; An upgrade goes where the last install went.
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "Kovrel ${VERSION}"
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=0 "ProductName" "Kovrel"
+VIAddVersionKey /LANG=0 "FileDescription" "Kovrel ${VERSION} setup"
+VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Kovrel developers"
+
+!define MUI_ICON "${FILES}\kovrel.ico"
+!define MUI_UNICON "${FILES}\kovrel.ico"
+!define MUI_ABORTWARNING
+!define MUI_FINISHPAGE_TITLE "$(DriverTitle)"
+!define MUI_FINISHPAGE_TEXT "$(DriverText)"
+!define MUI_FINISHPAGE_TEXT_LARGE
+!define MUI_WELCOMEPAGE_TEXT "$(WelcomeText)"
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "Spanish"
+!insertmacro MUI_LANGUAGE "English"
+
+LangString DriverTitle ${LANG_SPANISH} "Kovrel está instalado"
+LangString DriverTitle ${LANG_ENGLISH} "Kovrel is installed"
+LangString DriverText ${LANG_SPANISH} "El puerto virtual para el programa del laboratorio es un par de puertos com0com. Su controlador no se incluye: lo instala un administrador una vez (versión firmada, com0com.sourceforge.net).$\r$\n$\r$\nKovrel busca setupc.exe junto a kovrel.exe, en %ProgramFiles%\com0com y en %ProgramFiles(x86)%\com0com."
+LangString DriverText ${LANG_ENGLISH} "The virtual port for the lab's host program is a com0com port pair. Its driver is not included: an administrator installs it once (signed version, com0com.sourceforge.net).$\r$\n$\r$\nKovrel looks for setupc.exe beside kovrel.exe, in %ProgramFiles%\com0com and in %ProgramFiles(x86)%\com0com."
+LangString WelcomeText ${LANG_SPANISH} "Kovrel ${VERSION} se instala para este usuario, sin derechos de administrador. Una instalación anterior se actualiza y su configuración (trac_conf.cfg) se conserva tal cual.$\r$\n$\r$\nCierre Kovrel antes de continuar."
+LangString WelcomeText ${LANG_ENGLISH} "Kovrel ${VERSION} is installed for this user, without administrator rights. An earlier install is upgraded and its settings (trac_conf.cfg) are kept as they are.$\r$\n$\r$\nClose Kovrel before going on."
+LangString ProgramSection ${LANG_SPANISH} "Kovrel"
+LangString ProgramSection ${LANG_ENGLISH} "Kovrel"
+LangString SettingsSection ${LANG_SPANISH} "Configuración"
+LangString SettingsSection ${LANG_ENGLISH} "Settings"
+LangString ShortcutName ${LANG_SPANISH} "Kovrel"
+LangString ShortcutName ${LANG_ENGLISH} "Kovrel"
+
+Section "Kovrel" SecProgram
+  SectionIn RO
+  SetShellVarContext current
+  SetOutPath "$INSTDIR"
+  !include "${FILES}\install.nsh"
+  ; The settings a technician calibrated survive an upgrade byte for byte: the default file is
+  ; laid down only where there is none.
+  SetOverwrite off
+  File "${SOURCE}\trac_conf.cfg"
+  SetOverwrite on
+  File "${FILES}\kovrel.ico"  ; the shortcut's and the uninstaller entry's icon
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortCut "$SMPROGRAMS\Kovrel.lnk" "$INSTDIR\kovrel.exe" "" "$INSTDIR\kovrel.ico" 0
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Kovrel"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Kovrel developers"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kovrel.ico"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "un.$(ProgramSection)" UnSecProgram
+  SectionIn RO
+  SetShellVarContext current
+  Delete "$SMPROGRAMS\Kovrel.lnk"
+  !include "${FILES}\uninstall.nsh"
+  Delete "$INSTDIR\kovrel.ico"
+  Delete "$INSTDIR\uninstall.exe"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
+
+; Unticked unless the technician ticks it: a silent uninstall keeps the settings.
+Section /o "un.$(SettingsSection)" UnSecSettings
+  Delete "$INSTDIR\trac_conf.cfg"
+SectionEnd
+
+; The folder goes only when nothing is left in it (the settings, set-aside copies of them).
+Section "-un.Folder"
+  RMDir "$INSTDIR"
+SectionEnd

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# The Windows program end to end under Wine on a virtual X display: kovrel.exe from the installed
+# folder (build/windows-program/Kovrel, laid down by test-windows.sh) reads a real frame from the
+# Linux tracer simulator through COM3, which Wine maps to the simulator's pty. The read is
+# checked in the program's own settings file (the tracer's header becomes the calibration) and in
+# a screenshot of the main window, kept in build/windows-program/e2e/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+started=$SECONDS
+
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+folder=build/windows-program/Kovrel
+out=build/windows-program/e2e
+[ -f "$folder/kovrel.exe" ] || { echo "e2e: no installed program in $folder (run scripts/test-windows.sh)"; exit 1; }
+cmake --preset debug >/dev/null
+cmake --build --preset debug --target kovrel-tracer-sim kovrel-cli >/dev/null
+tracer=build/debug/tools/tracer_sim/kovrel-tracer-sim
+cli=build/debug/tools/cli/kovrel-cli
+
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# A prefix of its own, with Wine's X11 driver: the window is drawn on the virtual display.
+export WINEPREFIX="$PWD/build/windows-program/wine-e2e" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM
+if [ ! -f "$WINEPREFIX/.kovrel-prefix" ]; then
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+  "$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
+  "$wineserver" -k || true
+  touch "$WINEPREFIX/.kovrel-prefix"
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  "$wineserver" -k 2>/dev/null || true
+  kill "${pids[@]}" 2>/dev/null || true
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR="$work/run" XDG_STATE_HOME="$work/state"
+mkdir -m 700 -p "$XDG_RUNTIME_DIR" "$XDG_STATE_HOME"
+mkdir -p "$out"
+
+# The tracer on a pty published as COM3, tracing a real frame; every read it sends is recorded.
+"$tracer" --com 3 --outline "oma:tests/data/oma/R360_1.oma" --record "$work/read.stream" </dev/null >"$work/tracer.log" 2>&1 &
+tracer_pid=$!
+pids+=("$tracer_pid")
+for _ in $(seq 50); do [ -e "$XDG_RUNTIME_DIR/kovrel/COM3" ] && break; sleep 0.1; done
+[ -e "$XDG_RUNTIME_DIR/kovrel/COM3" ] || { echo "e2e: the tracer simulator published no COM3"; cat "$work/tracer.log"; exit 1; }
+# Wine reads its port mapping when its session starts.
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM3 /d "$XDG_RUNTIME_DIR/kovrel/COM3" /f >/dev/null
+"$wineserver" -k || true
+
+cp -r "$folder" "$work/Kovrel"
+settings="$work/Kovrel/trac_conf.cfg"
+cp "$settings" "$work/fresh.cfg"
+# Under Wine, Qt's GDI and DirectWrite font engines place a line edit's text above its box (the
+# information box shows nothing); Qt's FreeType engine draws it where Windows does.
+(cd "$work/Kovrel" && exec "$wine" kovrel.exe -platform windows:fontengine=freetype >"$work/kovrel.log" 2>&1) &
+pids+=($!)
+window=$(timeout 60 xdotool search --sync --onlyvisible --name 'Kovrel' | head -1)
+[ -n "$window" ] || { echo "e2e: no Kovrel window"; exit 1; }
+sleep 2  # the first paint
+# The outline's pixels (the plot's dark blue) in the plot's part of the window.
+outline_pixels() {
+  import -window "$window" "$1"
+  convert "$1" -crop 310x330+10+40 +repage -fx '(b>0.4 && r<0.3 && g<0.3)' -format '%[fx:round(mean*w*h)]' info:
+}
+before=$(outline_pixels "$out/main-window-before-read.png")
+
+# The read button (top left), then START on the tracer.
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
+click 407 62
+sleep 1
+kill -USR1 "$tracer_pid"
+for _ in $(seq 100); do [ -s "$work/read.stream" ] && break; sleep 0.2; done
+sleep 8  # 8262 bytes at 5760 bytes/s, then the drawing
+after=$(outline_pixels "$out/main-window-after-read.png")
+read_bytes=$(stat -c %s "$work/read.stream" 2>/dev/null || echo 0)
+cp "$settings" "$out/trac_conf.after-read.cfg"
+diff "$work/fresh.cfg" "$settings" >"$out/settings.diff" || true
+echo "e2e: read of $read_bytes bytes sent by the tracer; outline pixels on the plot $before before, $after after (screenshots in $out)"
+[ "$read_bytes" -eq 8262 ] && [ "$before" -lt 50 ] && [ "$after" -gt 300 ]

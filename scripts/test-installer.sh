@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, from the Windows program's install folder
+# (build/windows-program/Kovrel, or the folder given as $1): a silent install for the user
+# alone, the files, the Start-menu shortcut and the uninstaller's registration present; kovrel.exe
+# started from the installed folder writes its settings there; a silent upgrade keeps them byte
+# for byte; a silent uninstall removes the program and keeps them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+echo "== Windows installer under Wine"
+program=$(realpath -m "${1:-build/windows-program/Kovrel}")
+if [ ! -f "$program/kovrel.exe" ]; then
+  echo "skipped: no Windows program in $program (its install step makes it)"
+  exit 0
+fi
+out=build/packages/windows
+version=$(sed -n 's/^project(Kovrel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+export WINEPREFIX="$PWD/build/packages/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+fail() {
+  echo "FAILED: $*"
+  exit 1
+}
+
+packaging/windows/build-installer.sh "$program" "$version" "$out" >/dev/null
+setup="$out/kovrel-$version-setup.exe"
+echo "$(basename "$setup"): $(du -k "$setup" | cut -f1) KiB"
+
+# A fresh prefix for every run: nothing of an earlier install may help this one.
+"$wineserver" -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+"$wine" wineboot --init >/dev/null 2>&1 || true
+"$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null
+"$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null
+"$wineserver" -w
+profile=$(find "$WINEPREFIX/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
+dir="$profile/AppData/Local/Programs/Kovrel"
+shortcut="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Kovrel.lnk"
+settings="$dir/trac_conf.cfg"
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kovrel'
+installed_files() { (cd "$program" && find . -type f ! -name trac_conf.cfg); }
+
+"$wine" "$setup" /S
+"$wineserver" -w
+while read -r file; do [ -f "$dir/$file" ] || fail "$file not installed"; done < <(installed_files)
+[ -f "$settings" ] && [ -f "$dir/kovrel.ico" ] && [ -f "$dir/uninstall.exe" ] && [ -f "$shortcut" ] || fail "settings, uninstaller or shortcut missing"
+"$wine" reg query "$key" /v QuietUninstallString >/dev/null || fail "the uninstaller is not registered"
+echo "installed for the user: $(installed_files | wc -l) files in ${dir#"$WINEPREFIX/"}, trac_conf.cfg, uninstall.exe, Start-menu shortcut, $key"
+
+# The program from its installed folder, as the shortcut starts it. The installed default is set
+# aside first, so the program writes its own file at once (a missing file is replaced by the
+# defaults, [PATH] naming the folder used) and no message box or closing path matters.
+mv "$settings" "$dir/installed.cfg"
+platform=windows
+[ -f "$dir/platforms/qoffscreen.dll" ] && platform=offscreen
+(cd "$dir" && QT_QPA_PLATFORM=$platform "$wine" kovrel.exe >/dev/null 2>&1) &
+for _ in $(seq 150); do
+  [ -f "$settings" ] && break
+  sleep 0.2
+done
+"$wine" taskkill /IM kovrel.exe >/dev/null 2>&1 || true
+sleep 2
+"$wine" taskkill /F /IM kovrel.exe >/dev/null 2>&1 || true
+wait
+rm -f "$dir/installed.cfg"
+windows_dir=$("$wine" winepath -w "$dir" 2>/dev/null | tr -d '\r')
+grep -aqF "[PATH]=$windows_dir"$'\r' "$settings" || fail "kovrel.exe did not write its settings in $windows_dir"
+[ ! -e "$profile/AppData/Local/VirtualStore" ] || fail "settings were redirected into the VirtualStore"
+echo "kovrel.exe started from the installed folder: [PATH]=$windows_dir written there"
+
+printf '; calibrado el 7-12\r\n' >>"$settings"  # the technician's own line, which the program keeps
+before=$(sha256sum <"$settings")
+"$wine" "$setup" /S
+"$wineserver" -w
+[ "$(sha256sum <"$settings")" = "$before" ] || fail "the upgrade changed trac_conf.cfg"
+echo "upgraded over the install: trac_conf.cfg byte for byte as it was"
+
+"$wine" "$dir/uninstall.exe" /S
+"$wineserver" -w  # the uninstaller runs on from a copy of itself
+while read -r file; do [ ! -e "$dir/$file" ] || fail "$file left behind"; done < <(installed_files)
+[ ! -e "$dir/uninstall.exe" ] && [ ! -e "$dir/kovrel.ico" ] && [ ! -e "$shortcut" ] || fail "uninstaller or shortcut left behind"
+! "$wine" reg query "$key" >/dev/null 2>&1 || fail "the uninstaller's registration left behind"
+[ "$(sha256sum <"$settings")" = "$before" ] || fail "the uninstall changed trac_conf.cfg"
+echo "uninstalled: program, uninstaller, shortcut and registration removed; trac_conf.cfg kept byte for byte"

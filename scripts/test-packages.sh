@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks it as a lab's PC meets it: lintian, the desktop entry and
+# the AppStream metainfo, an install, a first start of Kovrel as an ordinary user (settings in
+# that user's folder, the host's port published), kovrel-cli on a recorded read, an upgrade to a
+# higher version and a removal, both leaving the user's settings byte for byte as they were.
+# Then the Windows installer under Wine, when the Windows program has been built
+# (scripts/test-installer.sh). Needs root: it installs the package and makes a throwaway user.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
+
+out=build/packages
+user=kovrel-ci
+log=$(mktemp)
+work=$(mktemp -d)
+chmod 755 "$work"  # the throwaway user reaches its runtime folder and the recorded read in it
+kovrel_pid=""
+cleanup() {
+  [ -n "$kovrel_pid" ] && kill "$kovrel_pid" 2>/dev/null || true
+  if dpkg-query -W -f='${Status}' kovrel 2>/dev/null | grep -q 'ok installed'; then dpkg --purge kovrel >/dev/null; fi
+  id "$user" >/dev/null 2>&1 && userdel -r "$user" 2>/dev/null || true
+  rm -rf "$log" "$work"
+}
+trap cleanup EXIT
+quietly() { "$@" >"$log" 2>&1 || { cat "$log"; return 1; }; }
+fail() {
+  echo "FAILED: $*"
+  exit 1
+}
+
+echo "== Debian package"
+quietly cmake --preset release
+quietly cmake --build --preset release --target kovrel kovrel-cli kovrel-tracer-sim kovrel-host-sim
+rm -rf "$out" && mkdir -p "$out"
+quietly cpack --config build/release/CPackConfig.cmake -B "$out"
+deb=$(ls "$out"/kovrel_*_amd64.deb)
+version=$(dpkg-deb -f "$deb" Version)
+echo "$(basename "$deb"): $(du -k "$deb" | cut -f1) KiB, installed $(dpkg-deb -f "$deb" Installed-Size) KiB"
+echo "Depends: $(dpkg-deb -f "$deb" Depends)"
+
+echo "== lintian"
+# Errors fail the build; the warnings kept are listed in the README's packaging section.
+lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+echo "lintian: no errors"
+
+echo "== desktop entry and metainfo"
+dpkg-deb -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/org.kovrel.Kovrel.desktop"
+appstreamcli validate --no-net --pedantic "$work/root/usr/share/metainfo/org.kovrel.Kovrel.metainfo.xml" |
+  tail -n 1
+for size in 16 22 24 32 48 64 128 256; do
+  file "$work/root/usr/share/icons/hicolor/${size}x${size}/apps/org.kovrel.Kovrel.png" |
+    grep -q "$size x $size" || fail "icon ${size}x${size}"
+done
+
+echo "== install"
+if id "$user" >/dev/null 2>&1; then userdel -r "$user" 2>/dev/null || true; fi  # left by a run cut short
+useradd --create-home --shell /bin/sh "$user"
+home=$(getent passwd "$user" | cut -d: -f6)
+quietly dpkg -i "$deb"
+echo "installed kovrel $version: $(dpkg -L kovrel | grep -c -v '/$') paths, $(dpkg -L kovrel | grep -E '^/usr/(bin|lib/kovrel)/' | tr '\n' ' ')"
+
+echo "== first start as $user"
+runtime="$work/run"
+mkdir -m 0700 "$runtime" && chown "$user:" "$runtime"
+as_user() {
+  runuser -u "$user" -- env -i HOME="$home" XDG_RUNTIME_DIR="$runtime" PATH=/usr/bin:/bin \
+    QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$@"
+}
+settings="$home/.config/kovrel/trac_conf.cfg"
+# Kovrel's own process id (runuser stays in between): the one to stop, with a signal a logout sends.
+as_user sh -c 'echo $$ >"$1" && exec kovrel' sh "$runtime/kovrel.pid" >"$work/kovrel.log" 2>&1 &
+runuser_pid=$!
+for _ in $(seq 50); do [ -s "$runtime/kovrel.pid" ] && break; sleep 0.1; done
+kovrel_pid=$(cat "$runtime/kovrel.pid")
+for _ in $(seq 100); do
+  [ -f "$settings" ] && [ -L "$runtime/kovrel/COM5" ] && break
+  kill -0 "$kovrel_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ -f "$settings" ] || { cat "$work/kovrel.log"; fail "no settings file in $settings"; }
+[ -L "$runtime/kovrel/COM5" ] || { cat "$work/kovrel.log"; fail "the host's port COM5 was not published"; }
+kill -TERM "$kovrel_pid"
+wait "$runuser_pid" || true
+kovrel_pid=""
+echo "settings: $settings ($(stat -c '%U %a' "$settings")), $(grep -a '^\[PATH\]' "$settings" | tr -d '\r')"
+echo "host's port: $runtime/kovrel/COM5 published"
+grep -aqx "\[PATH\]=$home/.config/kovrel"$'\r' "$settings" || fail "[PATH] does not name the user's folder"
+[ "$(stat -c '%U %a' "$settings")" = "$user 600" ] || fail "the settings file is not the user's alone"
+dpkg --verify kovrel || fail "the installed files changed"
+
+echo "== kovrel-cli"
+cp tests/data/cli/offcentre_rect.stream "$work/read.stream" && chmod a+r "$work/read.stream"
+as_user kovrel-cli answer "$work/read.stream" >"$work/answer.bin"
+cmp "$work/answer.bin" tests/data/cli/offcentre_rect.answer.bin || fail "kovrel-cli's answer differs"
+echo "kovrel-cli answer: the recorded read's answer, byte for byte"
+
+echo "== upgrade"
+# The technician's calibration in the user's file, then a package of a higher version over it.
+as_user sed -i 's/^\[RADI\]=.*\r$/[RADI]= 60.25\r/' "$settings"
+before=$(sha256sum <"$settings")
+dpkg-deb -R "$deb" "$work/next"
+next_version="$version+1"
+sed -i "s/^Version: .*/Version: $next_version/" "$work/next/DEBIAN/control"
+quietly dpkg-deb --root-owner-group -b "$work/next" "$out/kovrel_${next_version}_amd64.deb"
+quietly dpkg -i "$out/kovrel_${next_version}_amd64.deb"
+[ "$(dpkg-query -W -f='${Version}' kovrel)" = "$next_version" ] || fail "not upgraded"
+[ "$(sha256sum <"$settings")" = "$before" ] || fail "the upgrade changed the user's settings"
+echo "upgraded kovrel $version -> $next_version; the user's settings byte for byte as they were"
+
+echo "== removal"
+quietly dpkg --purge kovrel
+for gone in /usr/bin/kovrel /usr/bin/kovrel-cli /usr/lib/kovrel /usr/share/applications/org.kovrel.Kovrel.desktop; do
+  [ ! -e "$gone" ] || fail "$gone left behind"
+done
+[ "$(sha256sum <"$settings")" = "$before" ] || fail "the removal changed the user's settings"
+echo "removed kovrel: /usr/bin/kovrel*, /usr/lib/kovrel, the desktop entry, icons, manual pages; the user's settings byte for byte as they were"
+
+./scripts/test-installer.sh

@@ -1,0 +1,37 @@
+// Which folders take the settings file, where the user's own folder is, and who may enter it.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include "program_folder.h"
+#include "settings/program_location.h"
+
+namespace kovrel {
+namespace {
+
+TEST(ProgramLocationLinux, packagedFoldersNeverTakeTheFileEvenForRootAndTheUserFolderFollowsXdg) {
+  const testing::ProgramFolder build;
+  EXPECT_TRUE(folderTakesFiles(build.path()));
+  EXPECT_FALSE(folderTakesFiles("/usr/lib/../lib"));  // root may write there; an upgrade would too
+  EXPECT_FALSE(folderTakesFiles(build.path() / "missing"));
+
+  const std::string home = ::getenv("HOME") ? ::getenv("HOME") : "";
+  ::setenv("HOME", "/home/ana", 1);
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // invalid, so ignored
+  EXPECT_EQ(userSettingsFolder(), "/home/ana/.config/kovrel");
+  ::setenv("XDG_CONFIG_HOME", "/home/ana/cfg", 1);
+  EXPECT_EQ(userSettingsFolder(), "/home/ana/cfg/kovrel");
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", home.c_str(), 1);
+}
+
+TEST(ProgramLocationLinux, aUserFolderTheProgramMakesIsTheUsersAlone) {
+  const testing::ProgramFolder program, home("home");
+  const std::filesystem::path user = home.path() / "cfg" / "kovrel";
+  ASSERT_EQ(chooseSettingsFolder(program.path(), user, [](const std::filesystem::path&) { return false; }),
+            user);
+  EXPECT_EQ(std::filesystem::status(user).permissions(), std::filesystem::perms::owner_all);
+}
+
+}  // namespace
+}  // namespace kovrel
