@@ -1,8 +1,8 @@
 #include "headless_program.h"
 
+#include "base/number_text.h"
 #include "base/texts.h"
 #include "settings/default_settings.h"
-#include "base/number_text.h"
 
 namespace kovrel::cli {
 namespace {
