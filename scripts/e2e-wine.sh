@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Windows program end to end under Wine on a virtual X display: kovrel.exe from the installed
 # folder (build/windows-program/Kovrel, laid down by test-windows.sh) reads a real frame from the
-# Linux tracer simulator through COM3, which Wine maps to the simulator's pty. The read is
-# checked in the program's own settings file (the tracer's header becomes the calibration) and in
-# a screenshot of the main window, kept in build/windows-program/e2e/.
+# Linux tracer simulator through COM3, which Wine maps to the simulator's pty, and sends it to the
+# host simulator over a port pair made of two ptys joined by a relay. Checked: the bytes the
+# tracer sent, the outline drawn on the plot, and the bytes the host received after its message,
+# against the Linux program's answer for the same read. Screenshots of the main window (after the
+# read, with the lens-type panel, after the send) are kept in build/windows-program/e2e/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -16,8 +18,9 @@ folder=build/windows-program/Kovrel
 out=build/windows-program/e2e
 [ -f "$folder/kovrel.exe" ] || { echo "e2e: no installed program in $folder (run scripts/test-windows.sh)"; exit 1; }
 cmake --preset debug >/dev/null
-cmake --build --preset debug --target kovrel-tracer-sim kovrel-cli >/dev/null
+cmake --build --preset debug --target kovrel-tracer-sim kovrel-host-sim kovrel-cli >/dev/null
 tracer=build/debug/tools/tracer_sim/kovrel-tracer-sim
+host=build/debug/tools/host_sim/kovrel-host-sim
 cli=build/debug/tools/cli/kovrel-cli
 
 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
@@ -51,11 +54,19 @@ tracer_pid=$!
 pids+=("$tracer_pid")
 for _ in $(seq 50); do [ -e "$XDG_RUNTIME_DIR/kovrel/COM3" ] && break; sleep 0.1; done
 [ -e "$XDG_RUNTIME_DIR/kovrel/COM3" ] || { echo "e2e: the tracer simulator published no COM3"; cat "$work/tracer.log"; exit 1; }
+# The host's port pair: two ptys joined by a relay that logs every byte either way. The pair
+# driver's stand-in (beside kovrel.exe as setupc.exe) gives the first pair our end COM21, which
+# Wine maps to one pty; the host simulator opens the other.
+socat -x pty,raw,echo=0,link="$work/host-end" pty,raw,echo=0,link="$work/kovrel-end" 2>"$work/relay.log" &
+pids+=($!)
+for _ in $(seq 50); do [ -e "$work/kovrel-end" ] && break; sleep 0.1; done
 # Wine reads its port mapping when its session starts.
 "$wine" reg add 'HKLM\Software\Wine\Ports' /v COM3 /d "$XDG_RUNTIME_DIR/kovrel/COM3" /f >/dev/null
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM21 /d "$work/kovrel-end" /f >/dev/null
 "$wineserver" -k || true
 
 cp -r "$folder" "$work/Kovrel"
+cp build/windows-program/tests/host/pair_control_standin.exe "$work/Kovrel/setupc.exe"
 settings="$work/Kovrel/trac_conf.cfg"
 cp "$settings" "$work/fresh.cfg"
 # Under Wine, Qt's GDI and DirectWrite font engines place a line edit's text above its box (the
@@ -85,3 +96,38 @@ cp "$settings" "$out/trac_conf.after-read.cfg"
 diff "$work/fresh.cfg" "$settings" >"$out/settings.diff" || true
 echo "e2e: read of $read_bytes bytes sent by the tracer; outline pixels on the plot $before before, $after after (screenshots in $out)"
 [ "$read_bytes" -eq 8262 ] && [ "$before" -lt 50 ] && [ "$after" -gt 300 ]
+
+# The send: the host simulator waits on its end, the send button, then the lens type.
+"$host" --device "$work/host-end" --once --quiet --save "$out/host-received.oma" --timeout 30 >"$work/host.log" 2>&1 &
+host_pid=$!
+pids+=("$host_pid")
+sleep 1
+click 407 113
+sleep 2
+import -window "$window" "$out/main-window-lens-panel.png"
+click 109 328  # the middle picture: general use, no offset
+host_rc=1
+for _ in $(seq 150); do
+  if ! kill -0 "$host_pid" 2>/dev/null; then
+    wait "$host_pid" && host_rc=0
+    break
+  fi
+  sleep 0.2
+done
+sleep 1
+import -window "$window" "$out/main-window-after-send.png"
+cp "$work/relay.log" "$work/host.log" "$out/"
+
+# What our end wrote to the host after the host's message, as the relay saw it, against what the
+# Linux program's handlers answer for the same read (kovrel-cli runs them on the recorded read).
+awk '/^[<>] [0-9]+\//{ dir = $1; if (dir == ">") host = 1; next }
+     dir == "<" && host { for (i = 1; i <= NF; i++) printf "%s", $i }' "$work/relay.log" | xxd -r -p >"$out/host-received.bin"
+"$cli" answer "$work/read.stream" >"$out/linux-answer.bin"
+"$cli" oma "$work/read.stream" >"$out/linux.oma"
+sent=$(stat -c %s "$out/host-received.bin")
+same=no
+cmp -s "$out/host-received.bin" "$out/linux-answer.bin" && same=yes
+echo "e2e: send under Wine: host simulator exit $host_rc; $sent bytes after the host's message, identical to the Linux program's answer: $same"
+cmp -s "$out/host-received.oma" "$out/linux.oma" && echo "e2e: the host's decoded trace is the Linux program's OMA file byte for byte"
+echo "e2e: $((SECONDS - started)) s"
+[ "$host_rc" = 0 ] && [ "$same" = yes ]

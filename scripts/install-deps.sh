@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format clang-tidy clang-14 libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick  # imagemagick: the Wine run's screenshots
+  xvfb xauth xdotool imagemagick socat  # the Wine run: clicks, screenshots, the port pair's relay
   g++-mingw-w64-x86-64-posix wine64 fonts-wine googletest  # the Windows cross-build, its tests under Wine
   locales
   lintian appstream desktop-file-utils dpkg-dev fakeroot librsvg2-bin file  # the Debian package, its checks
