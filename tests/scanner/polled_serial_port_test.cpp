@@ -73,7 +73,7 @@ TEST(PolledSerialPort, openPassesTheDevicesRefusalAndPollsOnlyWhileOpen) {
   EXPECT_EQ(rig.device->calls, (Calls{"open COM3 57600", "open COM4 57600", "close"}));
 }
 
-TEST(PolledSerialPort, aHandlerGetsEveryUnitOfTheTickAndWhatItLeavesOnlyWhenMoreCome) {
+TEST(PolledSerialPort, aHandlerGetsEveryUnitOfTheTickWhatItLeavesOnlyWhenMoreComeAndItsCloseEndsTheTick) {
   Rig rig;
   rig.port.setReceiveThreshold(2);
   std::vector<std::string> units;
@@ -95,16 +95,12 @@ TEST(PolledSerialPort, aHandlerGetsEveryUnitOfTheTickAndWhatItLeavesOnlyWhenMore
   rig.timer->tick();
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(rig.port.read(10), "abc");
-}
 
-TEST(PolledSerialPort, aHandlerThatClosesThePortEndsTheTick) {
-  Rig rig;
-  int calls = 0;
-  rig.port.onReceive = [&] { ++calls, rig.port.read(1), rig.port.close(); };
+  rig.port.onReceive = [&] { ++calls, rig.port.read(1), rig.port.close(); };  // closing ends the tick
   rig.device->queue = "abcdef";
   rig.timer->tick();
-  EXPECT_EQ(calls, 1);
-  EXPECT_EQ(rig.port.bytesWaiting(), 0);  // closing drops what was left
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(rig.port.bytesWaiting(), 0);  // and drops what was left
 }
 
 TEST(PolledSerialPort, clearingDropsQueueAndBufferAndALostDeviceStillHandsOverWhatArrived) {

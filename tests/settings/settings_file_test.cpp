@@ -277,19 +277,12 @@ TEST(SettingsHandEdits, decimalCommaIsTheSeparatorButAFolderKeepsItsComma) {
   EXPECT_TRUE(startsWith(s.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
 }
 
-TEST(SettingsMissingFile, saveBeforeAnyLoadLeavesTheFileAlone) {
-  ProgramFolder folder;
-  folder.write(crlf({"[INIC]", "[FINL]"}));
-  SharedState state = testing::calibratedState();
-  EXPECT_EQ(SettingsFile(folder.path()).guarda_dades(state), SaveResult::Refused);
-  EXPECT_EQ(folder.read(), crlf({"[INIC]", "[FINL]"}));
-}
-
 // ---- Atomic rewrite ---------------------------------------------------------------------------
 
-TEST(SettingsAtomicRewrite, failureToCreateTheNewFileKeepsTheOldOne) {
+TEST(SettingsAtomicRewrite, aSaveBeforeAnyLoadOrThatCannotCreateTheNewFileKeepsTheOldOne) {
   const std::string original = SettingsFile::defaultFileContent();
   LoadedSettings s{original, SharedState()};
+  EXPECT_EQ(SettingsFile(s.folder.path()).guarda_dades(s.state), SaveResult::Refused);  // nothing loaded
   s.state.midaradi = 61;  // a change that must not half-reach the disk
   std::filesystem::create_directory(temporaryPathFor(s.folder.file()));
   EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);
