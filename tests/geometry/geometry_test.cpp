@@ -143,7 +143,7 @@ TEST(Resampling, nearerRowIsTakenATieKeepsTheRowBeyondAndPlotPositionsRoundHalve
   }
 }
 
-TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeWithinOneHundredth) {
+TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeAndAClampedDifferenceCatchesUpAfterwards) {
   for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000},
                                               {1000, 1005, 1001, 1000},
                                               {1000, 1005, 999, 999},
@@ -157,9 +157,7 @@ TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeWithinOneHundredth) {
   TraceTable t = rowsWithRadii({1000, 1004, 1001, 1005});
   filterSpikes(t);
   EXPECT_EQ(t.radius(3), 1001);  // row 2, smoothed to 1000, is row 3's left neighbour
-}
-
-TEST(Coding, differencesAreBytesAndAClampedStepCatchesUpAfterwards) {
+  // Differences are bytes, and a clamped step catches up afterwards.
   for (const auto& [radii, codes] : std::vector<std::pair<std::vector<double>, std::vector<double>>>{
            {{2000, 1999, 1872, 1872, 1999}, {2000, 255, 129, 0, 127}},
            {{2000, 2150, 2150}, {2000, 127, 23, 0}},                    // 1.50 mm: 1.27 then 0.23

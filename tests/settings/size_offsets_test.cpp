@@ -119,7 +119,7 @@ TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
   EXPECT_EQ(sends, 2);
 }
 
-TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsColour) {
+TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsAndTypedValuesStopAtHalfAMillimetreWithTheSignsColour) {
   w.setPasswordMode(Control::Text1, true);
   // From the box as typed (or as left), steps up (or down, negative): its text and colour after.
   const std::tuple<const char*, int, const char*, Rgb> rows[] = {
@@ -133,23 +133,21 @@ TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsCo
     EXPECT_TRUE(manual() == shown && w.foreColor(Control::offset_mida) == colour) << shown << " " << manual();
     EXPECT_FALSE(w.passwordMode(Control::Text1));
   }
-  w.separator = '.';
-  w.setText(Control::offset_mida, "0.1");
-  offsets.OffsetMesBtn_Click();
-  EXPECT_EQ(manual(), "0.15");
-}
-
-TEST_F(SizeOffsetsTest, typedValueBeyondHalfAMillimetreBecomesZero) {
-  const std::pair<const char*, const char*> rows[] = {{"0,7", "0"},   {"-0,6", "0"},    {"0,51", "0"},
-                                                      {"0,5", "0,5"}, {"-0,5", "-0,5"}, {"0,25", "0,25"},
-                                                      {"-", "-"},     {"0,", "0,"}};
-  for (auto [typed, shown] : rows) {
+  // A typed value beyond half a millimetre becomes zero.
+  const std::pair<const char*, const char*> typedRows[] = {{"0,7", "0"},   {"-0,6", "0"},    {"0,51", "0"},
+                                                           {"0,5", "0,5"}, {"-0,5", "-0,5"}, {"0,25", "0,25"},
+                                                           {"-", "-"},     {"0,", "0,"}};
+  for (auto [typed, shown] : typedRows) {
     w.setText(Control::offset_mida, typed);
     w.setForeColor(Control::offset_mida, kBlue);
     offsets.offset_mida_Change();
     EXPECT_EQ(manual(), shown) << typed;
     EXPECT_EQ(w.foreColor(Control::offset_mida) == kBlack, std::string(shown) == "0") << typed;
   }
+  w.separator = '.';
+  w.setText(Control::offset_mida, "0.1");
+  offsets.OffsetMesBtn_Click();
+  EXPECT_EQ(manual(), "0.15");
 }
 
 TEST_F(SizeOffsetsTest, okSendsWithoutLensTypeOffsetWhileTheCrossOnlyCloses) {
