@@ -49,7 +49,7 @@ TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
 }
 
 TEST(TipCompensation, anyFilterValueWrapsRoundTheTurnWithoutLeavingTheIntegerRange) {
-  const TraceTable read = traceOf(toolkit::ellipse(30, 20));
+  const TraceTable read = traceOf(toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1));
   // Run by the sanitizer build: no value may overflow the row lookup or its conversion.
   for (double wild : {-2147483648.0, 1e20, std::nan(""), HUGE_VAL}) {
     TraceTable t = read;
@@ -58,12 +58,8 @@ TEST(TipCompensation, anyFilterValueWrapsRoundTheTurnWithoutLeavingTheIntegerRan
   }
   EXPECT_TRUE(filterInRange(-4095) && filterInRange(4095) && !filterInRange(4095.5));
   EXPECT_FALSE(filterInRange(std::nan("")) || filterInRange(-1e20));
-}
-
-// Beyond two turns the neighbour's position is brought back by whole double turns; a filter two
-// turns larger therefore looks at the same rows, including a position of exactly two turns.
-TEST(TipCompensation, filtersTwoTurnsApartBeyondTheRangeLookAtTheSameNeighbours) {
-  const TraceTable read = traceOf(toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1));
+  // Beyond two turns the neighbour's position is brought back by whole double turns; a filter two
+  // turns larger therefore looks at the same rows, including a position of exactly two turns.
   for (double filter : {10000.0, 10000.5, 9000.25, 12285.0}) {
     TraceTable near = read, far = read;
     compensateTip(near, 0.65, filter);
@@ -72,7 +68,7 @@ TEST(TipCompensation, filtersTwoTurnsApartBeyondTheRangeLookAtTheSameNeighbours)
   }
 }
 
-TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInOrder) {
+TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAStalledSortKeepsEveryPointAndAnglesComeIntoTheTurn) {
   const TraceTable before = traceOf(toolkit::ellipse(30, 20));
   TraceTable t = before;
   EXPECT_EQ(normaliseAndSortSeam(t), 400);  // the last candidate is lost
@@ -89,6 +85,11 @@ TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAndAStalledSortKeepsEveryPointInO
   EXPECT_LT(normaliseAndSortSeam(t), 400);
   std::sort(unsorted.begin(), unsorted.end());
   EXPECT_EQ(points(), unsorted);
+
+  t = before, t.angle(2) = -0.01, t.angle(4094) = kTwoPi + 0.01;  // just past either end of the turn
+  normaliseAndSortSeam(t);
+  for (int i = 1; i <= kPoints; ++i) ASSERT_TRUE(t.angle(i) >= 0 && t.angle(i) <= kTwoPi) << i;
+  EXPECT_EQ(t.angle(1), 0.0);
 }
 
 TEST(Ordering, theTurnRestartsAtTheGivenRowForwardsOrBackwards) {
@@ -108,14 +109,6 @@ TEST(Ordering, theTurnRestartsAtTheGivenRowForwardsOrBackwards) {
   }
 }
 
-TEST(SeamSort, anglesJustPastEitherEndOfTheTurnComeBackIntoIt) {
-  TraceTable t = traceOf(toolkit::ellipse(30, 20));
-  t.angle(2) = -0.01, t.angle(4094) = kTwoPi + 0.01;
-  normaliseAndSortSeam(t);
-  for (int i = 1; i <= kPoints; ++i) ASSERT_TRUE(t.angle(i) >= 0 && t.angle(i) <= kTwoPi) << i;
-  EXPECT_EQ(t.angle(1), 0.0);
-}
-
 TEST(Coding, radiiAreCutToWholeHundredthsAndOffsetsAddHalfTheirDiametersPlusFiveHundredths) {
   TraceTable t = rowsWithRadii({12.349, 12.3, -0.001, 0.999});
   toHundredths(t);
@@ -125,7 +118,7 @@ TEST(Coding, radiiAreCutToWholeHundredthsAndOffsetsAddHalfTheirDiametersPlusFive
   EXPECT_TRUE(t.radius(1) == 1015 && t.radius(800) == 1015);
 }
 
-TEST(Resampling, nearerRowIsTakenAndATieKeepsTheRowBeyond) {
+TEST(Resampling, nearerRowIsTakenATieKeepsTheRowBeyondAndPlotPositionsRoundHalvesToEven) {
   const double x = 1.0 / 1024;  // exact: the two distances to the first target compare equal
   for (auto [below, beyond, row] : {std::tuple{kFirstTarget - x, kFirstTarget + 2 * x, 1},
                                     {kFirstTarget - 2 * x, kFirstTarget + x, 2},
@@ -140,9 +133,7 @@ TEST(Resampling, nearerRowIsTakenAndATieKeepsTheRowBeyond) {
   resample(half, out);
   EXPECT_EQ(out.radius(402), half.radius(kPoints));  // the first target past half a turn
   EXPECT_EQ(out.radius(800), half.radius(kPoints));
-}
-
-TEST(Resampling, plotPositionsRoundToTenthsHalvesToEven) {
+  // Plot positions round to tenths, halves to even.
   for (auto [radius, plotX] : {std::pair{0.25, 40.2}, {0.45, 40.4}, {-0.25, 39.8}, {12.34, 52.3}}) {
     TraceTable t = traceOf(toolkit::circle(20)), out;
     t.angle(1) = 0, t.radius(1) = radius, t.angle(2) = 1.0;  // row 1 is nearest the first target
@@ -152,7 +143,7 @@ TEST(Resampling, plotPositionsRoundToTenthsHalvesToEven) {
   }
 }
 
-TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeWithinOneHundredth) {
+TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeAndAClampedDifferenceCatchesUpAfterwards) {
   for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000},
                                               {1000, 1005, 1001, 1000},
                                               {1000, 1005, 999, 999},
@@ -166,9 +157,7 @@ TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeWithinOneHundredth) {
   TraceTable t = rowsWithRadii({1000, 1004, 1001, 1005});
   filterSpikes(t);
   EXPECT_EQ(t.radius(3), 1001);  // row 2, smoothed to 1000, is row 3's left neighbour
-}
-
-TEST(Coding, differencesAreBytesAndAClampedStepCatchesUpAfterwards) {
+  // Differences are bytes, and a clamped step catches up afterwards.
   for (const auto& [radii, codes] : std::vector<std::pair<std::vector<double>, std::vector<double>>>{
            {{2000, 1999, 1872, 1872, 1999}, {2000, 255, 129, 0, 127}},
            {{2000, 2150, 2150}, {2000, 127, 23, 0}},                    // 1.50 mm: 1.27 then 0.23

@@ -37,7 +37,7 @@ TEST(OmaFraming, codesTheHostReadsAsFramingGoEscapedOthersAsThemselves) {
   }
 }
 
-TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenAndNeverEscaped) {
+TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenNeverEscapedAndDecodesBack) {
   struct Row {
     double hundredths;
     bool ok;
@@ -62,10 +62,7 @@ TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenAndNeverEscaped) {
     EXPECT_THROW(answerBytes("1", 1000, codes), std::range_error) << bad;
   }
   EXPECT_THROW(answerBytes("1", 1000, std::vector<int>(798, 0)), std::range_error);
-}
-
-TEST(OmaFraming, hostDecodesFirstRadiiWhoseBytesLookLikeFraming) {
-  // First radii whose bytes are CR LF, LF CR or FS RS, which must not be taken for framing.
+  // The host decodes first radii whose bytes are CR LF, LF CR or FS RS, which must not be taken for framing.
   for (int first : {13 + 256 * 10, 10 + 256 * 13, 28 + 256 * 30}) {
     std::vector<int> codes = flatCodes(), decoded;
     codes[0] = 255, codes[1] = 1, codes[2] = 128, codes[3] = 127, codes[4] = 1;  // -1, +1, -128, +127, +1

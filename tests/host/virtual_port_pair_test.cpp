@@ -18,9 +18,9 @@ namespace {
 using Args = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 
-// ---- the control program's listing ------------------------------------------------------------
+// ---- the control program ------------------------------------------------------------------------
 
-TEST(PairListing, endsGoByTheirPortNameOrTheirIdentifierAndOnlyWholePairsCount) {
+TEST(PairListing, endsGoByTheirPortNameOrTheirIdentifierAndOnlyWholePairsAndComNamesCount) {
   const char* listing =
       "       CNCA0 PortName=COM5,EmuBR=yes\n"
       "       CNCB0 PortName=-,dcd=ropen,dsr=rdtr\r\n"
@@ -33,19 +33,15 @@ TEST(PairListing, endsGoByTheirPortNameOrTheirIdentifierAndOnlyWholePairsCount) 
       "       CNCB0X PortName=COM3\n";
   EXPECT_EQ(parsePairListing(listing),
             (std::vector<PortPair>{{0, "COM5", "CNCB0"}, {4, "com2", "CNCB4"}, {12, "COM7", "CNCB12"}}));
-  EXPECT_TRUE(parsePairListing("").empty());
-}
-
-TEST(PairListing, onlyPlainComNamesFromOneTo255GoToTheControlProgram) {
-  const std::map<std::string, bool> rows = {
+  // Only plain COM names from 1 to 255 go to the control program.
+  const std::map<std::string, bool> names = {
       {"COM1", true},   {"com5", true},   {"COM255", true}, {"COM256", false},
       {"COM0", false},  {"COM05", false}, {"COM", false},   {"COM5,EmuBR=yes", false},
-      {"COM 5", false}, {"", false},      {"CNCB0", false}, {"COM-1", false}};
-  for (const auto& [name, ok] : rows) EXPECT_EQ(isHostComName(name), ok) << name;
+      {"COM 5", false}, {"", false},      {"COM-1", false}};
+  for (const auto& [name, ok] : names) EXPECT_EQ(isHostComName(name), ok) << name;
 }
 
-// ---- a driver answering as its control program does ---------------------------------------------
-
+// A driver answering as its control program does.
 struct FakeDriver {
   bool found = true;
   std::map<int, std::string> pairs;  // index -> host end's name
@@ -61,11 +57,9 @@ struct FakeDriver {
     ProgramRun r{true, false, false, 0, {}};
     if (args[0] == "list") {
       for (const auto& [n, name] : pairs)
-        r.output += "       CNCA" + std::to_string(n) + " PortName=" + name + "\n       CNCB" +
-                    std::to_string(n) + " PortName=-,dcd=ropen,dsr=rdtr\n";
+        r.output += "CNCA" + std::to_string(n) + " PortName=" + name + "\nCNCB" + std::to_string(n) + "\n";
     } else if (args[0] == "busynames") {
-      for (const auto& [n, name] : pairs) r.output += name == args[1] ? name + "\n" : "";
-      if (cablePorts.contains(args[1])) r.output += args[1] + "\n";
+      if (cablePorts.contains(args[1])) r.output = args[1];
     } else if (args[1] == "install" && !installMakesNothing) {
       int n = 0;
       while (pairs.contains(n)) ++n;
@@ -82,72 +76,50 @@ struct FakeDriver {
 };
 
 TEST(PairControl, failuresOfTheControlProgramReachTheOperatorInHerWords) {
-  struct Row {
-    bool found;
-    ProgramRun run;
-    std::string message;
-  };
   const std::string failed(texts::kPairControlFailed);
-  const std::vector<Row> rows = {
-      {false, {}, std::string(texts::kPairControlMissing)},
-      {true, {false, false, false, 0, ""}, std::string(texts::kPairControlMissing)},
-      {true, {false, true, false, 0, ""}, std::string(texts::kPairNeedsAdministrator)},
-      {true, {true, false, true, 0, ""}, failed + "no terminó"},
-      {true,
-       {true, false, false, 1, "  CNCA0 PortName=COM5\r\nERROR: access denied\r\n\r\n"},
+  const std::vector<std::tuple<bool, std::optional<ProgramRun>, std::string>> rows = {
+      {false, ProgramRun{}, std::string(texts::kPairControlMissing)},
+      {true, ProgramRun{false, false, false, 0, ""}, std::string(texts::kPairControlMissing)},
+      {true, ProgramRun{false, true, false, 0, ""}, std::string(texts::kPairNeedsAdministrator)},
+      {true, ProgramRun{true, false, true, 0, ""}, failed + "no terminó"},
+      {true, ProgramRun{true, false, false, 1, "  CNCA0 PortName=COM5\r\nERROR: access denied\r\n\r\n"},
        failed + "ERROR: access denied"},
-      {true, {true, false, false, 2, ""}, failed + "código 2"},
+      {true, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
+      {true, std::nullopt, std::string(texts::kPairDriverMissing)},  // installed, yet no pair
   };
-  for (const Row& row : rows) {
+  for (const auto& [found, run, message] : rows) {
     FakeDriver driver;
-    driver.found = row.found;
-    driver.failNext = row.run;
+    driver.found = found;
+    driver.installMakesNothing = true;
+    driver.failNext = run;
     try {
-      driver.control()->pairs();
-      ADD_FAILURE() << row.message;
+      driver.control()->create("COM5");
+      ADD_FAILURE() << message;
     } catch (const PairControlError& e) {
-      EXPECT_EQ(e.what(), row.message);
+      EXPECT_EQ(e.what(), message);
     }
   }
-}
-
-TEST(PairControl, aPairTheDriverDidNotMakeIsReportedAsAMissingDriver) {
-  FakeDriver driver;
-  driver.installMakesNothing = true;
-  EXPECT_THROW(
-      try { driver.control()->create("COM5"); } catch (const PairControlError& e) {
-        EXPECT_EQ(e.what(), std::string(texts::kPairDriverMissing));
-        throw;
-      },
-      PairControlError);
-  EXPECT_EQ(driver.runs[0], (Args{"--silent", "install", "PortName=COM5", "dcd=ropen,dsr=rdtr"}));
 }
 
 // ---- the adapter ----------------------------------------------------------------------------------
 
 struct EndState {
-  bool opens = true;
-  bool open = false;
+  bool opens = true, open = false, lost = false, stalls = false;
   std::string name;
   PairLines lines;
-  bool lost = false;
   std::deque<std::uint8_t> arriving;
   Bytes written;
-  bool stalls = false;
   int purges = 0;
 };
 
 class FakeEnd : public PairEnd {
  public:
   explicit FakeEnd(EndState& s) : s_(s) {}
-  bool open(const std::string& name) override {
-    return (s_.open = s_.opens) ? (s_.name = name, true) : false;
-  }
+  bool open(const std::string& name) override { return (s_.open = s_.opens) && (s_.name = name, true); }
   void close() override { s_.open = false; }
   std::optional<PairLines> lines() override {
     if (s_.lost) return std::nullopt;
-    return std::exchange(s_.lines.dtrChanged, false) ? PairLines{s_.lines.hostOpen, s_.lines.hostDtr, true}
-                                                     : s_.lines;
+    return std::exchange(s_.lines, {s_.lines.hostOpen, s_.lines.hostDtr, false});
   }
   bool read(std::deque<std::uint8_t>& into) override {
     into.insert(into.end(), s_.arriving.begin(), s_.arriving.end());
@@ -194,30 +166,29 @@ class PairPort : public ::testing::Test {
   int arrivals_ = 0;
 };
 
-TEST_F(PairPort, creatingMakesThePairUnderTheHostsNameAndOpensOurEnd) {
+TEST_F(PairPort, creatingMakesThePairOnceAndALaterStartFindsItWithoutAdministratorRights) {
   driver_.pairs[0] = "COM3";  // someone else's pair keeps its index
-  port_->crear_port("COM5");
+  port_->crear_port("com5");
   EXPECT_EQ(driver_.pairs.at(1), "COM5");
-  EXPECT_TRUE(end_.open);
   EXPECT_EQ(end_.name, "CNCB1");
-  EXPECT_TRUE(timer_->isActive());
   port_->obrir_port("COM5");  // the ports window's order: harmless again
   EXPECT_TRUE(port_->port_existeix());
-  EXPECT_EQ(driver_.runs.size(), 4u);  // list, busynames, install, list: nothing for the open
-}
-
-TEST_F(PairPort, aLaterStartFindsItsPairAndNeedsNoAdministratorRights) {
-  driver_.pairs[2] = "COM5";
-  port_->obrir_port("com5");
-  EXPECT_TRUE(port_->port_existeix());
-  EXPECT_EQ(end_.name, "CNCB2");
-  for (const Args& run : driver_.runs) EXPECT_NE(run[0], "--silent");  // no install, no remove
+  EXPECT_EQ(driver_.runs, (std::vector<Args>{{"list"},
+                                             {"busynames", "com5"},
+                                             {"--silent", "install", "PortName=COM5", "dcd=ropen,dsr=rdtr"},
+                                             {"list"}}));  // nothing for the open
   port_.reset();  // ending the program closes our end and keeps the pair for the next start
   EXPECT_FALSE(end_.open);
-  EXPECT_EQ(driver_.pairs.size(), 1u);
+  end_.name.clear();
+  driver_.runs.clear();
+  make();
+  port_->obrir_port("com5");
+  EXPECT_TRUE(port_->port_existeix());
+  EXPECT_EQ(end_.name, "CNCB1");
+  EXPECT_EQ(driver_.runs, (std::vector<Args>{{"list"}}));
 }
 
-TEST_F(PairPort, noPairYetIsForStartUpToCreateButAnotherDevicesNameIsRefused) {
+TEST_F(PairPort, noPairYetIsForStartUpToCreateButOtherDevicesAndBadNamesAreRefused) {
   port_->obrir_port("COM5");
   EXPECT_FALSE(port_->port_existeix());
   EXPECT_FALSE(end_.open);
@@ -227,40 +198,31 @@ TEST_F(PairPort, noPairYetIsForStartUpToCreateButAnotherDevicesNameIsRefused) {
   EXPECT_EQ(failure([&] { port_->crear_port("COM4"); }), inUse);
   EXPECT_EQ(failure([&] { port_->crear_port("COM5,HiddenMode=yes"); }),
             std::string(texts::kVirtualPortBadName) + "COM5,HiddenMode=yes");
-  EXPECT_EQ(driver_.pairs.size(), 0u);
-}
-
-TEST_F(PairPort, withoutTheControlProgramEveryWayInSaysWhatToInstall) {
-  driver_.found = false;
+  EXPECT_TRUE(driver_.pairs.empty());
+  driver_.found = false;  // without the control program every way in says what to install
   make();
-  const std::string missing(texts::kPairControlMissing);
-  EXPECT_EQ(failure([&] { port_->obrir_port("COM5"); }), missing);
-  EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), missing);
-  EXPECT_FALSE(port_->port_obert_host());
+  EXPECT_EQ(failure([&] { port_->obrir_port("COM5"); }), std::string(texts::kPairControlMissing));
+  EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kPairControlMissing));
 }
 
-TEST_F(PairPort, removingClosesOurEndFirstAndAFailedRemovalCanBeTriedAgain) {
+TEST_F(PairPort, removingClosesOurEndFirstAndAFailedRemovalOrOpenLeavesThePairRemovable) {
   port_->crear_port("COM5");
   bool openAtRemoval = true;
   driver_.onRemove = [&] { openAtRemoval = end_.open; };
   driver_.failNext = ProgramRun{false, true, false, 0, ""};
   EXPECT_EQ(failure([&] { port_->eliminar_port(); }), std::string(texts::kPairNeedsAdministrator));
   EXPECT_FALSE(end_.open);
-  EXPECT_EQ(driver_.pairs.size(), 1u);
   port_->eliminar_port();
   EXPECT_FALSE(openAtRemoval);
   EXPECT_TRUE(driver_.pairs.empty());
   EXPECT_FALSE(timer_->isActive());
-  port_->eliminar_port();  // nothing left: nothing to do
-  EXPECT_EQ(driver_.runs.back(), (Args{"--silent", "remove", "0"}));
-}
-
-TEST_F(PairPort, anEndThatWillNotOpenIsReportedAndItsPairStillRemovable) {
   end_.opens = false;
   EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kVirtualPortNotOpened) + "CNCB0");
   EXPECT_FALSE(timer_->isActive());
   port_->eliminar_port();
   EXPECT_TRUE(driver_.pairs.empty());
+  port_->eliminar_port();  // nothing left: nothing to do
+  EXPECT_EQ(driver_.runs.back(), (Args{"--silent", "remove", "0"}));
 }
 
 // ---- the host's presence and line, tick by tick -------------------------------------------------
@@ -268,44 +230,30 @@ TEST_F(PairPort, anEndThatWillNotOpenIsReportedAndItsPairStillRemovable) {
 TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
   port_->crear_port("COM5");
   struct Step {
-    bool open, dtr;
+    PairLines lines;
     std::vector<bool> told;  // senyal_extern at each canvi_senyal of this tick
-    bool holds;
   };
   const std::vector<Step> steps = {
-      {false, false, {}, false},       // nobody there
-      {true, false, {false}, true},    // the host opens without DTR
-      {true, true, {true}, true},      // raises it
-      {true, true, {}, true},          // nothing new
-      {true, false, {false}, true},    // drops it
-      {false, false, {false}, false},  // closes
-      {true, true, {true}, true},      // opens with DTR raised: one change, told once
-      {false, true, {false}, false},   // gone: a DTR without the host means nothing
+      {{false, false, false}, {}},            // nobody there
+      {{false, false, true}, {true, false}},  // a second start raised and dropped between ticks
+      {{false, false, false}, {}},            // told once
+      {{true, false, false}, {false}},        // the host opens without DTR
+      {{true, true, true}, {true}},           // raises it
+      {{true, true, false}, {}},              // nothing new
+      {{true, false, true}, {false}},         // drops it
+      {{false, false, false}, {false}},       // closes
+      {{true, true, true}, {true}},           // opens with DTR raised: one change, told once
+      {{false, true, false}, {false}},        // gone: a DTR without the host means nothing
+      {{true, true, true}, {true}},           // back
   };
   for (std::size_t k = 0; k < steps.size(); ++k) {
-    host(steps[k].open, steps[k].dtr);
+    end_.lines = steps[k].lines;
     signals_.clear();
     timer_->tick();
     EXPECT_EQ(signals_, steps[k].told) << k;
-    EXPECT_EQ(port_->port_obert_host(), steps[k].holds) << k;
+    EXPECT_EQ(port_->port_obert_host(), steps[k].lines.hostOpen) << k;
   }
-}
-
-TEST_F(PairPort, aSecondStartThatRaisesAndDropsBetweenTwoTicksIsStillSeen) {
-  port_->crear_port("COM5");
-  end_.lines = {false, false, true};  // up and down again since the last look
-  timer_->tick();
-  EXPECT_EQ(signals_, (std::vector<bool>{true, false}));
-  signals_.clear();
-  timer_->tick();
-  EXPECT_TRUE(signals_.empty());
-}
-
-TEST_F(PairPort, aPairRemovedUnderUsIsTheHostGone) {
-  port_->crear_port("COM5");
-  host(true, true);
-  timer_->tick();
-  end_.lost = true;
+  end_.lost = true;  // the pair removed under us is the host gone
   signals_.clear();
   timer_->tick();
   EXPECT_EQ(signals_, (std::vector<bool>{false}));
@@ -344,9 +292,11 @@ TEST_F(PairPort, bytesAreSeenAtOnceByTheExchangeAndAnnouncedOnceAtTheTick) {
   end_.arriving = {'y'};
   EXPECT_EQ(port_->bytes_pendents(), 0);
   EXPECT_TRUE(port_->port_obert_host());  // closing our side still watches the host
+  EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortClosed));
 }
 
 TEST_F(PairPort, whatADepartedHostSentIsDroppedAndNothingIsWrittenToNobody) {
+  EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortMissing));
   port_->crear_port("COM5");
   host(true, true);
   timer_->tick();
@@ -361,16 +311,8 @@ TEST_F(PairPort, whatADepartedHostSentIsDroppedAndNothingIsWrittenToNobody) {
   host(true, false);
   port_->escriure_bytes({0x06, 0x1c});
   EXPECT_EQ(end_.written, (Bytes{0x06, 0x1c}));
-}
-
-TEST_F(PairPort, writesFailLoudlyWhenNothingCanTakeThem) {
-  EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortMissing));
-  port_->crear_port("COM5");
-  host(true, false);
   end_.stalls = true;  // the host stopped reading and the pair's queue is full
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortNotRead));
-  port_->tancar_port();
-  EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortClosed));
 }
 
 }  // namespace

@@ -141,7 +141,7 @@ TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
   EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && !rig.window.isEnabled(Control::OffsetMesBtn));
 }
 
-TEST(CaptureStop, firstByteNotStarStopsTheReadUnlessTheTracerSendsNoHeader) {
+TEST(CaptureStop, firstByteNotStarUnlessHeaderlessStopOrNeedleInsideStopTheReadAndKeepThePreviousShape) {
   Bytes stream = circleRead(25);
   stream[0] = '#';
   CaptureRig rig, headerless;
@@ -161,9 +161,8 @@ TEST(CaptureStop, firstByteNotStarStopsTheReadUnlessTheTracerSendsNoHeader) {
   headerless.burst(slice(stream, sampleEnd(10), stream.size()));
   EXPECT_EQ(headerless.window.text(Control::Text1), texts::kReadFinished);
   EXPECT_EQ(headerless.state.serial_number, "777777");
-}
 
-TEST(CaptureStop, stopOrNeedleInsideItsInnermostPositionKeepsThePreviousShape) {
+  // A stop, or the needle inside its innermost position, keeps the previous shape.
   std::vector<int> inside(4096, 145);  // innermost count 150 less the 5 counts allowed
   inside[10] = 144;
   for (bool byNeedle : {false, true}) {

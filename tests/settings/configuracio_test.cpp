@@ -171,7 +171,7 @@ TEST_F(ConfiguracioTest, aZeroIsRefusedInEveryRequiredFieldAndOnlyThere) {
   }
 }
 
-TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesAndEndsACalibrationInProgress) {
+TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesEndsACalibrationAndGivesAHeldTravelBackAsItWas) {
   s.estic_calibrant = 1;
   w.setEnabled(Control::cfg_btn, false);
   config.show(true);
@@ -182,11 +182,9 @@ TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesAndEndsACalibrationInProgress) 
   EXPECT_FALSE(w.isVisible(Control::veri_instrument_txt));
   EXPECT_EQ(s.polsoseix, 151.5);
   EXPECT_EQ(line(folder.read(), "[PULS]") + line(folder.read(), "[VSPA]"), "[PULS]= 151.5[VSPA]=7");
-}
 
-// Numbers held in dynamic values (the travel) read in the operator's form like their neighbours;
-// texts (the ports, the filter) as they are; a save without edits gives the file back unchanged.
-TEST_F(ConfiguracioTest, aTravelHeldAsANumberIsShownInTheLocaleAndReadBackAsItWas) {
+  // Numbers held in dynamic values (the travel) read in the operator's form like their neighbours;
+  // texts (the ports, the filter) as they are; a save without edits gives the file back unchanged.
   folder.write(original.replace(original.find("[CARR]= 3945"), 12, "[CARR]= 3718.5"));
   for (char separator : {',', '.'}) {
     view.separator = separator;

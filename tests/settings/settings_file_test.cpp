@@ -91,6 +91,8 @@ TEST(NumberWriter, operatorsLocaleNeverChangesTheDecimalPoint) {
   EXPECT_TRUE(read == 0.5 && written == " 24.5");
 }
 
+bool startsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
+
 // ---- Reading records
 
 TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
@@ -120,7 +122,7 @@ TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
   }
 }
 
-TEST(SettingsRecords, rewriteKeepsLineOrderAndPutsTheCurrentValuesBehindEveryRepeatOfATag) {
+TEST(SettingsRecords, rewriteKeepsLineOrderPutsTheCurrentValuesBehindEveryRepeatAndWritesCrLf) {
   LoadedSettings s(crlf({"[INIC] version 2", "[GPOL]= 0.0002", "; tracer of bench 2", "[COMM]=3",
                          "[PULS]=150", "[PULS]=160", "[FINL]x"}));
   EXPECT_TRUE(s.state.grausperpols == 0.0002 && s.state.comport1.isText());
@@ -131,9 +133,17 @@ TEST(SettingsRecords, rewriteKeepsLineOrderAndPutsTheCurrentValuesBehindEveryRep
   ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
   EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[GPOL]= 0.000225", "; tracer of bench 2", "[COMM]=4",
                                    "[PULS]= 160", "[PULS]= 160", "[FINL]"}));
+  // Other line ends come back as CR LF, and a shorter reload replaces the line table.
+  LoadedSettings ends("[INIC]\n[COMM]=3\r; old\r\n\n[FINL]");
+  ASSERT_EQ(ends.file.guarda_dades(ends.state), SaveResult::Saved);
+  EXPECT_EQ(ends.folder.read(), crlf({"[INIC]", "[COMM]=3", "; old", "", "[FINL]"}));
+  ends.folder.write(crlf({"[INIC]", "[FINL]"}));
+  ends.file.carrega_dades(ends.state);
+  ASSERT_EQ(ends.file.guarda_dades(ends.state), SaveResult::Saved);
+  EXPECT_EQ(ends.folder.read(), crlf({"[INIC]", "[FINL]"}));
 }
 
-TEST(SettingsRecords, textSettingsStayTextAndNumberSettingsAreWrittenAsNumbers) {
+TEST(SettingsRecords, textSettingsStayTextNumbersAreWrittenAsNumbersAndAHandTypedCommaSeparates) {
   LoadedSettings s(crlf({"[FILT]=3", "[VSPA]=5", "[CCEN]=1", "[CCAL]=2.50", "[OFFS]=-0.10", "[CARR]=3945"}));
   EXPECT_TRUE(s.state.filterscope.isText() && s.state.calibra_centre.toText() == "1");
   EXPECT_TRUE(s.state.OffsetMida.isNumber() && s.state.carrera.isNumber());
@@ -141,6 +151,12 @@ TEST(SettingsRecords, textSettingsStayTextAndNumberSettingsAreWrittenAsNumbers) 
   ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
   EXPECT_EQ(s.folder.read(),
             crlf({"[FILT]=2.5", "[VSPA]=5", "[CCEN]= 1", "[CCAL]= 2.5", "[OFFS]=-0.1", "[CARR]= 3945"}));
+  // Edited by hand, a decimal comma is the separator, but a folder keeps its comma.
+  LoadedSettings hand(crlf({"[RADI]= 60,5", "[FILT]=2,5", "[OFFS]=-0,1", "[CARR]= 3945,", "[PATH]=C:\\A,5"}));
+  EXPECT_TRUE(hand.state.midaradi == 60.5 && hand.state.filterscope.toNumber() == 2.5);
+  EXPECT_TRUE(hand.state.OffsetMida.toNumber() == -0.1 && hand.state.lletra.toText() == "C:\\A,5");
+  ASSERT_EQ(hand.file.guarda_dades(hand.state), SaveResult::Saved);
+  EXPECT_TRUE(startsWith(hand.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
 }
 
 // ---- Refusal
@@ -179,8 +195,6 @@ TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
 using testing::ProgramFolder;
 using D = DefaultCalibration;
 
-bool startsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
-
 // ---- No line lost or multiplied ---------------------------------------------------------------
 
 TEST(SettingsRoundTrip, wornFileWithCommaInFolderSurvivesManyCyclesByteIdentical) {
@@ -206,16 +220,6 @@ TEST(SettingsRoundTrip, wornFileWithCommaInFolderSurvivesManyCyclesByteIdentical
     ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved) << cycle;
     ASSERT_EQ(folder.read(), original) << cycle;
   }
-}
-
-TEST(SettingsRoundTrip, otherLineEndsComeBackAsCrLfAndAShorterReloadReplacesTheLineTable) {
-  LoadedSettings s("[INIC]\n[COMM]=3\r; old\r\n\n[FINL]");
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[COMM]=3", "; old", "", "[FINL]"}));
-  s.folder.write(crlf({"[INIC]", "[FINL]"}));
-  s.file.carrega_dades(s.state);
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  EXPECT_EQ(s.folder.read(), crlf({"[INIC]", "[FINL]"}));
 }
 
 // ---- Missing, empty or unusable file ----------------------------------------------------------
@@ -269,27 +273,12 @@ TEST(SettingsMissingFile, fileWithoutAnySettingIsKeptUnderADatedNameBeforeTheDef
   EXPECT_EQ(testing::fileBytes(aside[0]), junk);
 }
 
-TEST(SettingsHandEdits, decimalCommaIsTheSeparatorButAFolderKeepsItsComma) {
-  LoadedSettings s(crlf({"[RADI]= 60,5", "[FILT]=2,5", "[OFFS]=-0,1", "[CARR]= 3945,", "[PATH]=C:\\A,5"}));
-  EXPECT_TRUE(s.state.midaradi == 60.5 && s.state.filterscope.toNumber() == 2.5);
-  EXPECT_TRUE(s.state.OffsetMida.toNumber() == -0.1 && s.state.lletra.toText() == "C:\\A,5");
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
-  EXPECT_TRUE(startsWith(s.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
-}
-
-TEST(SettingsMissingFile, saveBeforeAnyLoadLeavesTheFileAlone) {
-  ProgramFolder folder;
-  folder.write(crlf({"[INIC]", "[FINL]"}));
-  SharedState state = testing::calibratedState();
-  EXPECT_EQ(SettingsFile(folder.path()).guarda_dades(state), SaveResult::Refused);
-  EXPECT_EQ(folder.read(), crlf({"[INIC]", "[FINL]"}));
-}
-
 // ---- Atomic rewrite ---------------------------------------------------------------------------
 
-TEST(SettingsAtomicRewrite, failureToCreateTheNewFileKeepsTheOldOne) {
+TEST(SettingsAtomicRewrite, aSaveBeforeAnyLoadOrThatCannotCreateTheNewFileKeepsTheOldOne) {
   const std::string original = SettingsFile::defaultFileContent();
   LoadedSettings s{original, SharedState()};
+  EXPECT_EQ(SettingsFile(s.folder.path()).guarda_dades(s.state), SaveResult::Refused);  // nothing loaded
   s.state.midaradi = 61;  // a change that must not half-reach the disk
   std::filesystem::create_directory(temporaryPathFor(s.folder.file()));
   EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);

@@ -119,44 +119,35 @@ TEST_F(SizeOffsetsTest, panelAskedTheOtherWayMidSlideTurnsBackAndStillArrives) {
   EXPECT_EQ(sends, 2);
 }
 
-TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsStopAtHalfAMillimetreWithTheSignsColour) {
+TEST_F(SizeOffsetsTest, stepsOfFiveHundredthsAndTypedValuesStopAtHalfAMillimetreWithTheSignsColour) {
   w.setPasswordMode(Control::Text1, true);
-  press(&SizeOffsets::OffsetMesBtn_Click, 10);
-  EXPECT_TRUE(manual() == "0,5" && w.foreColor(Control::offset_mida) == kBlue);
-  EXPECT_FALSE(w.passwordMode(Control::Text1));
-  press(&SizeOffsets::OffsetMesBtn_Click, 1);
-  EXPECT_EQ(manual(), "0,5");
-  press(&SizeOffsets::OffsetMenysBtn_Click, 9);
-  EXPECT_EQ(manual(), "0,05");
-  press(&SizeOffsets::OffsetMenysBtn_Click, 1);
-  EXPECT_TRUE(manual() == "0" && w.foreColor(Control::offset_mida) == kBlack);
-  press(&SizeOffsets::OffsetMenysBtn_Click, 3);
-  EXPECT_TRUE(manual() == "-0,15" && w.foreColor(Control::offset_mida) == kRed);
-  press(&SizeOffsets::OffsetMenysBtn_Click, 8);
-  EXPECT_EQ(manual(), "-0,5");
-  w.setText(Control::offset_mida, "abc");  // stepping from text that is not a number starts at 0
-  offsets.OffsetMesBtn_Click();
-  EXPECT_EQ(manual(), "0,05");
-  w.setText(Control::offset_mida, "0,123");  // a step lands on whole hundredths
-  offsets.OffsetMesBtn_Click();
-  EXPECT_EQ(manual(), "0,17");
-  w.separator = '.';
-  w.setText(Control::offset_mida, "0.1");
-  offsets.OffsetMesBtn_Click();
-  EXPECT_EQ(manual(), "0.15");
-}
-
-TEST_F(SizeOffsetsTest, typedValueBeyondHalfAMillimetreBecomesZero) {
-  const std::pair<const char*, const char*> rows[] = {{"0,7", "0"},   {"-0,6", "0"},    {"0,51", "0"},
-                                                      {"0,5", "0,5"}, {"-0,5", "-0,5"}, {"0,25", "0,25"},
-                                                      {"-", "-"},     {"0,", "0,"}};
-  for (auto [typed, shown] : rows) {
+  // From the box as typed (or as left), steps up (or down, negative): its text and colour after.
+  const std::tuple<const char*, int, const char*, Rgb> rows[] = {
+      {nullptr, 10, "0,5", kBlue}, {nullptr, 1, "0,5", kBlue},   {nullptr, -9, "0,05", kBlue},
+      {nullptr, -1, "0", kBlack},  {nullptr, -3, "-0,15", kRed}, {nullptr, -8, "-0,5", kRed},
+      {"abc", 1, "0,05", kBlue},     // text that is not a number starts at 0
+      {"0,123", 1, "0,17", kBlue}};  // a step lands on whole hundredths
+  for (auto [typed, steps, shown, colour] : rows) {
+    if (typed) w.setText(Control::offset_mida, typed);
+    press(steps < 0 ? &SizeOffsets::OffsetMenysBtn_Click : &SizeOffsets::OffsetMesBtn_Click, std::abs(steps));
+    EXPECT_TRUE(manual() == shown && w.foreColor(Control::offset_mida) == colour) << shown << " " << manual();
+    EXPECT_FALSE(w.passwordMode(Control::Text1));
+  }
+  // A typed value beyond half a millimetre becomes zero.
+  const std::pair<const char*, const char*> typedRows[] = {{"0,7", "0"},   {"-0,6", "0"},    {"0,51", "0"},
+                                                           {"0,5", "0,5"}, {"-0,5", "-0,5"}, {"0,25", "0,25"},
+                                                           {"-", "-"},     {"0,", "0,"}};
+  for (auto [typed, shown] : typedRows) {
     w.setText(Control::offset_mida, typed);
     w.setForeColor(Control::offset_mida, kBlue);
     offsets.offset_mida_Change();
     EXPECT_EQ(manual(), shown) << typed;
     EXPECT_EQ(w.foreColor(Control::offset_mida) == kBlack, std::string(shown) == "0") << typed;
   }
+  w.separator = '.';
+  w.setText(Control::offset_mida, "0.1");
+  offsets.OffsetMesBtn_Click();
+  EXPECT_EQ(manual(), "0.15");
 }
 
 TEST_F(SizeOffsetsTest, okSendsWithoutLensTypeOffsetWhileTheCrossOnlyCloses) {

@@ -156,7 +156,7 @@ void file(const fs::path& path) {
   std::ofstream(path) << "x";
 }
 
-TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed) {
+TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesNoLinkIsFollowedAndAHundredUsersAreLookedAt) {
   const fs::path root = fs::temp_directory_path() / "kovrel-virtualstore";
   fs::remove_all(root);
   const fs::path users = root / "Users", outside = root / "elsewhere";  // what links name survives
@@ -187,15 +187,10 @@ TEST(VirtualisedCopies, onlyTheLastFolderOfACompletePathGoesAndNoLinkIsFollowed)
                                outside / "Kovrel" / "trac_conf.cfg", outside / "ciro" / kStore / "Kovrel"})
     EXPECT_TRUE(fs::exists(kept)) << kept;
   EXPECT_FALSE(fs::exists(eva / "loose.cfg"));
-  fs::remove_all(root);
-}
 
-TEST(VirtualisedCopies, aHundredUsersAreAllLookedAt) {
-  const fs::path root = fs::temp_directory_path() / "kovrel-virtualstore-100";
-  fs::remove_all(root);
+  fs::remove_all(root);  // a hundred users are all looked at
   for (int user = 1; user <= kMaxUserFolders; ++user)
     fs::create_directories(root / "Users" / std::to_string(user) / kStore / "Kovrel");
-  std::ostringstream notes;
   EXPECT_EQ(neteja_trac_conf(root, notes).deleted.size(), 100u);
   fs::remove_all(root);
 }
