@@ -193,8 +193,15 @@ TEST(TurnAndCentre, givesTheLongWaysRowsInItsOrderWhereverThePointsLie) {
     const double b = testing::kTurn * n / kPoints, x = -10 + 3 * std::cos(b), y = -10 + 3 * std::sin(b);
     away.angle(n) = std::atan2(y, x) + testing::kTurn, away.radius(n) = std::hypot(x, y);
   }
+  TraceTable side;  // a ring round (15, 0) with two rows on the x axis, at x = 20 and x = 10
+  for (int n = 1; n <= kPoints; ++n) {
+    const double b = testing::kTurn * n / kPoints + 1, x = 15 + 5 * std::cos(b), y = 5 * std::sin(b);
+    side.angle(n) = std::atan2(y, x) + (y < 0 ? testing::kTurn : 0), side.radius(n) = std::hypot(x, y);
+  }
+  side.angle(1000) = side.angle(3000) = 0, side.radius(1000) = 20, side.radius(3000) = 10;
   const TraceTable egged = traceOf(egg), ring = traceOf(toolkit::circle(25));
-  // Turned by nothing, row 1 lies on the x axis and keeps its polar form.
+  // Turned by nothing, rows on the x axis keep their polar form; the box of `side` runs from x = 0
+  // to 20, which puts its row at x = 10 on the centring's y axis, where it keeps it too.
   const std::tuple<const char*, const TraceTable*, double, double> cases[] = {
       {"egg", &egged, 0.3, 1},
       {"egg mirrored", &egged, 0.3, -1},
@@ -202,7 +209,8 @@ TEST(TurnAndCentre, givesTheLongWaysRowsInItsOrderWhereverThePointsLie) {
       {"away", &away, 0.1, 1},
       {"away mirrored", &away, 4.0, -1},
       {"ring on the axes", &ring, 0, 1},
-      {"ring mirrored", &ring, 0, -1}};
+      {"ring mirrored", &ring, 0, -1},
+      {"side", &side, 0, 1}};
   for (const auto& [name, read, turn, signX] : cases) {
     SCOPED_TRACE(name);
     BoxCentre want, got;
