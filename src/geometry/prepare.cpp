@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cmath>
-#include <limits>
 #include <utility>
 #include <vector>
 
@@ -22,6 +21,16 @@ void toPolar(double x, double y, double& angle, double& radius) {
     angle = kTwoPi + std::atan(y / x);
   }
   radius = std::sqrt(x * x + y * y);
+}
+
+void turnAndMirror(TraceTable& trace, double turn, double signX, double signY) {
+  for (int i = 1; i <= kPoints; ++i) {
+    const double a = trace.angle(i) + turn;
+    const double r = trace.radius(i);
+    const double x = std::cos(a) * (r * signX);
+    const double y = std::sin(a) * (r * signY);
+    toPolar(x, y, trace.angle(i), trace.radius(i));
+  }
 }
 
 int minimumAngleRow(const TraceTable& trace) {
@@ -57,131 +66,28 @@ void rotateToStart(TraceTable& trace, int start, bool reversed) {
   if (!reversed) reverseRows(trace, 1, kPoints);
 }
 
-namespace {
-
-// Rows 1..4095 of `read` turned by `turn` and mirrored: the point (x, y) in mm about the
-// turntable centre.
-struct Turned {
-  double x = 0.0;
-  double y = 0.0;
-};
-
-Turned turned(const TraceTable& read, int i, double turn, double signX, double signY) {
-  const double a = read.angle(i) + turn;
-  const double r = read.radius(i);
-  return {std::cos(a) * (r * signX), std::sin(a) * (r * signY)};
+void orderFromMinimum(TraceTable& trace, bool mirrored) {
+  // A mirrored trace runs clockwise; laying it out backwards from its smallest angle makes the
+  // angles grow with the row again, except the smallest one, which ends up in the last row
+  // until centring puts it first.
+  rotateToStart(trace, minimumAngleRow(trace), mirrored);
 }
 
-// The polar form a turned row takes: a point on an axis keeps the row's own angle and radius.
-void turnedPolar(const TraceTable& read, int i, double turn, double signX, double signY, double& angle,
-                 double& radius) {
-  angle = read.angle(i);
-  radius = read.radius(i);
-  const Turned t = turned(read, i, turn, signX, signY);
-  toPolar(t.x, t.y, angle, radius);
-}
-
-// The angle is kept with the program's own π (kPi, kTwoPi), a hair above the true one, so a point
-// read back from it is turned by that excess: left of the y axis by kPi − π, below the x axis on
-// its right by kTwoPi − 2π. The turned point is used as it is, turned by the same excess.
-const double kLeftExcess = kPi - 3.14159265358979323846;           // radians
-const double kLowerRightExcess = kTwoPi - 6.28318530717958647692;  // radians
-
-// How the turned point of a row is known: from x and y alone, or through its polar form.
-enum class Kind : unsigned char {
-  FirstQuadrant,  // x > 0, y > 0: its angle is atan(y / x), below every angle of the others
-  Elsewhere,      // x < 0, or x > 0 > y
-  Polar,          // on an axis, out of the range where x, y and their polar form agree, or NaN
-};
-
-struct Row {
-  double x = 0.0;    // mm, the point the centring moves
-  double y = 0.0;    // mm
-  double key = 0.0;  // FirstQuadrant: y / x; Polar: its angle (radians)
-  Kind kind = Kind::Polar;
-};
-
-// Beyond this a squared coordinate overflows and the polar form no longer gives the point back.
-constexpr double kPlainRange = 1e150;  // mm
-
-}  // namespace
-
-BoxCentre turnAndCentre(const TraceTable& read, TraceTable& trace, double turn, double signX, double signY,
-                        bool mirrored) {
-  std::vector<Row> rows(kPoints + 1);  // index = row of `read`
-  double smallestSlope = std::numeric_limits<double>::infinity();
-  bool anyFirstQuadrant = false;
-  for (int i = 1; i <= kPoints; ++i) {
-    const Turned t = turned(read, i, turn, signX, signY);
-    Row& row = rows[i];
-    const bool plain =
-        t.x != 0.0 && t.y != 0.0 && std::fabs(t.x) < kPlainRange && std::fabs(t.y) < kPlainRange;
-    if (!plain) {
-      double angle = read.angle(i), radius = read.radius(i);
-      toPolar(t.x, t.y, angle, radius);
-      row = {radius * std::cos(angle), radius * std::sin(angle), angle, Kind::Polar};
-    } else if (t.x < 0.0) {
-      row = {t.x - t.y * kLeftExcess, t.y + t.x * kLeftExcess, 0.0, Kind::Elsewhere};
-    } else if (t.y < 0.0) {
-      row = {t.x - t.y * kLowerRightExcess, t.y + t.x * kLowerRightExcess, 0.0, Kind::Elsewhere};
-    } else {
-      const double slope = t.y / t.x;
-      row = {t.x, t.y, slope, Kind::FirstQuadrant};
-      anyFirstQuadrant = true;
-      if (slope < smallestSlope) smallestSlope = slope;
-    }
-  }
-
-  // The row with the smallest angle (the first of equals) opens the trace. With any point in the
-  // first quadrant only those and the points held in polar form can hold it, and of the first
-  // quadrant only the slopes next to the smallest one: the arctangent keeps the order of
-  // slopes, and far apart slopes never round to the same angle.
-  const double slopeReach =
-      smallestSlope < 1e4 ? smallestSlope * (1 + 1e-6) : std::numeric_limits<double>::infinity();
-  int start = 1;
-  double smallest = 10.0;
-  for (int i = 1; i <= kPoints; ++i) {
-    const Row& row = rows[i];
-    double angle;
-    if (row.kind == Kind::Polar) {
-      angle = row.key;
-    } else if (row.kind == Kind::FirstQuadrant) {
-      if (row.key > slopeReach) continue;
-      angle = std::atan(row.key);
-    } else {
-      if (anyFirstQuadrant) continue;
-      double radius;
-      turnedPolar(read, i, turn, signX, signY, angle, radius);
-    }
-    if (angle < smallest) {
-      smallest = angle;
-      start = i;
-    }
-  }
-
+BoxCentre centreOnBox(TraceTable& trace) {
+  std::vector<std::array<double, 2>> xy(kPoints + 1);  // mm, index = row
   double maxX = 0.0, minX = 0.0, maxY = 0.0, minY = 0.0;
   for (int i = 1; i <= kPoints; ++i) {
-    const double x = rows[i].x, y = rows[i].y;
+    const double x = trace.radius(i) * std::cos(trace.angle(i));
+    const double y = trace.radius(i) * std::sin(trace.angle(i));
+    xy[i] = {x, y};
     if (x > maxX) maxX = x;
     if (x < minX) minX = x;
     if (y > maxY) maxY = y;
     if (y < minY) minY = y;
   }
   const BoxCentre centre{(minX + maxX) / 2, (minY + maxY) / 2};
-
-  // Rows start..4095 then 1..start-1 (row 4096 closes the turn and repeats row 1); a mirrored
-  // trace runs clockwise and is laid out backwards, from the row before `start` down.
-  for (int k = 1; k <= kPoints; ++k) {
-    const int from = !mirrored ? (k <= kPoints - start + 1 ? start + k - 1 : k - (kPoints - start + 1))
-                               : (k < start ? start - k : kPoints - (k - start));
-    const double x = rows[from].x - centre.x, y = rows[from].y - centre.y;
-    if (x == 0.0 || y == 0.0) {
-      // A point on an axis of the box keeps the polar form it had before the centring.
-      turnedPolar(read, from, turn, signX, signY, trace.angle(k), trace.radius(k));
-    } else {
-      toPolar(x, y, trace.angle(k), trace.radius(k));
-    }
-  }
+  for (int i = 1; i <= kPoints; ++i)
+    toPolar(xy[i][0] - centre.x, xy[i][1] - centre.y, trace.angle(i), trace.radius(i));
   rotateToStart(trace, minimumAngleRow(trace), false);
   return centre;
 }
@@ -197,8 +103,9 @@ double probeTipRadius(const std::string& serial_number) {
 PreparedShape prepareShape(const TraceTable& forma_treball, const PrepareInputs& inputs) {
   using namespace preparation;
   TraceTable trace = forma_treball;  // the read itself stays as the operator left it
-  turnAndCentre(forma_treball, trace, inputs.gir_acumulat, inputs.signe_x, inputs.signe_y,
-                inputs.signe_x == -1);
+  turnAndMirror(trace, inputs.gir_acumulat, inputs.signe_x, inputs.signe_y);
+  orderFromMinimum(trace, inputs.signe_x == -1);
+  centreOnBox(trace);
   compensateTip(trace, probeTipRadius(inputs.serial_number), inputs.filterscope);
   normaliseAndSortSeam(trace);
 

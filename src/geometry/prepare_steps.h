@@ -39,6 +39,9 @@ inline double roundHalfEven(double x) {
 // trace keeps the values that point had before the stage that moved it.
 void toPolar(double x, double y, double& angle, double& radius);
 
+// Turns every row by `turn` radians and multiplies x by `signX` and y by `signY` (mirror).
+void turnAndMirror(TraceTable& trace, double turn, double signX, double signY);
+
 // First row of 1..4095 whose angle is below every earlier one, starting the search from 10.0
 // radians (ties keep the lower row). 1 when no angle is below 10.
 int minimumAngleRow(const TraceTable& trace);
@@ -47,20 +50,18 @@ int minimumAngleRow(const TraceTable& trace);
 // `reversed` lays that same sequence out from the last row down to the first.
 void rotateToStart(TraceTable& trace, int start, bool reversed);
 
+// Puts the smallest angle first; a mirrored trace, whose angles run backwards, is reversed.
+void orderFromMinimum(TraceTable& trace, bool mirrored);
+
 struct BoxCentre {
   double x = 0.0;  // mm
   double y = 0.0;  // mm
 };
 
-// Turns rows 1..4095 of `read` by `turn` radians, multiplies x by `signX` and y by `signY`
-// (mirror), moves them so that the middle of their bounding box becomes the origin and writes
-// them to the same rows of `trace` in polar form, the smallest angle first. The box's extremes
-// start at 0 on all four sides, so the box always includes the turntable centre. Returns the
-// centre that was taken away. The points are centred as the turned trace, ordered from its
-// smallest angle (a mirrored trace, whose angles run backwards, reversed), gives them back in
-// Cartesian form.
-BoxCentre turnAndCentre(const TraceTable& read, TraceTable& trace, double turn, double signX, double signY,
-                        bool mirrored);
+// Moves rows 1..4095 so that the middle of their bounding box becomes the origin, and puts the
+// smallest angle first. The box's extremes start at 0 on all four sides, so the box always
+// includes the turntable centre. Returns the centre that was taken away.
+BoxCentre centreOnBox(TraceTable& trace);
 
 // The filter setting is a number of rows, at most one turn either way. Beyond that the search
 // position loses its unit step in a double (from about 1e16 every row looks at the same

@@ -164,68 +164,6 @@ void expectHostGets(const PreparedShape& shape, const OutlineFn& seen) {
   expectHostOutline(mm, seen);
 }
 
-// The turned read taken the long way: polar after the turn, ordered from its smallest angle,
-// read back to x, y, centred on its box and made polar again.
-TraceTable turnedTheLongWay(const TraceTable& read, double turn, double signX, BoxCentre& centre) {
-  TraceTable t = read;
-  for (int i = 1; i <= kPoints; ++i) {
-    const double a = read.angle(i) + turn;
-    toPolar(std::cos(a) * read.radius(i) * signX, std::sin(a) * read.radius(i), t.angle(i), t.radius(i));
-  }
-  rotateToStart(t, minimumAngleRow(t), signX < 0);
-  std::vector<std::pair<double, double>> xy(kPoints + 1);
-  double minX = 0, maxX = 0, minY = 0, maxY = 0;
-  for (int i = 1; i <= kPoints; ++i) {
-    xy[i] = {t.radius(i) * std::cos(t.angle(i)), t.radius(i) * std::sin(t.angle(i))};
-    minX = std::min(minX, xy[i].first), maxX = std::max(maxX, xy[i].first);
-    minY = std::min(minY, xy[i].second), maxY = std::max(maxY, xy[i].second);
-  }
-  centre = {(minX + maxX) / 2, (minY + maxY) / 2};
-  for (int i = 1; i <= kPoints; ++i)
-    toPolar(xy[i].first - centre.x, xy[i].second - centre.y, t.angle(i), t.radius(i));
-  rotateToStart(t, minimumAngleRow(t), false);
-  return t;
-}
-
-TEST(TurnAndCentre, givesTheLongWaysRowsInItsOrderWhereverThePointsLie) {
-  TraceTable away;  // a small ring round (-10, -10): no point in the first quadrant
-  for (int n = 1; n <= kPoints; ++n) {
-    const double b = testing::kTurn * n / kPoints, x = -10 + 3 * std::cos(b), y = -10 + 3 * std::sin(b);
-    away.angle(n) = std::atan2(y, x) + testing::kTurn, away.radius(n) = std::hypot(x, y);
-  }
-  TraceTable side;  // a ring round (15, 0) with two rows on the x axis, at x = 20 and x = 10
-  for (int n = 1; n <= kPoints; ++n) {
-    const double b = testing::kTurn * n / kPoints + 1, x = 15 + 5 * std::cos(b), y = 5 * std::sin(b);
-    side.angle(n) = std::atan2(y, x) + (y < 0 ? testing::kTurn : 0), side.radius(n) = std::hypot(x, y);
-  }
-  side.angle(1000) = side.angle(3000) = 0, side.radius(1000) = 20, side.radius(3000) = 10;
-  const TraceTable egged = traceOf(egg), ring = traceOf(toolkit::circle(25));
-  // Turned by nothing, rows on the x axis keep their polar form; the box of `side` runs from x = 0
-  // to 20, which puts its row at x = 10 on the centring's y axis, where it keeps it too.
-  const std::tuple<const char*, const TraceTable*, double, double> cases[] = {
-      {"egg", &egged, 0.3, 1},
-      {"egg mirrored", &egged, 0.3, -1},
-      {"egg mirrored back", &egged, -2.5, -1},
-      {"away", &away, 0.1, 1},
-      {"away mirrored", &away, 4.0, -1},
-      {"ring on the axes", &ring, 0, 1},
-      {"ring mirrored", &ring, 0, -1},
-      {"side", &side, 0, 1}};
-  for (const auto& [name, read, turn, signX] : cases) {
-    SCOPED_TRACE(name);
-    BoxCentre want, got;
-    const TraceTable expected = turnedTheLongWay(*read, turn, signX, want);
-    TraceTable trace = *read;
-    got = turnAndCentre(*read, trace, turn, signX, 1, signX < 0);
-    EXPECT_NEAR(got.x, want.x, 1e-9);
-    EXPECT_NEAR(got.y, want.y, 1e-9);
-    for (int n = 0; n <= TraceTable::kLastPoint; ++n) {
-      ASSERT_NEAR(trace.angle(n), expected.angle(n), 1e-9) << n;
-      ASSERT_NEAR(trace.radius(n), expected.radius(n), 1e-9) << n;
-    }
-  }
-}
-
 TEST(Prepare, offsetsMoveEveryRadiusWhileOnlyTheManualOneCountsInTheSizes) {
   const TraceTable read = traceOf(toolkit::superellipse(26, 18, 6)), copy = read;
   const PreparedShape plain = prepareShape(copy, inputs(0.2, -1));
