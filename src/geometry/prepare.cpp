@@ -12,8 +12,13 @@ namespace kovrel {
 namespace preparation {
 
 void toPolar(double x, double y, double& angle, double& radius) {
-  if (x == 0.0 || y == 0.0) return;
-  if (x > 0.0 && y > 0.0) {
+  if (x == 0.0 && y == 0.0) {
+    radius = 0.0;  // the centre itself: no direction to take, so the row keeps its angle
+    return;
+  }
+  if (x == 0.0) {
+    angle = y > 0.0 ? kPi / 2 : kPi * 1.5;
+  } else if (x > 0.0 && y >= 0.0) {
     angle = std::atan(y / x);
   } else if (x < 0.0) {
     angle = std::atan(y / x) + kPi;

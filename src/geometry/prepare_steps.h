@@ -35,8 +35,9 @@ inline double roundHalfEven(double x) {
 }
 
 // Polar form of a point (x, y) in mm about the centre: angle in radians (0..2π), radius in mm.
-// A point exactly on an axis (x or y exactly 0) leaves `angle` and `radius` as they were: the
-// trace keeps the values that point had before the stage that moved it.
+// A point exactly on an axis takes that axis' direction (0, π/2, π, 3π/2): a mirrored trace's
+// first row lands on the far side of the centre, where the mirror puts it, and a row the
+// centring puts on the axis takes its new radius. The centre itself keeps its angle.
 void toPolar(double x, double y, double& angle, double& radius);
 
 // Turns every row by `turn` radians and multiplies x by `signX` and y by `signY` (mirror).

@@ -35,11 +35,6 @@ double angleOffset(double q, double radius) {
   return std::atan(q / radius);
 }
 
-// cos(u) is wanted only where tan(u) is exactly 0, a handful of points in a lifetime; kept out of
-// line so that the compiler does not pair it with every sin(u) into a sincos that always pays
-// for both.
-[[gnu::noinline]] double cosineWhereTangentVanishes(double u) { return std::cos(u); }
-
 struct Neighbour {
   double radius = 0.0;  // mm
   double angle = 0.0;   // radians
@@ -83,9 +78,10 @@ void compensateTip(TraceTable& trace, double tipRadius, double filterscope) {
     // a radial wall when they do not.
     const double t = h == 0.0 ? (dr == 0.0 ? 0.0 : kRightAngle) : std::atan(dr / h);
     const double u = (180 - t) - e;
+    // The tip's offsets across and along the slope: p = radius·sin(u) and q = p / tan(u), taken
+    // as radius·cos(u), which also holds where tan(u) vanishes.
     const double p = tipRadius * std::sin(u);
-    const double tanU = std::tan(u);
-    const double q = tanU == 0.0 ? tipRadius * cosineWhereTangentVanishes(u) : p / tanU;
+    const double q = tipRadius * std::cos(u);
     const double g = tipRadius - p;
 
     if (fromNeighbour) {

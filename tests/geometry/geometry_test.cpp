@@ -217,6 +217,9 @@ TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
       {"ellipse", toolkit::ellipse(28, 20), inputs(), toolkit::ellipse(28, 20)},
       {"rounded rectangle", toolkit::superellipse(26, 18, 6), inputs(), toolkit::superellipse(26, 18, 6)},
       {"off-centre", toolkit::offCentre(toolkit::ellipse(27, 19), 3, -2), inputs(), toolkit::ellipse(27, 19)},
+      // Row 1 lies on the x axis: mirrored without a turn it must land on the far side.
+      {"off-centre mirrored", toolkit::offCentre(toolkit::ellipse(27, 19), 3, -2), inputs(0, -1),
+       toolkit::ellipse(27, 19)},
       {"egg turned", egg, inputs(turn, 1), [&](double a) { return egg(a - turn); }},
       {"egg turned and mirrored", egg, inputs(turn, -1),
        [&](double a) { return egg(kTurn / 2 - a - turn); }}};
