@@ -5,9 +5,6 @@ function(kovrel_target target)
   # and vector code at -O2/-O3 (fixed in GCC 13): those two checks are left to newer compilers.
   if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
     target_compile_options(${target} PRIVATE -Wno-restrict -Wno-stringop-overflow)
-    # Likewise "may be used uninitialized" inside std::string's own members when a table of rows
-    # holding strings is built at -O3 (the Windows program's release build).
-    target_compile_options(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:-Wno-maybe-uninitialized>)
   endif()
   # Clang's UBSan leaves out-of-range float to integer conversions to a check of their own.
   set(undefined undefined)
