@@ -37,12 +37,15 @@ std::optional<PortPair> PairVirtualPort::findPair(const std::string& name) {
   return std::nullopt;
 }
 
+bool PairVirtualPort::takeOpenEnd(const std::string& name) {
+  if (!(endOpen_ && pair_ && sameDeviceName(pair_->hostEnd, name))) return false;
+  sideOpen_ = true;
+  return true;
+}
+
 void PairVirtualPort::crear_port(const std::string& name) {
   checkName(name);
-  if (endOpen_ && pair_ && sameDeviceName(pair_->hostEnd, name)) {
-    sideOpen_ = true;
-    return;
-  }
+  if (takeOpenEnd(name)) return;
   std::optional<PortPair> pair;
   try {
     // A pair left by an earlier start (pairs are devices and stay) is this port already.
@@ -62,10 +65,7 @@ void PairVirtualPort::crear_port(const std::string& name) {
 void PairVirtualPort::obrir_port(const std::string& name) {
   checkName(name);
   openName_ = name;
-  if (endOpen_ && pair_ && sameDeviceName(pair_->hostEnd, name)) {
-    sideOpen_ = true;
-    return;
-  }
+  if (takeOpenEnd(name)) return;
   std::optional<PortPair> pair;
   try {
     pair = findPair(name);

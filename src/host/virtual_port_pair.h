@@ -76,6 +76,8 @@ class PairVirtualPort : public VirtualPort {
 
  private:
   std::optional<PortPair> findPair(const std::string& name);
+  // Our end already open on the pair of `name`: this side takes bytes again; false otherwise.
+  bool takeOpenEnd(const std::string& name);
   void openEnd(const PortPair& pair);
   void closeEnd();
   // Looks at the end: lines and bytes into the members below. False when the end is lost.
