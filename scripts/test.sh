@@ -24,6 +24,9 @@ trap 'rm -f "$log"' EXIT
 quietly() { "$@" >"$log" 2>&1 || { cat "$log"; return 1; }; }
 
 export QT_QPA_PLATFORM=offscreen
+# The compiler cache sees paths relative to the checkout, so a clone in another folder (CI's)
+# reuses what an earlier build cached.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 for preset in debug asan-ubsan; do
   echo "== $preset build"
   quietly cmake --preset "$preset"
