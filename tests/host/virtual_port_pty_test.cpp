@@ -102,29 +102,6 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
   EXPECT_FALSE(fs::is_symlink(registry_->linkPath(6)));
 }
 
-// Some hosts clear the extended processing flags when they set the line up; they must still be
-// seen, at every configuration and in the next session.
-TEST_F(VirtualPortOnPty, hostOpeningConfiguringAndClosingIsFollowedEvenWithoutExtendedProcessing) {
-  port_->crear_port("COM5");
-  Host host(link());
-  EXPECT_TRUE(port_->port_obert_host());
-  ASSERT_TRUE(processEventsUntil([&] { return !signals_.empty(); }));
-  EXPECT_FALSE(port_->senyal_extern());  // open alone raises no line
-  host.configure(/*keepExtendedProcessing=*/false);
-  ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
-  EXPECT_TRUE(signals_.back());
-  signals_.clear();
-  host.configure(false, B9600);  // a second configuration in the same session
-  ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
-  host.close();
-  EXPECT_FALSE(port_->port_obert_host());
-  ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }) && !signals_.back());
-  signals_.clear();
-  Host again(link());
-  again.configure(false);
-  ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
-}
-
 TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithoutTheEventLoop) {
   port_->crear_port("COM5");
   port_->obrir_port("COM5");
@@ -149,16 +126,30 @@ TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithou
 }
 
 // Bytes must only ever reach the side they were meant for, in the session they were meant for.
-TEST_F(VirtualPortOnPty, staleBytesAreNeverReadAndAClosedSideRefusesToWrite) {
+// Some hosts clear the extended processing flags when they set the line up; they must still be
+// seen, at every configuration and in the next session.
+TEST_F(VirtualPortOnPty, sessionsAreFollowedEvenWithoutExtendedProcessingAndStaleBytesNeverRead) {
   port_->crear_port("COM5");
   port_->escriure_bytes(bytes("LOST"));  // nobody holds the port
   {
-    auto first = configuredHost();
-    EXPECT_TRUE(first->receive().empty());
+    Host first(link());
+    EXPECT_TRUE(port_->port_obert_host());
+    ASSERT_TRUE(processEventsUntil([&] { return !signals_.empty(); }));
+    EXPECT_FALSE(port_->senyal_extern());  // open alone raises no line
+    first.configure(/*keepExtendedProcessing=*/false);
+    ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
+    signals_.clear();
+    first.configure(false, B9600);  // a second configuration in the same session
+    ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
+    EXPECT_TRUE(first.receive().empty());
     port_->escriure_bytes(bytes("STALE ANSWER"));
   }  // leaves without reading
-  ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }));
-  auto host = configuredHost();
+  EXPECT_FALSE(port_->port_obert_host());
+  ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }) && !signals_.back());
+  signals_.clear();
+  auto host = std::make_unique<Host>(link());
+  host->configure(false);
+  ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
   EXPECT_TRUE(host->receive().empty());
   port_->escriure_bytes(bytes("NEW"));
   EXPECT_EQ(host->receive(3), bytes("NEW"));
