@@ -64,13 +64,6 @@ class VirtualPortOnPty : public ::testing::Test {
   void TearDown() override { port_.reset(), fs::remove_all(root_); }
   fs::path link() const { return registry_->linkPath(5); }
   bool raisedLine() const { return std::find(signals_.begin(), signals_.end(), true) != signals_.end(); }
-  // A host on COM5 that has configured its line, seen by this side.
-  std::unique_ptr<Host> configuredHost() {
-    auto host = std::make_unique<Host>(link());
-    host->configure();
-    EXPECT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
-    return host;
-  }
 
   fs::path root_;
   std::unique_ptr<ComRegistry> registry_;
@@ -103,7 +96,9 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
 
 TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithoutTheEventLoop) {
   port_->crear_port("COM5");
-  auto host = configuredHost();
+  auto host = std::make_unique<Host>(link());
+  host->configure();
+  ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
   Bytes all;
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<std::uint8_t>(b));
   host->send(all);
