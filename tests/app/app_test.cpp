@@ -24,12 +24,9 @@ struct ReadRig {
   Capture capture{state, window, plot, port, {}};
   int configurations = 0, generalOffsets = 0;
   std::string version = "5";
-  ReadCommand command{
-      state,
-      window,
-      plot,
-      capture,
-      {[this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }, {}}};
+  ReadCommand::Hooks hooks{
+      [this] { ++configurations; }, [this] { ++generalOffsets; }, [this] { return version; }, {}};
+  ReadCommand command{state, window, plot, capture, hooks};
 
   ReadRig() {
     state.comport1 = "3", state.midaradi = 60, state.radi_central = 8, state.tipoMontura = 2;
@@ -66,13 +63,9 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
 
   // Systems from major version 6 on ask for the administrator first; older or unknown ones open
   // the general-offset panel directly.
-  for (const auto& [version, asks] : {std::pair{"", false},
-                                      {"1", false},
-                                      {"5", false},
-                                      {"6", true},
-                                      {"7", true},
-                                      {"10", true},
-                                      {"x6", false}}) {
+  const std::pair<const char*, bool> versions[] = {{"", false}, {"1", false}, {"5", false}, {"6", true},
+                                                   {"7", true}, {"10", true}, {"x6", false}};
+  for (const auto& [version, asks] : versions) {
     SCOPED_TRACE(version);
     ReadRig rig;
     rig.version = version;

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,9 +30,6 @@ class MainWindowTest : public ::testing::Test {
     window->onEvent = [this](Control c, UiEvent e) { events.emplace_back(c, e); };
   }
   QWidget* w(Control c) { return window->control(c); }
-  bool saw(Control c, UiEvent e) const {
-    return std::find(events.begin(), events.end(), std::pair(c, e)) != events.end();
-  }
 
   std::unique_ptr<MainWindow> window;
   std::vector<std::pair<Control, UiEvent>> events;

@@ -77,10 +77,7 @@ class Sim {
 
 class EndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override {
-    prepare();
-    startProgram();
-  }
+  void SetUp() override { prepare(), startProgram(); }
   // This test's folders, and settings naming the tracer COM3 and the host's port COM5 as the sims do.
   void prepare() {
     root_ = fs::temp_directory_path() / ("kovrel-e2e-" + std::to_string(currentProcessId()));
@@ -103,10 +100,7 @@ class EndToEnd : public ::testing::Test {
     ASSERT_TRUE(app_->start());
     app_->window().show();
   }
-  void TearDown() override {
-    app_.reset();
-    fs::remove_all(root_);
-  }
+  void TearDown() override { app_.reset(), fs::remove_all(root_); }
 
   std::unique_ptr<Sim> tracer(QStringList args) {
     return std::make_unique<Sim>(KOVREL_TRACER_SIM, args + tracerCom);

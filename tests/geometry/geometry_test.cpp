@@ -181,15 +181,6 @@ PrepareInputs inputs(double turn = 0, int mirror = 1) {
 
 double egg(double a) { return 24 + 3 * std::cos(a) + 1.5 * std::sin(2 * a); }  // no symmetry
 
-// The host's outline is `seen` (as left on screen, about its box centre) grown by tip and allowance.
-void expectHostGets(const PreparedShape& shape, const OutlineFn& seen) {
-  const auto decoded = decodeAsHost(shape.forma_auxiliar);
-  ASSERT_EQ(decoded, shape.radii);
-  std::vector<double> mm;
-  for (double r : decoded) mm.push_back(r / 100);
-  expectHostOutline(mm, seen);
-}
-
 TEST(Prepare, offsetsMoveEveryRadiusWhileOnlyTheManualOneCountsInTheSizes) {
   const TraceTable read = traceOf(toolkit::superellipse(26, 18, 6)), copy = read;
   const PreparedShape plain = prepareShape(copy, inputs(0.2, -1));
@@ -223,9 +214,15 @@ TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
       {"egg turned", egg, inputs(turn, 1), [&](double a) { return egg(a - turn); }},
       {"egg turned and mirrored", egg, inputs(turn, -1),
        [&](double a) { return egg(kTurn / 2 - a - turn); }}};
+  // The host's outline is `seen` (as left on screen, about its box centre) grown by tip and allowance.
   for (const auto& [name, outline, in, seen] : cases) {
     SCOPED_TRACE(name);
-    expectHostGets(prepareShape(traceOf(outline), in), seen);
+    const PreparedShape shape = prepareShape(traceOf(outline), in);
+    const auto decoded = decodeAsHost(shape.forma_auxiliar);
+    ASSERT_EQ(decoded, shape.radii);
+    std::vector<double> mm;
+    for (double r : decoded) mm.push_back(r / 100);
+    expectHostOutline(mm, seen);
   }
 }
 

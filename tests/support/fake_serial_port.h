@@ -15,7 +15,7 @@ class FakeSerialPort : public SerialPort {
   int open(int comNumber, std::string_view settings) override {
     calls.push_back("open " + std::to_string(comNumber) + " " + std::string(settings));
     if (openError != 0) return openError;
-    open_ = true, openedCom = comNumber, openedSettings = std::string(settings);
+    open_ = true, openedCom = comNumber;
     return 0;
   }
   bool isOpen() const override { return open_; }
@@ -30,7 +30,7 @@ class FakeSerialPort : public SerialPort {
   void setReceiveThreshold(int bytes) override {
     calls.push_back("threshold " + std::to_string(bytes)), threshold = bytes;
   }
-  void setDtr(bool on) override { calls.push_back(on ? "dtr 1" : "dtr 0"), dtr = on; }
+  void setDtr(bool on) override { calls.push_back(on ? "dtr 1" : "dtr 0"); }
 
   // Appends bytes to the input and raises the receive notification when the threshold waits.
   void feed(std::string_view bytes) {
@@ -46,8 +46,7 @@ class FakeSerialPort : public SerialPort {
   std::string deniedGroup() const override { return deniedGroupName; }
   int openError = 0;  // error number the next open returns (0: opens)
   int threshold = 0, openedCom = 0;
-  bool dtr = false;
-  std::string deniedGroupName, openedSettings;
+  std::string deniedGroupName;
   std::vector<std::string> calls;  // "open 3 57600,N,8,1", "clear", "close", "dtr 1", ...
 
  private:

@@ -8,10 +8,7 @@ namespace kovrel::testing {
 
 class FakeTimer : public Timer {
  public:
-  void start() override {
-    active = true;
-    ++starts;
-  }
+  void start() override { active = true; }
   void stop() override { active = false; }
   bool isActive() const override { return active; }
   // One tick, as the window would deliver it while the timer runs.
@@ -19,7 +16,6 @@ class FakeTimer : public Timer {
     if (active && onTick) onTick();
   }
   bool active = false;
-  int starts = 0;
 };
 
 class FakeClock : public Clock {
