@@ -46,6 +46,9 @@ int main(int argc, char** argv) {
   if (answeredFromCommandLine(argc, argv)) return 0;
 
   QApplication application(argc, argv);
+  // Desktops match the window to its menu entry by this name (Wayland's app id); on X11 the
+  // window's class, "kovrel" from the program's name, is the entry's StartupWMClass.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.kovrel.Kovrel"));
   // The exit button decides when the program ends: in automatic mode the window only hides.
   QApplication::setQuitOnLastWindowClosed(false);
 
