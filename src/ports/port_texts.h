@@ -31,7 +31,7 @@ inline constexpr std::string_view kTwoPortsPressStart =
 inline constexpr std::string_view kTracerPortAt = "...puerto USB Kovrel en COM";
 inline constexpr std::string_view kOnePortAbove = "..puerto USB en COM";
 inline constexpr std::string_view kOnePortAboveEnd =
-    " Kovrel sólo admite hasta COM16 siga instrucciones para solucionar";
+    " Kovrel sólo admite hasta COM15 siga instrucciones para solucionar";
 inline constexpr std::string_view kNoTracerPort =
     "...no se encuentra Puerto USB del Kovrel!, pulse instrucciones";
 inline constexpr std::string_view kDetectionFailed =

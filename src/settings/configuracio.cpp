@@ -79,7 +79,18 @@ void Configuracio::show(bool modal) {
 }
 
 void Configuracio::Form_Load() {
+  // The port numbers and the installation state in memory are the ports this session runs on: a
+  // port set-up decides them, and the file hears of them only at the next save (a read, SALIR).
+  // Opening the window must not put the file's older numbers under a host port that lives
+  // elsewhere, nor let the next save write them back.
+  constexpr Dynamic SharedState::*kSessionPorts[] = {&SharedState::comport1, &SharedState::comport2,
+                                                     &SharedState::primera_instalacio};
+  std::array<Dynamic, std::size(kSessionPorts)> held;
+  for (std::size_t i = 0; i < held.size(); ++i) held[i] = s_.*kSessionPorts[i];
   load();
+  // Nothing held yet (no file read before): the file's values are the session's.
+  for (std::size_t i = 0; i < held.size(); ++i)
+    if (!held[i].isEmpty()) s_.*kSessionPorts[i] = held[i];
   fill();
   view_.showProblem("");
 }

@@ -303,14 +303,14 @@ TEST_F(PortSetupTest, theListedPortsDecideTheVirtualPortTheTracerPortAndTheGuida
   const std::vector<Row> rows = {
       {{}, "COM1", kNoTracerPort, 0, std::string(texts::kNoTracerPort)},
       {{{15, VCP}}, "COM1", 0, 15, at + "15"},
-      {{{16, VCP}}, "COM1", kTracerPortAbove15, 16, "..puerto USB en COM16 Kovrel sólo admite hasta COM16 siga instrucciones para solucionar"},
+      {{{16, VCP}}, "COM1", kTracerPortAbove15, 16, "..puerto USB en COM16 Kovrel sólo admite hasta COM15 siga instrucciones para solucionar"},
       {{{3, VCP}, {20, VCP}}, "COM1", kOneOfTwoAbove15, 3, two + "20" + twoEnd},
       {{{17, VCP}, {20, VCP}}, "COM1", kOneOfTwoAbove15, 17, two + "17" + twoEnd},
       {{{1, uart}, {2, VCP}, {4, PortKind::Virtual}, {9, uart}}, "COM3", 0, 2, at + "2"},
       // COM7 and up never block the virtual port; a Bluetooth or modem port above COM100 is ignored.
       {{{7, VCP}, {8, uart}, {101, VCP}}, "COM1", 0, 7, at + "7"},
       // The last free number a host offers, and the last one searched for the tracer.
-      {{{1, uart}, {2, uart}, {3, uart}, {4, uart}, {5, uart}, {100, VCP}}, "COM6", kTracerPortAbove15, 100, "..puerto USB en COM100 Kovrel sólo admite hasta COM16 siga instrucciones para solucionar"},
+      {{{1, uart}, {2, uart}, {3, uart}, {4, uart}, {5, uart}, {100, VCP}}, "COM6", kTracerPortAbove15, 100, "..puerto USB en COM100 Kovrel sólo admite hasta COM15 siga instrucciones para solucionar"},
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, "", kNoFreeVirtualPort, 3, std::string(texts::kNoFreePorts)},
   };
   // clang-format on

@@ -74,8 +74,12 @@ TEST_F(ConfiguracioTest, opensFromTheFileInTheLocaleAndTheCalculatorsFollowTheAr
   for (char separator : {',', '.'}) {
     view.separator = separator;
     s.midaradi = 99;  // changed in memory only: opening brings the file's value back
+    // ...except the ports a set-up just gave this session (not yet saved): they stay, and show.
+    s.comport1 = 7, s.comport2 = 2, s.primera_instalacio = 1;
     config.show(false);
     EXPECT_EQ(s.midaradi, 60);
+    EXPECT_TRUE(s.comport1 == 7 && s.comport2 == 2 && s.primera_instalacio == 1);
+    EXPECT_EQ(view.field(com1_conf_txt) + view.field(com2_conf_txt), "72");
     EXPECT_EQ(view.field(conf_graus_txt), std::string("0") + separator + "00023");
     EXPECT_TRUE(view.opened && !view.modal);
 
@@ -182,12 +186,13 @@ TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesEndsACalibrationAndGivesAHeldTr
 
   // Numbers held in dynamic values (the travel) read in the operator's form like their neighbours;
   // texts (the ports, the filter) as they are; a save without edits gives the file back unchanged.
-  folder.write(original.replace(original.find("[CARR]= 3945"), 12, "[CARR]= 3718.5"));
+  std::string file = folder.read();
+  folder.write(file.replace(file.find("[CARR]= 3945"), 12, "[CARR]= 3718.5"));
   for (char separator : {',', '.'}) {
     view.separator = separator;
     config.show(false);
     EXPECT_EQ(view.field(conf_carrera_txt), std::string("3718") + separator + "5");
-    EXPECT_EQ(view.field(filtre_conf_txt) + view.field(com2_conf_txt), "35");
+    EXPECT_EQ(view.field(filtre_conf_txt) + view.field(com2_conf_txt), "37");
     ASSERT_TRUE(config.Guardar_Click()) << view.problem;
     EXPECT_EQ(s.carrera.toNumber(), 3718.5);
     EXPECT_EQ(line(folder.read(), "[CARR]"), "[CARR]= 3718.5");

@@ -34,7 +34,7 @@ std::string portsUsage() {
   return "kovrel-cli ports                        the COM numbers Kovrel sees: number, kind, device, "
          "adapter\n"
          "kovrel-cli ports renumber COMa COMb     moves the USB adapter saved as COMa to COMb (refused when\n"
-         "                                        COMb is taken); Kovrel sees it there from its next start\n";
+         "                                        COMb is taken); Kovrel takes it at its next port set-up\n";
 }
 
 int runPorts(const std::vector<std::string>& args, const ComFolders& folders, std::ostream& out,
