@@ -196,6 +196,11 @@ TEST_F(SizeOffsetsTest, leavingTheGeneralPanelStoresTheShownNumberOnly) {
   EXPECT_EQ(general(), "0,5");
   press(&SizeOffsets::menys_offset_Click, 120);
   EXPECT_EQ(general(), "-0,5");
+  // The limit is the offset's, negative ones too, whatever the manual box holds.
+  s.OffsetMida = -0.3, w.setText(Control::offset_mida, "0,1");
+  offsets.activa_offset();
+  press(&SizeOffsets::menys_offset_Click, 30);
+  EXPECT_EQ(general(), "-0,5");
 }
 
 }  // namespace
