@@ -216,8 +216,7 @@ TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLe
   win().setEnabled(interpola, true), w(interpola)->setFocus();  // the operator tabbed to ENVIAR
   for (bool keyboard : {true, false}) {
     for (const auto& [choice, tabs, choose, mm] : choices) {
-      SCOPED_TRACE(std::string(objectName(choice)) +
-                   (keyboard ? " by the keyboard" : " by assistive technology"));
+      SCOPED_TRACE(std::string(objectName(choice)) + (keyboard ? " by keys" : " by its press action"));
       app->state().tipoMontura = 0, app->state().ja_Enviat = 0;  // a new read
       keyboard ? key(Qt::Key_Space) : press(interpola);
       slide(AppTimer::Timer1);  // the lens-type panel slides up, the keyboard on its first choice

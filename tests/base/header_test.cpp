@@ -89,13 +89,12 @@ TEST(Header, impossibleArmGeometryFailsAndLeavesEverythingAsItWas) {
     s.grausperpols = 2e-4, s.angle_radi_central = 0.13, s.dades_capsalera = header, s.carrera = 3945;
     s.polsoseix = 150, s.midaradi = 60, s.obertura_brac = 52, s.radi_central = 8, s.serial_number = "0042";
     if (header.empty()) rig.window.setChecked(Control::noCapsaleraChk, true), s.polsoseix = 4095;
-    // clang-format off
     const auto calibration = [&] {
-      return std::tuple{s.polsoseix, s.midaradi, s.angleplus, s.obertura_brac, s.radi_central, s.serial_number,
-                        s.carrera.toNumber(), s.grausperpols, s.angle_radi_central.toNumber(),
-                        s.offset_temperatura.toNumber(), rig.window.isChecked(Control::CompSiNoChk)};
+      return std::make_tuple(s.polsoseix, s.midaradi, s.angleplus, s.obertura_brac, s.radi_central,
+                             s.serial_number, s.carrera.toNumber(), s.grausperpols,
+                             s.angle_radi_central.toNumber(), s.offset_temperatura.toNumber(),
+                             rig.window.isChecked(Control::CompSiNoChk));
     };
-    // clang-format on
     const auto before = calibration();
     EXPECT_THROW(rig.run(), CalibrationError);
     EXPECT_TRUE(calibration() == before && rig.saves == 0);

@@ -270,9 +270,6 @@ TEST(CaptureStop, deviceGoneMidReadLeavesTheReadWaitingForTheStopButton) {
     EXPECT_TRUE(rig.state.contadorDadesRebudes == next && rig.state.dades_capsalera == gathered);
     rig.capture.parada_Click();
     EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
-    rig.port.gone = false;  // the next read gathers its own header, none of the stopped one's
-    rig.start(), rig.burst(stream);
-    EXPECT_TRUE(rig.state.serial_number == "0042" && rig.window.text(Control::Text1) == texts::kReadFinished);
   }
 }
 
