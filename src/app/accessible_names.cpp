@@ -58,10 +58,12 @@ constexpr Entry kEntries[] = {
     {Control::Image_clara_gran, "Lente de demostración, imagen", {}},
     {Control::Image_clara_igual, "Lente de uso general, imagen", {}},
     {Control::Image_clara_petita, "Lente ranurada, imagen", {}},
-    {Control::Image_fosca_gran, "Lente de demostración", {}},
-    {Control::Image_fosca_igual, "Lente de uso general", {}},
-    {Control::Image_fosca_petita, "Lente ranurada", {}},
-    {Control::offset_aquiLbl, {}, "Ajuste manual"},
+    // The lens-type choices show a picture: named by what they do to the size sent, the lens
+    // after it; the hover text is their description.
+    {Control::Image_fosca_gran, "Aumentar medida, lente de demostración", {}},
+    {Control::Image_fosca_igual, "Mantener medida, lente de uso general", {}},
+    {Control::Image_fosca_petita, "Disminuir medida, lente ranurada", {}},
+    {Control::offset_aquiLbl, "Aquí, ajustar manualmente", {}},
     {Control::ajustar_manualmentLbl, {}, {}},
     {Control::offset_mida, "Variación de tamaño al enviar", {}},
     {Control::OffsetMenysBtn, "-, decrementar variación", {}},

@@ -3,12 +3,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScopedValueRollback>
@@ -46,23 +46,34 @@ bool isOperatorInput(QEvent::Type type) {
   }
 }
 
-// Swallows the operator's input to the window while the host exchange runs. Lives on the
-// application, ahead of every widget's own handling.
+// Swallows the operator's input to the window while the host exchange runs, and notes whether
+// the last press was a key or a mouse button. Lives on the application, ahead of every widget's
+// own handling.
 class InputGate : public QObject {
  public:
-  InputGate(QWidget* window, std::function<bool()> blocked)
-      : QObject(window), window_(window), blocked_(std::move(blocked)) {}
+  InputGate(QWidget* window, std::function<bool()> blocked, bool& keyboardLast)
+      : QObject(window), window_(window), blocked_(std::move(blocked)), keyboardLast_(keyboardLast) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!isOperatorInput(event->type()) || !blocked_()) return false;
+    if (!isOperatorInput(event->type())) return false;
     auto* w = qobject_cast<QWidget*>(watched);
-    return w != nullptr && (w == window_ || window_->isAncestorOf(w));
+    if (w == nullptr || (w != window_ && !window_->isAncestorOf(w))) return false;
+    if (event->type() == QEvent::KeyPress) keyboardLast_ = true;
+    if (event->type() == QEvent::MouseButtonPress) keyboardLast_ = false;
+    return blocked_();
   }
 
  private:
   QWidget* window_;
   std::function<bool()> blocked_;
+  bool& keyboardLast_;
 };
+
+// The lens-type choices with the light pictures that cover them until hovered.
+constexpr std::pair<Control, Control> kLensChoices[] = {
+    {Control::Image_fosca_gran, Control::Image_clara_gran},
+    {Control::Image_fosca_igual, Control::Image_clara_igual},
+    {Control::Image_fosca_petita, Control::Image_clara_petita}};
 
 }  // namespace
 
@@ -70,7 +81,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   colours_.fill(kBlack);
   buildControls();
   connectEvents();
-  qApp->installEventFilter(new InputGate(this, [this] { return blocked(); }));
+  qApp->installEventFilter(new InputGate(
+      this, [this] { return blocked(); }, keyboardLast_));
 }
 
 MainWindow::~MainWindow() = default;
@@ -122,9 +134,9 @@ void MainWindow::connectEvents() {
   connect(offsetBox, &QLineEdit::textChanged, this,
           [this] { report(Control::offset_mida, UiEvent::Change); });
 
-  for (Control c : {Control::Text1, Control::Picture3, Control::offset_aquiLbl, Control::Image_clara_gran,
-                    Control::Image_clara_igual, Control::Image_clara_petita, Control::Image_fosca_gran,
-                    Control::Image_fosca_igual, Control::Image_fosca_petita}) {
+  for (Control c : {Control::Text1, Control::Picture3, Control::Image_clara_gran, Control::Image_clara_igual,
+                    Control::Image_clara_petita, Control::Image_fosca_gran, Control::Image_fosca_igual,
+                    Control::Image_fosca_petita}) {
     control(c)->installEventFilter(this);
   }
 }
@@ -135,16 +147,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonDblClick:
       if (c == Control::Text1) report(c, UiEvent::DoubleClick);
       break;
-    case QEvent::MouseButtonRelease: {
-      const auto* mouse = static_cast<QMouseEvent*>(event);
-      const bool clickable = c == Control::offset_aquiLbl || c == Control::Image_fosca_gran ||
-                             c == Control::Image_fosca_igual || c == Control::Image_fosca_petita;
-      if (clickable && mouse->button() == Qt::LeftButton &&
-          static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
-        report(c, UiEvent::Click);
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+      // A choice reached by the keyboard shows its dark picture, as under the pointer; leaving it
+      // brings the light one back unless the pointer is still there.
+      for (const auto& [choice, light] : kLensChoices) {
+        if (c != choice) continue;
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (event->type() == QEvent::FocusIn &&
+            (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)) {
+          control(choice)->raise();
+        } else if (event->type() == QEvent::FocusOut && !control(choice)->underMouse()) {
+          control(light)->raise();
+        }
       }
       break;
-    }
     case QEvent::Enter:
       if (c == Control::Image_clara_gran || c == Control::Image_clara_igual ||
           c == Control::Image_clara_petita) {
@@ -158,6 +175,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return false;
+}
+
+void MainWindow::lensPanelFolded(bool folded) {
+  QWidget* panel = control(Control::Picture3);
+  if (panel->testAttribute(Qt::WA_ForceDisabled) == folded) return;
+  if (folded) {
+    // Back to the send button the choice came from, rather than wherever the chain leads.
+    if (panel->isAncestorOf(QApplication::focusWidget())) control(Control::interpola)->setFocus();
+    panel->setEnabled(false);
+    return;
+  }
+  // The panel asks for a choice: the keyboard starts on the first one (shown as chosen only when
+  // the keyboard brought the panel up).
+  panel->setEnabled(true);
+  control(Control::Image_fosca_gran)->setFocus(keyboardLast_ ? Qt::TabFocusReason : Qt::OtherFocusReason);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -97,6 +97,8 @@ class MainWindow : public QWidget, public Window {
   void report(Control c, UiEvent e);
   bool blocked() const { return inputBlocked && inputBlocked(); }
   Control controlOf(const QObject* object) const;
+  // The lens-type panel folded away or slid open: its choices take the keyboard only while open.
+  void lensPanelFolded(bool folded);
 
   std::array<QWidget*, kControlCount> controls_{};
   std::array<TwipsRect, kControlCount> geometry_{};  // relative to the control's container
@@ -108,6 +110,9 @@ class MainWindow : public QWidget, public Window {
   int extraHeight_ = 0;
   // True while the program itself sets a tick (no operator action to report).
   bool settingTick_ = false;
+  // The operator's last press in the window was a key (not a mouse button): the keyboard focus
+  // is then shown as the pointer's hover would be.
+  bool keyboardLast_ = false;
 };
 
 }  // namespace kovrel

@@ -41,6 +41,7 @@ constexpr int kPictureSide = 900;  // the lens-type pictures
 
 enum class Kind {
   Button,
+  PictureButton,  // a button that shows a picture and no text
   Label,
   TextBox,
   CheckBox,
@@ -119,17 +120,17 @@ constexpr ControlLayout kLayout[] = {
   // Lens-type and manual-offset panel: laid out for its open height of 1215 twips.
   {Control::Picture3, Kind::Panel, Control::Form1, kPlotLeft, kPlotBottom - kPanelFoldedHeight, kPlotWidthTwips,
    kPanelFoldedHeight, {}, {}},
-  {Control::Image_fosca_gran, Kind::Label, Control::Picture3, 105, 150, kPictureSide, kPictureSide, {},
+  {Control::Image_fosca_gran, Kind::PictureButton, Control::Picture3, 105, 150, kPictureSide, kPictureSide, {},
    texts::kLargerHover},
-  {Control::Image_fosca_igual, Kind::Label, Control::Picture3, 1065, 150, kPictureSide, kPictureSide, {},
+  {Control::Image_fosca_igual, Kind::PictureButton, Control::Picture3, 1065, 150, kPictureSide, kPictureSide, {},
    texts::kSameHover},
-  {Control::Image_fosca_petita, Kind::Label, Control::Picture3, 2025, 150, kPictureSide, kPictureSide, {},
+  {Control::Image_fosca_petita, Kind::PictureButton, Control::Picture3, 2025, 150, kPictureSide, kPictureSide, {},
    texts::kSmallerHover},
   {Control::Image_clara_gran, Kind::Label, Control::Picture3, 105, 150, kPictureSide, kPictureSide, {}, {}},
   {Control::Image_clara_igual, Kind::Label, Control::Picture3, 1065, 150, kPictureSide, kPictureSide, {}, {}},
   {Control::Image_clara_petita, Kind::Label, Control::Picture3, 2025, 150, kPictureSide, kPictureSide, {}, {}},
   {Control::ajustar_manualmentLbl, Kind::Label, Control::Picture3, 3060, 150, 1320, 600, texts::kAdjustManually, {}},
-  {Control::offset_aquiLbl, Kind::Label, Control::Picture3, 3060, 780, 1320, 330, texts::kOffsetHere, {}},
+  {Control::offset_aquiLbl, Kind::Button, Control::Picture3, 3060, 780, 1320, 330, texts::kOffsetHere, {}},
   {Control::offset_mida, Kind::TextBox, Control::Picture3, 3060, 120, 1320, 330, texts::kManualOffsetInitial,
    texts::kManualOffsetHover},
   {Control::OffsetMenysBtn, Kind::Button, Control::Picture3, 3060, 495, 645, 330, texts::kStepDown,
@@ -272,6 +273,12 @@ void MainWindow::buildControls() {
       case Kind::Button:
         w = new QPushButton(q(entry.text), parent);
         break;
+      case Kind::PictureButton: {
+        auto* button = new QPushButton(parent);
+        button->setFlat(true);
+        w = button;
+        break;
+      }
       case Kind::Label: {
         auto* label = new QLabel(q(entry.text), parent);
         label->setTextFormat(Qt::PlainText);  // a message is shown, and read, as it is written
@@ -368,7 +375,11 @@ void MainWindow::buildControls() {
   notice->setFont(noticeFont);
   setForeColor(Control::veri_instrument_txt, kRed);
 
-  auto* offsetHere = static_cast<QLabel*>(control(Control::offset_aquiLbl));
+  // "Aquí" looks like a link and is a button: it takes the keyboard focus and the press action of
+  // assistive technology.
+  auto* offsetHere = static_cast<QPushButton*>(control(Control::offset_aquiLbl));
+  offsetHere->setFlat(true);
+  offsetHere->setAutoDefault(true);  // Enter presses it as well as Space
   offsetHere->setCursor(Qt::PointingHandCursor);
   QFont here = offsetHere->font();
   here.setUnderline(true);
@@ -381,7 +392,8 @@ void MainWindow::buildControls() {
   std::replace(manualOffset.begin(), manualOffset.end(), ',', decimalSeparator());
   static_cast<QLineEdit*>(control(Control::offset_mida))->setText(q(manualOffset));
 
-  // Lens-type pictures: the dark twins lie under the light ones until the pointer comes.
+  // Lens-type choices: buttons showing the dark pictures, which lie under the light ones until
+  // the pointer (or the keyboard focus) comes. Enter chooses as well as Space.
   struct Pair {
     Control light, dark;
     Arrows arrows;
@@ -391,8 +403,11 @@ void MainWindow::buildControls() {
                            Pair{Control::Image_clara_igual, Control::Image_fosca_igual, Arrows::None},
                            Pair{Control::Image_clara_petita, Control::Image_fosca_petita, Arrows::In}}) {
     static_cast<QLabel*>(control(pair.light))->setPixmap(lensPicture(pair.arrows, false, pictureSize));
-    static_cast<QLabel*>(control(pair.dark))->setPixmap(lensPicture(pair.arrows, true, pictureSize));
-    control(pair.dark)->setCursor(Qt::PointingHandCursor);
+    auto* choice = static_cast<QPushButton*>(control(pair.dark));
+    choice->setIcon(QIcon(lensPicture(pair.arrows, true, pictureSize)));
+    choice->setIconSize(QSize(pictureSize, pictureSize));
+    choice->setAutoDefault(true);
+    choice->setCursor(Qt::PointingHandCursor);
     // Moving over a picture is the picture's business, not the panel background's.
     control(pair.light)->setAttribute(Qt::WA_NoMousePropagation);
     control(pair.dark)->setAttribute(Qt::WA_NoMousePropagation);
@@ -445,6 +460,7 @@ void MainWindow::applyGeometry(Control c) {
   if (c == Control::Picture3) {
     // Anchored by its bottom edge, which stays on the plot's bottom edge while it slides.
     y = toPixels(g.top + g.height) - height;
+    lensPanelFolded(g.height <= kPanelFoldedHeight);
   }
   if (w->parentWidget() == this) {
     if (g.left >= kPlotRight) x += extraWidth_;

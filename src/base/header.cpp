@@ -45,46 +45,66 @@ double headerField(std::string_view header, int firstPosition, int count) {
 
 void inicialitzar_variables(SharedState& state, Window& window, const std::function<void()>& save) {
   const bool noHeader = window.isChecked(Control::noCapsaleraChk);
+  const bool compensate = window.isChecked(Control::CompSiNoChk);
   const std::string_view header = state.dades_capsalera;
 
-  if (noHeader) {
-    state.serial_number = std::string(texts::kNoHeaderSerial);
-  } else {
-    state.polsoseix = headerField(header, kPulsesAt, kPulsesLen) / 10.0;
-    state.midaradi = headerField(header, kArmAt, kArmLen) / 1000.0;
+  // Everything is worked out before anything is stored: a header whose arm geometry fails the
+  // check leaves the calibration, the tick and the settings file as they were, so the next read
+  // (with or without a header) is not stuck with an impossible arm.
+  double polsoseix = state.polsoseix;
+  double midaradi = state.midaradi;
+  double angleplus = state.angleplus;
+  double obertura_brac = state.obertura_brac;
+  double radi_central = state.radi_central;
+  std::string serial(texts::kNoHeaderSerial);
+  if (!noHeader) {
+    polsoseix = headerField(header, kPulsesAt, kPulsesLen) / 10.0;
+    midaradi = headerField(header, kArmAt, kArmLen) / 1000.0;
     const double mantissa = headerField(header, kMantissaAt, kMantissaLen);
     const double exponent = headerField(header, kExponentAt, kExponentLen);
-    state.angleplus = mantissa / std::pow(10.0, exponent + 1.0);
-    state.obertura_brac = headerField(header, kChordAt, kChordLen) / 100.0;
-    state.radi_central = headerField(header, kCentreAt, kCentreLen) / 100.0;
-    state.serial_number = std::string(field(header, kSerialAt, kSerialLen));
+    angleplus = mantissa / std::pow(10.0, exponent + 1.0);
+    obertura_brac = headerField(header, kChordAt, kChordLen) / 100.0;
+    radi_central = headerField(header, kCentreAt, kCentreLen) / 100.0;
+    serial = std::string(field(header, kSerialAt, kSerialLen));
   }
-  window.setText(Control::serieLbl, state.serial_number);
 
   // The arm's counts drift with the tracer's temperature: a quarter count per raw unit.
   const double temperature = state.temperatura.toNumber();
-  double offset = (kNeutralTemperature - temperature) * 0.25;
+  const double shownOffset = (kNeutralTemperature - temperature) * 0.25;
+  double offset = shownOffset;
+  double carrera = 0.0, grausperpols = 0.0, angle_radi_central = 0.0;
+  if (compensate) {
+    offset = std::clamp(offset, -kMaxCompensation, kMaxCompensation);
+    if (!noHeader) polsoseix += offset;
+    carrera = kFullTravelCounts - polsoseix;
+    const double swing = 2.0 * arcsinChecked(obertura_brac / 2.0 / midaradi);
+    // A travel of zero counts would give an infinite swing per count and wreck every radius.
+    if (carrera == 0.0) throw CalibrationError("arm travel of zero counts");
+    grausperpols = swing / carrera;
+    angle_radi_central = 2.0 * arcsinChecked(radi_central / 2.0 / midaradi);
+  }
+
+  state.polsoseix = polsoseix;
+  state.midaradi = midaradi;
+  state.angleplus = angleplus;
+  state.obertura_brac = obertura_brac;
+  state.radi_central = radi_central;
+  state.serial_number = serial;
   state.offset_temperatura = offset;
+  window.setText(Control::serieLbl, state.serial_number);
   const char separator = window.decimalSeparator();
   window.setText(Control::AD_temp, localeNumber(temperature, separator));
-  window.setText(Control::polsos_temp, localeNumber(offset, separator));
+  window.setText(Control::polsos_temp, localeNumber(shownOffset, separator));
   const double celsius = std::floor((21.0 - (kNeutralTemperature - temperature) / 2.048) * 10.0) / 10.0;
   window.setText(Control::temp_actual, localeNumber(celsius, separator) + "º");
 
-  if (window.isChecked(Control::CompSiNoChk)) {
+  if (compensate) {
     // Without a header there is no fresh innermost count to correct, so compensation is
     // switched off after this read recomputes the arm constants once.
     if (noHeader) window.setChecked(Control::CompSiNoChk, false);
-    offset = std::clamp(offset, -kMaxCompensation, kMaxCompensation);
-    state.offset_temperatura = offset;
-    if (!noHeader) state.polsoseix += offset;
-    const double carrera = kFullTravelCounts - state.polsoseix;
     state.carrera = carrera;
-    const double swing = 2.0 * arcsinChecked(state.obertura_brac / 2.0 / state.midaradi);
-    // A travel of zero counts would give an infinite swing per count and wreck every radius.
-    if (carrera == 0.0) throw CalibrationError("arm travel of zero counts");
-    state.grausperpols = swing / carrera;
-    state.angle_radi_central = 2.0 * arcsinChecked(state.radi_central / 2.0 / state.midaradi);
+    state.grausperpols = grausperpols;
+    state.angle_radi_central = angle_radi_central;
     if (save) save();
   }
 

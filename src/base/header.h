@@ -29,7 +29,8 @@ double headerField(std::string_view header, int firstPosition, int count);
 // Header and temperature to calibration values. Reads `noCapsaleraChk` and `CompSiNoChk` from
 // the window (and may untick the latter), shows serial number and temperature texts on the
 // service panel, and calls `save` (the settings writer) when compensation is on.
-// Throws CalibrationError (nothing is changed after the failing arcsin).
+// Throws CalibrationError, with the state, the window and the file untouched, when the arm
+// geometry is impossible.
 void inicialitzar_variables(SharedState& state, Window& window, const std::function<void()>& save);
 
 }  // namespace kovrel

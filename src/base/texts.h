@@ -66,6 +66,9 @@ inline constexpr std::string_view kVirtualPortUnavailable = "Puerto virtual no d
 inline constexpr std::string_view kManualOffsetInvalid = "Variación manual no válida: escribir un número";
 inline constexpr std::string_view kFilterOutOfRange =
     "Filtro [FILT] de trac_conf.cfg fuera de -4095..4095 >AJUSTAR";
+// The first radius of the prepared shape has no two-byte form on the wire.
+inline constexpr std::string_view kShapeNotSendable =
+    "Radio de la forma fuera de 0..655,35 mm: no se puede enviar";
 inline constexpr std::string_view kSizesHorizontal = "horitzontal :";  // then mida_h
 inline constexpr std::string_view kSizesVertical = " Vertical :";      // then mida_v, 2 blanks, offset_radi
 

@@ -79,13 +79,15 @@ bool needsEscape(std::uint8_t code) {
 
 bool firstRadiusBytes(double hundredths, std::uint8_t& low, std::uint8_t& high) {
   if (!std::isfinite(hundredths)) return false;
-  double h = std::floor(hundredths / 256.0);
-  double l = roundHalfEven(hundredths - 256.0 * h);
-  // A radius past 655.35 mm or below 0 has no two-byte form, and neither has a low part that
-  // rounds up to 256: the host would read a radius 2.56 mm short.
-  if (h < 0.0 || h > 255.0 || l > 255.0) return false;
+  // Rounded as a whole before it is split, as every other radius is: a radius half a hundredth
+  // below a multiple of 256 then carries into the high byte instead of asking for a low byte
+  // of 256. Halves go to the even neighbour; 256 is even, so the low byte rounds as before.
+  const double r = roundHalfEven(hundredths);
+  // A radius past 655.35 mm or below 0 has no two-byte form.
+  if (r < 0.0 || r > 65535.0) return false;
+  const double h = std::floor(r / 256.0);
   high = static_cast<std::uint8_t>(h);
-  low = static_cast<std::uint8_t>(l);
+  low = static_cast<std::uint8_t>(r - 256.0 * h);
   return true;
 }
 

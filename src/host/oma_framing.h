@@ -19,8 +19,9 @@ Bytes requestBytes(const std::string& jobNumberText);
 // True for the codes the host's framing would misread; they go as ESC, code + 128.
 bool needsEscape(std::uint8_t code);
 
-// The two bytes of the first radius, low byte first: high = Int(x / 256), low = x - 256*high
-// rounded to the nearest with ties to even. Returns false when the low byte rounds to 256.
+// The two bytes of the first radius, low byte first: x rounded to the nearest with ties to
+// even, then high = Int(x / 256), low = x - 256*high. Returns false when the rounded radius is
+// outside 0..65535 (no two-byte form).
 bool firstRadiusBytes(double hundredths, std::uint8_t& low, std::uint8_t& high);
 
 // ACK FS "ANS=1" CR LF "JOB="<quote>label<quote> CR LF "TRCFMT=3;800;E;R;D" CR LF "R=" r0 r1

@@ -133,6 +133,17 @@ void SendCommand::interpola_Click() {
     return;
   }
 
+  // The answer is built before the request goes out: a shape the host's format cannot carry is
+  // told as such now, rather than after the host has sent its message and waits for a reply.
+  try {
+    answer_ = oma::answerBytes(w_.text(Control::contadorLectures), s_.forma_auxiliar.radius(1),
+                               differenceCodes(s_.forma_auxiliar));
+  } catch (const std::range_error&) {
+    w_.setText(Control::Text1, texts::kShapeNotSendable);
+    w_.setEnabled(Control::parada, true);
+    return;
+  }
+
   try {
     port_.preparar_port();
     port_.escriure_bytes(oma::requestBytes(shortestNumber(s_.contador_treballs.toNumber())));
@@ -256,9 +267,7 @@ void SendCommand::checkTimeOut() {
 }
 
 void SendCommand::writeAnswer() {
-  oma::Bytes answer = oma::answerBytes(w_.text(Control::contadorLectures), s_.forma_auxiliar.radius(1),
-                                       differenceCodes(s_.forma_auxiliar));
-  port_.escriure_bytes(answer);
+  port_.escriure_bytes(answer_);
   finish();
 
   const bool sizesOnly = w_.isChecked(Control::noMidesChk);

@@ -86,6 +86,7 @@ class SendCommand {
   std::size_t record_ = 0;                                // index of the host record being filled
   std::vector<std::pair<Control, bool>> beforePrompt_;    // enabled states the prompt changed
   std::vector<std::pair<Control, bool>> beforeExchange_;  // enabled states while the exchange runs
+  std::vector<std::uint8_t> answer_;                      // the trace records, built before the request
 };
 
 }  // namespace kovrel

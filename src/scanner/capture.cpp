@@ -162,6 +162,9 @@ void Capture::step() {
 
 void Capture::startRead() {
   s_.llegir_capsalera = 0;
+  // A header left over from a read that was stopped or rejected part way must not be read as
+  // the start of this one's: its calibration fields sit at fixed positions.
+  s_.dades_capsalera.clear();
   s_.mitja_centre = 0;
   setAll(w_, kEditControls, false);
   w_.setEnabled(Control::sortirBtn, false);

@@ -223,7 +223,10 @@ void SizeOffsets::activa_offset() {
     w_.setEnabled(c, true);
   }
   w_.setVisible(Control::offsetTxt, true);
-  if (general < 0.01 && manualValue(w_) > -0.01) s_.offset_ajust = 0.0;
+  // The counter follows the shown offset, so the half-millimetre limit is the offset's: a
+  // general offset of about zero starts it at zero. (Starting it at zero for any negative offset
+  // let "-" take -0.3 mm down to -0.8 mm. The operator's manual box plays no part here.)
+  if (general < 0.01 && general > -0.01) s_.offset_ajust = 0.0;
   w_.setText(Control::offsetTxt, localeNumber(general, w_.decimalSeparator()));
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QLineEdit>
 #include <QPushButton>
@@ -188,6 +189,49 @@ TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   EXPECT_TRUE(app->state().serial_number == "A123" && messages.empty());  // no message box inside a step
   QApplication::processEvents();
   expectNotSavedMessage();
+}
+
+// Every send needs a lens type: each choice is a button that the keyboard (Tab, Space, Enter) and
+// assistive technology (its press action) reach as the mouse does, each with its own offset.
+TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLensWithItsOffset) {
+  ASSERT_TRUE(start());
+  win().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&win()));
+  host->hostHolds = true;
+  const auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+  const auto press = [this](Control c) {  // Qt lets the button up after 100 ms: that timer fires now
+    QAccessible::queryAccessibleInterface(w(c))->actionInterface()->doAction(
+        QAccessibleActionInterface::pressAction());
+    for (const auto& timer : QAbstractEventDispatcher::instance()->registeredTimers(w(c))) {
+      QTimerEvent up(timer.timerId);
+      QCoreApplication::sendEvent(w(c), &up);
+    }
+  };
+  const auto slide = [this](AppTimer t) {
+    for (int i = 0; i < 99 && timers.at(t)->isActive(); ++i) timers.at(t)->tick();
+  };
+  const std::tuple<Control, int, Qt::Key, double> choices[] = {{Image_fosca_gran, 0, Qt::Key_Return, 0.2},
+                                                               {Image_fosca_igual, 1, Qt::Key_Space, 0.0},
+                                                               {Image_fosca_petita, 2, Qt::Key_Enter, -0.1}};
+  win().setEnabled(interpola, true), w(interpola)->setFocus();  // the operator tabbed to ENVIAR
+  for (bool keyboard : {true, false}) {
+    for (const auto& [choice, tabs, choose, mm] : choices) {
+      SCOPED_TRACE(std::string(objectName(choice)) + (keyboard ? " by keys" : " by its press action"));
+      app->state().tipoMontura = 0, app->state().ja_Enviat = 0;  // a new read
+      keyboard ? key(Qt::Key_Space) : press(interpola);
+      slide(AppTimer::Timer1);  // the lens-type panel slides up, the keyboard on its first choice
+      for (int i = 0; i < tabs && keyboard; ++i) key(Qt::Key_Tab);
+      keyboard ? key(choose) : press(choice);
+      EXPECT_DOUBLE_EQ(app->state().normalOaire.toNumber(), mm);
+      host->hostSends(std::vector<std::uint8_t>{6, 29});  // ACK, then the host's message ends
+      EXPECT_EQ(win().text(Text1), texts::kSentOk);
+      slide(AppTimer::Timer2);  // folded away, the keyboard is back on ENVIAR
+    }
+  }
+  app->state().tipoMontura = 0;  // "Aquí" opens the manual offset from the keyboard too
+  key(Qt::Key_Space), slide(AppTimer::Timer1), key(Qt::Key_Tab), key(Qt::Key_Tab), key(Qt::Key_Tab);
+  key(Qt::Key_Return);
+  EXPECT_TRUE(win().isVisible(offset_mida) && win().isVisible(OK_manualbtn));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "fake_window.h"
 
@@ -74,7 +75,8 @@ TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
   }
 }
 
-TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
+// A rejected header changes nothing: not the calibration, not the tick, not the file.
+TEST(Header, impossibleArmGeometryFailsAndLeavesEverythingAsItWas) {
   const std::pair<const char*, std::string> rows[] = {
       {"blank header: 0/0", "*" + std::string(63, ' ')},
       {"chord over twice the arm", headerWith("1500", "20000", "4100", "800")},
@@ -83,15 +85,19 @@ TEST(Header, impossibleArmGeometryFailsWithoutStoringNaN) {
   for (const auto& [name, header] : rows) {
     SCOPED_TRACE(name);
     HeaderRig rig;
-    rig.state.grausperpols = 2e-4, rig.state.angle_radi_central = 0.13, rig.state.dades_capsalera = header;
-    if (header.empty()) {
-      rig.window.setChecked(Control::noCapsaleraChk, true);
-      rig.state.polsoseix = 4095, rig.state.midaradi = 60, rig.state.obertura_brac = 52;
-    }
+    SharedState& s = rig.state;
+    s.grausperpols = 2e-4, s.angle_radi_central = 0.13, s.dades_capsalera = header, s.carrera = 3945;
+    s.polsoseix = 150, s.midaradi = 60, s.obertura_brac = 52, s.radi_central = 8, s.serial_number = "0042";
+    if (header.empty()) rig.window.setChecked(Control::noCapsaleraChk, true), s.polsoseix = 4095;
+    const auto calibration = [&] {
+      return std::make_tuple(s.polsoseix, s.midaradi, s.angleplus, s.obertura_brac, s.radi_central,
+                             s.serial_number, s.carrera.toNumber(), s.grausperpols,
+                             s.angle_radi_central.toNumber(), s.offset_temperatura.toNumber(),
+                             rig.window.isChecked(Control::CompSiNoChk));
+    };
+    const auto before = calibration();
     EXPECT_THROW(rig.run(), CalibrationError);
-    EXPECT_TRUE(std::isfinite(rig.state.grausperpols) &&
-                std::isfinite(rig.state.angle_radi_central.toNumber()));
-    EXPECT_EQ(rig.saves, 0);
+    EXPECT_TRUE(calibration() == before && rig.saves == 0);
   }
 }
 

@@ -43,10 +43,20 @@ TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenNeverEscapedAndDeco
     bool ok;
     int low, high;
   };
-  const Row rows[] = {{2352.5, true, 48, 9}, {2353.5, true, 50, 9}, {2352.51, true, 49, 9},
-                      {2560, true, 0, 10},   {7196, true, 28, 28},  {65535, true, 255, 255},
-                      {0, true, 0, 0},       {255.5, false, 0, 0},  {511.5, false, 0, 0},
-                      {-1, false, 0, 0},     {65536, false, 0, 0}};
+  const Row rows[] = {{2352.5, true, 48, 9},
+                      {2353.5, true, 50, 9},
+                      {2352.51, true, 49, 9},
+                      {2560, true, 0, 10},
+                      {7196, true, 28, 28},
+                      {65535, true, 255, 255},
+                      {0, true, 0, 0},
+                      {-1, false, 0, 0},
+                      {65536, false, 0, 0},
+                      // Half a hundredth below a multiple of 256 rounds whole into the high byte.
+                      {255.5, true, 0, 1},
+                      {511.5, true, 0, 2},
+                      {65279.5, true, 0, 255},
+                      {65535.5, false, 0, 0}};
   for (const Row& row : rows) {
     std::uint8_t low = 0, high = 0;
     ASSERT_EQ(firstRadiusBytes(row.hundredths, low, high), row.ok) << row.hundredths;
@@ -55,7 +65,6 @@ TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenNeverEscapedAndDeco
   Bytes a = answerBytes("1", 28 + 256 * 13, flatCodes());
   EXPECT_EQ(Bytes(a.begin() + kRadiusAt, a.begin() + kRadiusAt + 3), (Bytes{28, 13, 0}));
 
-  EXPECT_THROW(answerBytes("1", 255.5, flatCodes()), std::range_error);
   for (int bad : {256, -1}) {
     std::vector<int> codes = flatCodes();
     codes[10] = bad;
@@ -317,8 +326,13 @@ TEST_F(SendCommandTest, runTimeErrorsEndWithThePortMessageAndLeaveTheButtons) {
   failWith([&] { port.hostSends(kAck + messageOfRecords(51)); });
   failWith([&] { port.hostSends(kAck), port.failAll = true, pollTimer.tick(); });
   port.failAll = false;
-  s.forma_auxiliar.radius(1) = 255.5;  // the low byte rounds to 256
-  failWith([&] { port.hostSends(kAck + kHostMessage); });
+  s.forma_auxiliar.radius(1) = 10 * 256 - 0.5;  // reachable with the offsets' half hundredths
+  cmd.interpola_Click(), port.hostSends(kAck + kHostMessage);
+  EXPECT_EQ(text1(), texts::kSentOk);
+  // A radius with no two-byte form is told as such before the request, so no host is left waiting.
+  port.written.clear(), s.forma_auxiliar.radius(1) = 65536;
+  cmd.interpola_Click();
+  EXPECT_TRUE(text1() == texts::kShapeNotSendable && port.written.empty() && !cmd.busy() && on(C::parada));
 }
 
 TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromptsXGivesTheSendBack) {

@@ -233,6 +233,11 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
     EXPECT_TRUE(std::isfinite(rig.state.grausperpols) &&
                 std::isfinite(rig.state.angle_radi_central.toNumber()));
   }
+  // A rejected header leaves the arm as it was, and is not read again: the next read goes through.
+  CaptureRig rig;
+  rig.start(), rig.burst(blankHeader);
+  rig.start(), rig.burst(circleRead(25));
+  EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && rig.state.midaradi == 60);
 }
 
 // A tracer switched off mid-read: the port keeps reporting bytes it never delivers.
