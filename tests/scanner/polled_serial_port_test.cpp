@@ -15,7 +15,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// A COM device whose driver queue the test fills; it can refuse to open and go away.
+// A COM device whose driver queue the test fills; it can refuse to open, fail reads and go away.
 struct FakeDevice : ComDevice {
   int open(int comNumber, const SerialLine& line) override {
     calls.push_back("open COM" + std::to_string(comNumber) + " " + std::to_string(line.baud));
@@ -23,15 +23,21 @@ struct FakeDevice : ComDevice {
   }
   void close() override { calls.emplace_back("close"); }
   bool takeWaiting(std::string& into) override {
+    if (failingReads > 0) {
+      --failingReads;
+      return false;
+    }
     into += std::exchange(queue, "");
     return !gone;
   }
+  bool clearError() override { return !gone; }
   void purgeInput() override { calls.emplace_back("purge"), queue.clear(); }
   void setDtr(bool on) override { calls.push_back(on ? "dtr on" : "dtr off"); }
 
   std::string queue;
   Calls calls;
   int openError = 0;
+  int failingReads = 0;
   bool gone = false;
 };
 
@@ -103,7 +109,8 @@ TEST(PolledSerialPort, aHandlerGetsEveryUnitOfTheTickWhatItLeavesOnlyWhenMoreCom
   EXPECT_EQ(rig.port.bytesWaiting(), 0);  // and drops what was left
 }
 
-TEST(PolledSerialPort, clearingDropsQueueAndBufferAndALostDeviceStillHandsOverWhatArrived) {
+TEST(PolledSerialPort,
+     clearingDropsQueueAndBufferALostDeviceStillHandsOverWhatArrivedAFailedReadIsRetriedOnce) {
   Rig rig;
   rig.device->queue = "old";
   EXPECT_EQ(rig.port.bytesWaiting(), 3);
@@ -124,6 +131,14 @@ TEST(PolledSerialPort, clearingDropsQueueAndBufferAndALostDeviceStillHandsOverWh
   rig.device->gone = false;  // reopening starts afresh
   ASSERT_EQ(rig.port.open(3, "57600,N,8,1"), 0);
   EXPECT_TRUE(!rig.port.deviceLost() && rig.timer->active);
+
+  rig.device->failingReads = 1;  // a line error, cleared: read again
+  rig.device->queue = "ok";
+  rig.timer->tick();
+  EXPECT_EQ(rig.port.read(10), "ok");
+  rig.device->failingReads = 100;  // failing after a clearing too (a pulled adapter): lost
+  rig.timer->tick();
+  EXPECT_TRUE(rig.port.deviceLost() && rig.device->failingReads == 98);
 }
 
 }  // namespace
