@@ -22,6 +22,8 @@ std::optional<SerialLine> parseSerialLine(std::string_view text) {
     const auto comma = text.find(',');
     if ((comma == std::string_view::npos) != (i == 3)) return std::nullopt;
     fields[i] = text.substr(0, comma);
+    while (!fields[i].empty() && fields[i].front() == ' ') fields[i].remove_prefix(1);
+    while (!fields[i].empty() && fields[i].back() == ' ') fields[i].remove_suffix(1);
     if (comma != std::string_view::npos) text.remove_prefix(comma + 1);
   }
   SerialLine line;

@@ -16,8 +16,8 @@
 
 namespace kovrel {
 
-// A "57600,N,8,1" text: baud, parity letter (N, E, O, M, S), data bits (5..8), stop bits
-// ("1", "1.5", "2").
+// A "57600,N,8,1" text: baud, parity letter (N, E, O, M, S, either case), data bits (5..8),
+// stop bits ("1", "1.5", "2"); spaces around a field are allowed. Both tracer ports read it here.
 struct SerialLine {
   int baud = 0;
   char parity = 'N';

@@ -55,7 +55,7 @@ struct Rig {
 TEST(SerialLineText, readsTheFourFieldsAndRefusesAnythingElse) {
   using S = SerialLine::Stop;
   for (const auto& [text, line] : {std::pair{"57600,N,8,1", SerialLine{57600, 'N', 8, S::One}},
-                                   {"9600,e,7,2", SerialLine{9600, 'E', 7, S::Two}},
+                                   {" 9600, e ,7,2 ", SerialLine{9600, 'E', 7, S::Two}},
                                    {"1200,M,5,1.5", SerialLine{1200, 'M', 5, S::OneAndHalf}},
                                    {"115200,S,6,1", SerialLine{115200, 'S', 6, S::One}}})
     EXPECT_TRUE(parseSerialLine(text) == line) << text;
