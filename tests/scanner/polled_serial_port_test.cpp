@@ -23,10 +23,7 @@ struct FakeDevice : ComDevice {
   }
   void close() override { calls.emplace_back("close"); }
   bool takeWaiting(std::string& into) override {
-    if (failingReads > 0) {
-      --failingReads;
-      return false;
-    }
+    if (failingReads-- > 0) return false;
     into += std::exchange(queue, "");
     return !gone;
   }
@@ -37,7 +34,7 @@ struct FakeDevice : ComDevice {
   std::string queue;
   Calls calls;
   int openError = 0;
-  int failingReads = 0;
+  int failingReads = 0;  // counts down with every read
   bool gone = false;
 };
 
