@@ -2,8 +2,10 @@
 # The Windows installer under Wine, from the Windows program's install folder
 # (build/windows-program/Kovrel, or the folder given as $1): a silent install for the user
 # alone, the files, the Start-menu shortcut and the uninstaller's registration present; kovrel.exe
-# started from the installed folder writes its settings there; a silent upgrade keeps them byte
-# for byte; a silent uninstall removes the program and keeps them.
+# started from the installed folder writes its settings there; while a copy runs or a file of the
+# folder is in use, a silent setup and a silent uninstall stop (exit code 2) and change nothing; a
+# silent upgrade keeps the settings byte for byte; a silent uninstall removes the program and
+# keeps them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +24,9 @@ fail() {
   echo "FAILED: $*"
   exit 1
 }
+# What the run started in its prefix (a running copy) ends with it, also when a check fails.
+elsewhere=""
+trap '"$wineserver" -k 2>/dev/null || true; [ -z "$elsewhere" ] || rm -rf "$elsewhere"' EXIT
 
 packaging/windows/build-installer.sh "$program" "$version" "$out" >/dev/null
 setup="$out/kovrel-$version-setup.exe"
@@ -68,6 +73,48 @@ windows_dir=$("$wine" winepath -w "$dir" 2>/dev/null | tr -d '\r')
 grep -aqF "[PATH]=$windows_dir"$'\r' "$settings" || fail "kovrel.exe did not write its settings in $windows_dir"
 [ ! -e "$profile/AppData/Local/VirtualStore" ] || fail "settings were redirected into the VirtualStore"
 echo "kovrel.exe started from the installed folder: [PATH]=$windows_dir written there"
+
+# Over a running copy: one started elsewhere (only its mutex tells), then kovrel-cli.exe running
+# from the folder (no mutex, a file in use). The icon gets a mark first, which a setup that went
+# on would overwrite. The uninstaller runs in place (_?=): started plainly it hands over to a copy
+# of itself, and the exit code seen would be the hand-over's.
+state() { (cd "$dir" && find . -type f -exec sha256sum {} + | sort) && "$wine" reg query "$key"; }
+refused() {
+  local before status=0
+  echo >>"$dir/kovrel.ico"
+  before=$(state)
+  "$wine" "$setup" /S || status=$?
+  [ "$status" -eq 2 ] || fail "$1: the setup ended with $status, not 2"
+  status=0
+  "$wine" "$dir/uninstall.exe" /S "_?=$windows_dir" || status=$?
+  [ "$status" -eq 2 ] || fail "$1: the uninstall ended with $status, not 2"
+  [ "$(state)" = "$before" ] || fail "$1: the folder or the registration changed"
+  echo "$1: setup /S and uninstall /S stop with exit code 2, nothing changed"
+}
+elsewhere=$(mktemp -d)
+cp -r "$program" "$elsewhere/Kovrel"
+rm "$elsewhere/Kovrel/trac_conf.cfg"
+(cd "$elsewhere/Kovrel" && QT_QPA_PLATFORM=$platform "$wine" kovrel.exe >/dev/null 2>&1) &
+for _ in $(seq 150); do
+  [ -f "$elsewhere/Kovrel/trac_conf.cfg" ] && break
+  sleep 0.2
+done
+refused "a copy running elsewhere (its mutex)"
+"$wine" taskkill /F /IM kovrel.exe >/dev/null 2>&1 || true
+wait
+input=$(mktemp -u)
+mkfifo "$input"
+"$wine" "$dir/kovrel-cli.exe" answer - <"$input" >/dev/null 2>&1 &
+cli=$!
+exec 3>"$input"  # the input stays open: the program waits for the rest
+for _ in $(seq 100); do
+  [ "$(cat "/proc/$cli/comm" 2>/dev/null)" = kovrel-cli.exe ] && break  # Wine names the process once it runs
+  sleep 0.1
+done
+refused "kovrel-cli.exe running from the folder"
+exec 3>&-
+wait "$cli" || true
+rm -f "$input"
 
 printf '; calibrado el 7-12\r\n' >>"$settings"  # the technician's own line, which the program keeps
 before=$(sha256sum <"$settings")

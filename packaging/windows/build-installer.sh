@@ -2,7 +2,8 @@
 # Builds kovrel-<version>-setup.exe from the Windows program's install folder.
 #   packaging/windows/build-installer.sh SOURCE VERSION OUTDIR
 # SOURCE holds kovrel.exe, its DLLs and the default trac_conf.cfg. The installer lists every file
-# it lays down, so its uninstaller removes exactly those and nothing a user put in the folder.
+# it lays down, so its uninstaller removes exactly those and nothing a user put in the folder,
+# and both check each of them writable before they change anything.
 set -euo pipefail
 source=$(realpath "$1")
 version=$2
@@ -34,10 +35,15 @@ win() { printf '%s' "$1" | tr / '\\'; }
   (cd "$source" && find . -type f ! -path ./trac_conf.cfg | sort) | while read -r file; do
     echo "Delete \"\$INSTDIR\\$(win "${file#./}")\""
   done
-  (cd "$source" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
-    echo "RMDir \"\$INSTDIR\\$(win "${dir#./}")\""
-  done
 } >"$lists/uninstall.nsh"
+# Every file either replaces or removes is checked writable before the first is touched.
+{
+  sed 's/^Delete /!insertmacro Writable /' "$lists/uninstall.nsh"
+  echo '!insertmacro Writable "$INSTDIR\kovrel.ico"'
+} >"$lists/check.nsh"
+(cd "$source" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
+  echo "RMDir \"\$INSTDIR\\$(win "${dir#./}")\""
+done >"$lists/folders.nsh"
 
 for size in 16 32 48 256; do
   rsvg-convert -w "$size" -h "$size" -o "$lists/icon-$size.png" "$here/../org.kovrel.Kovrel.svg"

@@ -6,6 +6,13 @@
 ; technician ticks its removal. The port-pair driver is not bundled (it needs an administrator);
 ; the last page says how to get it.
 ;
+; Neither runs over a running copy: in automatic mode Kovrel sits hidden all day, its files are
+; locked, and a setup that skipped them would register the new version over the old program (an
+; uninstall would drop the registration and leave them). Both stop at once while this user's copy
+; holds its mutex, check that every file they would replace or remove can be written before they
+; touch any, and stop on any file that could not be written after all. Silent, they end with exit
+; code 2 and say nothing.
+;
 ; makensis -DVERSION=1.4 -DSOURCE=<install folder> -DFILES=<lists> -DOUTFILE=<setup.exe> kovrel.nsi
 ; (packaging/windows/build-installer.sh writes the file lists and runs it.)
 
@@ -17,6 +24,7 @@
 Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
+!include "LogicLib.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kovrel"
 
@@ -66,18 +74,76 @@ LangString SettingsSection ${LANG_SPANISH} "Configuración"
 LangString SettingsSection ${LANG_ENGLISH} "Settings"
 LangString ShortcutName ${LANG_SPANISH} "Kovrel"
 LangString ShortcutName ${LANG_ENGLISH} "Kovrel"
+LangString KovrelRunning ${LANG_SPANISH} "Kovrel está en marcha (en modo automático queda oculto, con su icono junto al reloj). Ciérrelo con Salir y vuelva a intentarlo: no se ha cambiado nada."
+LangString KovrelRunning ${LANG_ENGLISH} "Kovrel is running (in automatic mode it stays hidden, with its icon beside the clock). Close it with Salir and try again: nothing has been changed."
+LangString FileInUse ${LANG_SPANISH} "No se puede escribir $R0: otro programa lo tiene abierto. Ciérrelo y vuelva a intentarlo: no se ha cambiado nada."
+LangString FileInUse ${LANG_ENGLISH} "$R0 cannot be written: another program holds it open. Close it and try again: nothing has been changed."
+LangString WriteFailed ${LANG_SPANISH} "No se han podido escribir todos los archivos del programa y la instalación se ha detenido. Vuelva a ejecutarla cuando ningún programa los tenga abiertos."
+LangString WriteFailed ${LANG_ENGLISH} "Not every file of the program could be written and the setup has stopped. Run it again when no program holds them open."
+LangString RemoveFailed ${LANG_SPANISH} "No se han podido borrar todos los archivos del programa y la desinstalación se ha detenido; Kovrel sigue registrado. Vuelva a ejecutarla cuando ningún programa los tenga abiertos."
+LangString RemoveFailed ${LANG_ENGLISH} "Not every file of the program could be removed and the uninstall has stopped; Kovrel stays registered. Run it again when no program holds them open."
+
+; Stops the setup or the uninstall with TEXT; silent, with exit code 2 and no message.
+!macro Stop TEXT
+  MessageBox MB_ICONSTOP "${TEXT}" /SD IDOK
+  SetErrorLevel 2
+  Abort
+!macroend
+
+; Installer and uninstaller alike (UN is "" or "un.").
+!macro CopyChecks UN ONINIT
+; The program's own mutex, held by every running copy: this user's copy opens; another user's
+; (its files in its own profile) refuses access and is no obstacle.
+Function ${ONINIT}
+  System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "Global\Kovrel") p .r0'
+  ${If} $0 P<> 0
+    System::Call 'kernel32::CloseHandle(p r0)'
+    !insertmacro Stop "$(KovrelRunning)"
+  ${EndIf}
+FunctionEnd
+
+; $R0 can be replaced or removed: absent, or open for writing now (a running program's file is not).
+Function ${UN}Writable
+  ${If} ${FileExists} "$R0"
+    ClearErrors
+    FileOpen $R1 "$R0" a
+    ${If} ${Errors}
+      !insertmacro Stop "$(FileInUse)"
+    ${EndIf}
+    FileClose $R1
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro CopyChecks "" .onInit
+!insertmacro CopyChecks "un." un.onInit
+
+; check.nsh: one of these for every file the program lays down.
+!macro Writable FILE
+  StrCpy $R0 "${FILE}"
+  Call ${UN}Writable
+!macroend
 
 Section "Kovrel" SecProgram
   SectionIn RO
   SetShellVarContext current
+  !define UN ""
+  !include "${FILES}\check.nsh"
+  !undef UN
+  ; Every file written, or the setup stops before the registration: a file skipped would leave
+  ; an old program under the new version's name.
+  ClearErrors
+  SetOverwrite try
   SetOutPath "$INSTDIR"
   !include "${FILES}\install.nsh"
+  File "${FILES}\kovrel.ico"  ; the shortcut's and the uninstaller entry's icon
+  ${If} ${Errors}
+    !insertmacro Stop "$(WriteFailed)"
+  ${EndIf}
   ; The settings a technician calibrated survive an upgrade byte for byte: the default file is
   ; laid down only where there is none.
   SetOverwrite off
   File "${SOURCE}\trac_conf.cfg"
   SetOverwrite on
-  File "${FILES}\kovrel.ico"  ; the shortcut's and the uninstaller entry's icon
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\Kovrel.lnk" "$INSTDIR\kovrel.exe" "" "$INSTDIR\kovrel.ico" 0
@@ -95,9 +161,18 @@ SectionEnd
 Section "un.$(ProgramSection)" UnSecProgram
   SectionIn RO
   SetShellVarContext current
-  Delete "$SMPROGRAMS\Kovrel.lnk"
+  !define UN "un."
+  !include "${FILES}\check.nsh"
+  !undef UN
+  ; The registration goes only with the program: files left would be nobody's to remove.
+  ClearErrors
   !include "${FILES}\uninstall.nsh"
   Delete "$INSTDIR\kovrel.ico"
+  ${If} ${Errors}
+    !insertmacro Stop "$(RemoveFailed)"
+  ${EndIf}
+  !include "${FILES}\folders.nsh"
+  Delete "$SMPROGRAMS\Kovrel.lnk"
   Delete "$INSTDIR\uninstall.exe"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

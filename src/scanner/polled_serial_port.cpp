@@ -22,6 +22,8 @@ std::optional<SerialLine> parseSerialLine(std::string_view text) {
     const auto comma = text.find(',');
     if ((comma == std::string_view::npos) != (i == 3)) return std::nullopt;
     fields[i] = text.substr(0, comma);
+    while (!fields[i].empty() && fields[i].front() == ' ') fields[i].remove_prefix(1);
+    while (!fields[i].empty() && fields[i].back() == ' ') fields[i].remove_suffix(1);
     if (comma != std::string_view::npos) text.remove_prefix(comma + 1);
   }
   SerialLine line;
@@ -80,7 +82,11 @@ void PolledSerialPort::close() {
 bool PolledSerialPort::pull() const {
   if (!open_ || lost_) return false;
   const std::size_t before = buffer_.size();
-  if (!device_->takeWaiting(buffer_)) lost_ = true;
+  // A line error stops reads until it is cleared. A device that went away fails the clearing,
+  // or (a pulled USB adapter, on some drivers) clears and still fails the read: lost either way,
+  // rather than asked again and again on the window's thread.
+  if (!device_->takeWaiting(buffer_) && (!device_->clearError() || !device_->takeWaiting(buffer_)))
+    lost_ = true;
   if (buffer_.size() > before) fresh_ = true;
   return buffer_.size() > before;
 }

@@ -16,8 +16,8 @@
 
 namespace kovrel {
 
-// A "57600,N,8,1" text: baud, parity letter (N, E, O, M, S), data bits (5..8), stop bits
-// ("1", "1.5", "2").
+// A "57600,N,8,1" text: baud, parity letter (N, E, O, M, S, either case), data bits (5..8),
+// stop bits ("1", "1.5", "2"); spaces around a field are allowed. Both tracer ports read it here.
 struct SerialLine {
   int baud = 0;
   char parity = 'N';
@@ -33,9 +33,11 @@ class ComDevice {
   // Opens COM `comNumber` set up as `line`: 0, or kErrNoSuchPort, kErrPortInUse, kErrPortOther.
   virtual int open(int comNumber, const SerialLine& line) = 0;
   virtual void close() = 0;
-  // Appends the bytes waiting now to `into` without waiting for more. False when the device is
-  // gone (an adapter pulled out): nothing more will come.
+  // Appends the bytes waiting now to `into` without waiting for more. False when a read failed
+  // (what came before it is appended).
   virtual bool takeWaiting(std::string& into) = 0;
+  // Clears the line error (framing, overrun) that stops reads: false when the device is gone.
+  virtual bool clearError() = 0;
   // Drops what the driver holds and has not handed over yet.
   virtual void purgeInput() = 0;
   virtual void setDtr(bool on) = 0;

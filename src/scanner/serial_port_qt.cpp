@@ -1,81 +1,34 @@
 #include "scanner/serial_port_qt.h"
 
 #include <QMetaObject>
-#include <charconv>
+
+#include "scanner/polled_serial_port.h"  // the line's text, read alike on every platform
 
 namespace kovrel {
 
 namespace {
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
+QSerialPort::Parity parityOf(char letter) {
+  switch (letter) {
+    case 'E':
+      return QSerialPort::EvenParity;
+    case 'O':
+      return QSerialPort::OddParity;
+    case 'M':
+      return QSerialPort::MarkParity;
+    case 'S':
+      return QSerialPort::SpaceParity;
+    default:
+      return QSerialPort::NoParity;
+  }
 }
 
-std::optional<int> wholeNumber(std::string_view s) {
-  int value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
+QSerialPort::StopBits stopBitsOf(SerialLine::Stop stop) {
+  if (stop == SerialLine::Stop::Two) return QSerialPort::TwoStop;
+  return stop == SerialLine::Stop::OneAndHalf ? QSerialPort::OneAndHalfStop : QSerialPort::OneStop;
 }
 
 }  // namespace
-
-std::optional<LineSettings> parseLineSettings(std::string_view text) {
-  std::string_view fields[4];
-  for (int i = 0; i < 4; ++i) {
-    auto comma = text.find(',');
-    if ((comma == std::string_view::npos) != (i == 3)) return std::nullopt;  // exactly four fields
-    fields[i] = trimmed(text.substr(0, comma));
-    if (comma != std::string_view::npos) text.remove_prefix(comma + 1);
-  }
-  LineSettings line;
-  auto baud = wholeNumber(fields[0]);
-  if (!baud || *baud <= 0) return std::nullopt;
-  line.baud = *baud;
-
-  if (fields[1].size() != 1) return std::nullopt;
-  switch (fields[1][0]) {
-    case 'N':
-    case 'n':
-      line.parity = QSerialPort::NoParity;
-      break;
-    case 'E':
-    case 'e':
-      line.parity = QSerialPort::EvenParity;
-      break;
-    case 'O':
-    case 'o':
-      line.parity = QSerialPort::OddParity;
-      break;
-    case 'M':
-    case 'm':
-      line.parity = QSerialPort::MarkParity;
-      break;
-    case 'S':
-    case 's':
-      line.parity = QSerialPort::SpaceParity;
-      break;
-    default:
-      return std::nullopt;
-  }
-
-  auto bits = wholeNumber(fields[2]);
-  if (!bits || *bits < 5 || *bits > 8) return std::nullopt;
-  line.dataBits = static_cast<QSerialPort::DataBits>(*bits);
-
-  if (fields[3] == "1") {
-    line.stopBits = QSerialPort::OneStop;
-  } else if (fields[3] == "1.5") {
-    line.stopBits = QSerialPort::OneAndHalfStop;
-  } else if (fields[3] == "2") {
-    line.stopBits = QSerialPort::TwoStop;
-  } else {
-    return std::nullopt;
-  }
-  return line;
-}
 
 int openErrorNumber(QSerialPort::SerialPortError error) {
   switch (error) {
@@ -107,7 +60,7 @@ QtSerialPort::~QtSerialPort() {
 
 int QtSerialPort::open(int comNumber, std::string_view settings) {
   close();
-  const auto line = parseLineSettings(settings);
+  const auto line = parseSerialLine(settings);
   if (!line) return kErrPortOther;
   // A name that leads nowhere (an unplugged adapter, a link to a pty that is gone) is no port;
   // a path that vanished after resolving is reported by Qt as not found, which maps the same.
@@ -124,8 +77,9 @@ int QtSerialPort::open(int comNumber, std::string_view settings) {
     port_.clearError();
     return error;
   }
-  const bool configured = port_.setBaudRate(line->baud) && port_.setParity(line->parity) &&
-                          port_.setDataBits(line->dataBits) && port_.setStopBits(line->stopBits) &&
+  const bool configured = port_.setBaudRate(line->baud) && port_.setParity(parityOf(line->parity)) &&
+                          port_.setDataBits(static_cast<QSerialPort::DataBits>(line->dataBits)) &&
+                          port_.setStopBits(stopBitsOf(line->stopBits)) &&
                           port_.setFlowControl(QSerialPort::NoFlowControl);
   if (!configured) {
     port_.close();

@@ -15,16 +15,6 @@
 
 namespace kovrel {
 
-// Line settings of a "57600,N,8,1" text: baud, parity letter (N, E, O, M, S), data bits (5..8),
-// stop bits (1, 1.5, 2).
-struct LineSettings {
-  int baud = 0;
-  QSerialPort::Parity parity = QSerialPort::NoParity;
-  QSerialPort::DataBits dataBits = QSerialPort::Data8;
-  QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-};
-std::optional<LineSettings> parseLineSettings(std::string_view text);
-
 // The error number the operator messages go by for a failed open.
 int openErrorNumber(QSerialPort::SerialPortError error);
 

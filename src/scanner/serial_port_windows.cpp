@@ -61,16 +61,15 @@ class Win32ComDevice : public ComDevice {
     char chunk[4096];
     for (;;) {
       DWORD got = 0;
-      if (!::ReadFile(handle_, chunk, sizeof chunk, &got, nullptr)) {
-        // A line error (framing, overrun) stops reads until it is cleared; a device that went
-        // away fails the clearing too.
-        DWORD errors = 0;
-        if (!::ClearCommError(handle_, &errors, nullptr)) return false;
-        continue;
-      }
+      if (!::ReadFile(handle_, chunk, sizeof chunk, &got, nullptr)) return false;
       into.append(chunk, got);
       if (got < sizeof chunk) return true;
     }
+  }
+
+  bool clearError() override {
+    DWORD errors = 0;
+    return handle_ != INVALID_HANDLE_VALUE && ::ClearCommError(handle_, &errors, nullptr);
   }
 
   void purgeInput() override {

@@ -1,9 +1,13 @@
 // Windows: the console's control events (Ctrl+C or Ctrl+Break in the console that started the
-// program, the console closed, logoff, shutdown) reach the event loop as a queued call. The
-// system calls the handler on a thread of its own, so it only posts.
+// program, the console closed) reach the event loop as a queued call; the system calls the
+// handler on a thread of its own, so it only posts. A windowed program gets no console event at
+// logoff, restart or shutdown: the end of the session comes as WM_ENDSESSION to its windows, and
+// the process may be ended as soon as the first of them answers (Qt's own answer quits). So the
+// end is taken up synchronously, by a native event filter that sees the message before Qt does.
 
 #include <windows.h>
 
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <atomic>
@@ -15,8 +19,19 @@ namespace kovrel {
 
 namespace {
 
-struct Watcher {
+struct Watcher : QAbstractNativeEventFilter {
+  // Once per session end: every top-level window gets its own WM_ENDSESSION.
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+    const auto* msg = static_cast<const MSG*>(message);
+    if (ended || eventType != "windows_generic_MSG" || msg->message != WM_ENDSESSION || msg->wParam == FALSE)
+      return false;
+    ended = true;
+    if (onSignal) onSignal((msg->lParam & ENDSESSION_LOGOFF) != 0 ? CTRL_LOGOFF_EVENT : CTRL_SHUTDOWN_EVENT);
+    return false;  // Qt's own handling goes on
+  }
+
   std::function<void(int)> onSignal;
+  bool ended = false;
   QObject receiver;  // lives on the event loop's thread: the queued call runs there
 };
 
@@ -51,9 +66,11 @@ TerminationSignals::TerminationSignals(std::function<void(int)> onSignal) : impl
     throw std::logic_error("termination signals are already watched");
   gPending = false;
   ::SetConsoleCtrlHandler(onControlEvent, TRUE);
+  if (auto* app = QCoreApplication::instance()) app->installNativeEventFilter(&impl_->watcher);
 }
 
 TerminationSignals::~TerminationSignals() {
+  if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(&impl_->watcher);
   ::SetConsoleCtrlHandler(onControlEvent, FALSE);
   gWatcher = nullptr;
   gPending = false;

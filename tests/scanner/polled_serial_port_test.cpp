@@ -15,7 +15,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-// A COM device whose driver queue the test fills; it can refuse to open and go away.
+// A COM device whose driver queue the test fills; it can refuse to open, fail reads and go away.
 struct FakeDevice : ComDevice {
   int open(int comNumber, const SerialLine& line) override {
     calls.push_back("open COM" + std::to_string(comNumber) + " " + std::to_string(line.baud));
@@ -23,15 +23,18 @@ struct FakeDevice : ComDevice {
   }
   void close() override { calls.emplace_back("close"); }
   bool takeWaiting(std::string& into) override {
+    if (failingReads-- > 0) return false;
     into += std::exchange(queue, "");
     return !gone;
   }
+  bool clearError() override { return !gone; }
   void purgeInput() override { calls.emplace_back("purge"), queue.clear(); }
   void setDtr(bool on) override { calls.push_back(on ? "dtr on" : "dtr off"); }
 
   std::string queue;
   Calls calls;
   int openError = 0;
+  int failingReads = 0;  // counts down with every read
   bool gone = false;
 };
 
@@ -49,7 +52,7 @@ struct Rig {
 TEST(SerialLineText, readsTheFourFieldsAndRefusesAnythingElse) {
   using S = SerialLine::Stop;
   for (const auto& [text, line] : {std::pair{"57600,N,8,1", SerialLine{57600, 'N', 8, S::One}},
-                                   {"9600,e,7,2", SerialLine{9600, 'E', 7, S::Two}},
+                                   {" 9600, e ,7,2 ", SerialLine{9600, 'E', 7, S::Two}},
                                    {"1200,M,5,1.5", SerialLine{1200, 'M', 5, S::OneAndHalf}},
                                    {"115200,S,6,1", SerialLine{115200, 'S', 6, S::One}}})
     EXPECT_TRUE(parseSerialLine(text) == line) << text;
@@ -103,7 +106,8 @@ TEST(PolledSerialPort, aHandlerGetsEveryUnitOfTheTickWhatItLeavesOnlyWhenMoreCom
   EXPECT_EQ(rig.port.bytesWaiting(), 0);  // and drops what was left
 }
 
-TEST(PolledSerialPort, clearingDropsQueueAndBufferAndALostDeviceStillHandsOverWhatArrived) {
+TEST(PolledSerialPort,
+     clearingDropsQueueAndBufferALostDeviceStillHandsOverWhatArrivedAFailedReadIsRetriedOnce) {
   Rig rig;
   rig.device->queue = "old";
   EXPECT_EQ(rig.port.bytesWaiting(), 3);
@@ -124,6 +128,14 @@ TEST(PolledSerialPort, clearingDropsQueueAndBufferAndALostDeviceStillHandsOverWh
   rig.device->gone = false;  // reopening starts afresh
   ASSERT_EQ(rig.port.open(3, "57600,N,8,1"), 0);
   EXPECT_TRUE(!rig.port.deviceLost() && rig.timer->active);
+
+  rig.device->failingReads = 1;  // a line error, cleared: read again
+  rig.device->queue = "ok";
+  rig.timer->tick();
+  EXPECT_EQ(rig.port.read(10), "ok");
+  rig.device->failingReads = 100;  // failing after a clearing too (a pulled adapter): lost
+  rig.timer->tick();
+  EXPECT_TRUE(rig.port.deviceLost() && rig.device->failingReads == 98);
 }
 
 }  // namespace
