@@ -29,6 +29,7 @@ constexpr Entry kEntries[] = {
     {Control::port_oma_info_lbl, {}, "Puerto del programa de laboratorio"},
     {Control::autochk, "Auto, modo automático", {}},
     {Control::veri_instrument_txt, {}, "Aviso de verificación del instrumento"},
+    {Control::midesLbl, {}, "Medidas de la forma"},
     {Control::Frame1, {}, "Opciones de servicio técnico"},
     {Control::temp_actual, {}, "Temperatura"},
     {Control::Label9, {}, {}},

@@ -14,6 +14,7 @@
 #include "base/system_clock.h"
 #include "base/texts.h"
 #include "geometry/shape_editor.h"
+#include "geometry/shape_sizes.h"
 #include "host/send_command.h"
 #include "ports/ports_flow.h"
 #include "ports/puertos_window.h"
@@ -75,17 +76,23 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
 
   // The header of every read becomes the file's calibration: a failure to write it is told
   // once the capture step has ended, so no message box runs inside a step.
+  sizes_ = std::make_unique<ShapeSizesView>(state_, w);
   capture_ = std::make_unique<Capture>(
       state_, w, plot, *tracerPort_,
-      Capture::Hooks{[this] { saveSettings(false); }, [this] { calibration_->nous_valors_centre(); }});
+      Capture::Hooks{[this] { saveSettings(false); }, [this] { calibration_->nous_valors_centre(); },
+                     [this] { sizes_->shapeReady(); }});
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
       ReadCommand::Hooks{[this] { showConfiguration(false); }, [this] { offsets_->activa_offset(); },
                          [this] { return versio_major(); },
                          // A read takes the tracer's port; an access code leaves the monitor running.
-                         [this] { encoder_->yieldToRead(); }});
+                         [this] {
+                           encoder_->yieldToRead();
+                           sizes_->clear();
+                         }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
+  editor_->onRedraw = [this] { sizes_->refresh(); };
   offsets_ = std::make_unique<SizeOffsets>(
       state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
       SizeOffsets::Hooks{[this] { send_->interpola_Click(); }, [this] { send_->lensTypePromptClosed(); }});
@@ -113,6 +120,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   Configuracio::Hooks configHooks;
   configHooks.saved = [this] {
     window_->setText(Control::port_oma_info_lbl, " COM " + comName(state_.comport2).substr(3));
+    sizes_->refresh();  // the filter setting shapes what is sent
   };
   configHooks.replacedOnLoad = [this](const std::string& problem) {
     window_->messageBox(problem, texts::kTitleAttention);
@@ -293,6 +301,7 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
   switch (e) {
     case UiEvent::Click:
       click(c);
+      sizes_->refresh();  // a mirror, a lens type, an offset set: the sizes follow
       break;
     case UiEvent::DoubleClick:
       if (c == Control::Text1) read_->Text1_DblClick();
@@ -315,6 +324,7 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
       break;
     case UiEvent::Change:
       if (c == Control::offset_mida) offsets_->offset_mida_Change();
+      sizes_->refresh();
       break;
     case UiEvent::Close:
       sortirBtn_Click();
@@ -329,6 +339,7 @@ void KovrelApp::click(Control c) {
       break;
     case Control::parada:
       capture_->parada_Click();
+      sizes_->clear();  // the plot is cleared: no shape to send
       break;
     case Control::sortirBtn:
       sortirBtn_Click();

@@ -32,6 +32,7 @@ class ReadCommand;
 class SendCommand;
 class SettingsFile;
 class ShapeEditor;
+class ShapeSizesView;
 class SizeOffsets;
 class TrayIcon;
 
@@ -143,6 +144,7 @@ class KovrelApp {
   std::unique_ptr<Capture> capture_;
   std::unique_ptr<ReadCommand> read_;
   std::unique_ptr<ShapeEditor> editor_;
+  std::unique_ptr<ShapeSizesView> sizes_;
   std::unique_ptr<SizeOffsets> offsets_;
   std::unique_ptr<SendCommand> send_;
   std::unique_ptr<SerialPort> encoderPort_;

@@ -89,9 +89,10 @@ constexpr ControlLayout kLayout[] = {
   {Control::inicio_adminBtn, Kind::Button, Control::Form1, 120, 4320, 2250, 450, texts::kContinue, {}},
   {Control::cancelar_adminBtn, Kind::Button, Control::Form1, 2565, 4320, 2250, 450, texts::kCancel, {}},
   {Control::ProgressBar1, Kind::Progress, Control::Form1, 120, 5655, 7080, 240, {}, {}},
+  {Control::midesLbl, Kind::Label, Control::Form1, 120, 5925, 7080, 300, {}, {}},
 
   // Service panel.
-  {Control::Frame1, Kind::Frame, Control::Form1, 120, 5985, 7080, 1995, texts::kServicePanelFrame, {}},
+  {Control::Frame1, Kind::Frame, Control::Form1, 120, 6285, 7080, 1995, texts::kServicePanelFrame, {}},
   {Control::Label10, Kind::Label, Control::Frame1, 120, 375, 480, 270, texts::kTemperatureLabel, {}},
   {Control::temp_actual, Kind::TextBox, Control::Frame1, 630, 345, 720, 315, texts::kPanelZero, {}},
   {Control::Label9, Kind::Label, Control::Frame1, 1470, 375, 900, 270, texts::kCompensationLabel, {}},

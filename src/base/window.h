@@ -15,7 +15,7 @@ namespace kovrel {
 #define KOVREL_CONTROLS(X)                                                                    \
   X(Form1) X(Text1) X(llegirBtn) X(parada) X(sortirBtn) X(cfg_btn) X(interpola)                \
   X(antiHorari) X(Horari) X(mirallHoritzontal) X(Picture1) X(ProgressBar1)                     \
-  X(port_oma_info_lbl) X(autochk) X(veri_instrument_txt)                                       \
+  X(port_oma_info_lbl) X(autochk) X(veri_instrument_txt) X(midesLbl)                           \
   /* service panel, in the order it is shown and hidden */                                     \
   X(Frame1) X(temp_actual) X(Label9) X(polsos_temp) X(CompSiNoChk) X(label20) X(serieLbl)      \
   X(openCfgBtn) X(Shape2) X(contadorLectures) X(noCapsaleraChk) X(Label3) X(noMidesChk)        \
@@ -80,9 +80,10 @@ inline constexpr Rgb kBlack{0, 0, 0};
 inline constexpr Rgb kBlue{0, 0, 255};
 inline constexpr Rgb kRed{255, 0, 0};
 
-// Main window heights in twips: service panel closed / open.
+// Main window heights in twips: service panel closed / open. The open panel sits below the
+// shape's sizes (midesLbl), which take the last line of the closed window.
 inline constexpr int kFormHeightClosed = 6270;
-inline constexpr int kFormHeightOpen = 8115;
+inline constexpr int kFormHeightOpen = 8415;
 
 class Window {
  public:

@@ -105,6 +105,19 @@ double probeTipRadius(const std::string& serial_number) {
   return readNumber(serial_number) < 61 ? 0.625 : 0.65;
 }
 
+PrepareInputs preparationInputs(const SharedState& state, double manualOffsetMm, double filterscope) {
+  PrepareInputs in;
+  in.gir_acumulat = state.gir_acumulat;
+  in.signe_x = state.signe_x.toNumber() < 0 ? -1 : 1;
+  in.signe_y = state.signe_y.toNumber() < 0 ? -1 : 1;
+  in.serial_number = state.serial_number;
+  in.filterscope = filterscope;
+  in.manualOffsetMm = manualOffsetMm;
+  in.normalOaire = state.normalOaire.toNumber();
+  in.OffsetMida = state.OffsetMida.toNumber();
+  return in;
+}
+
 PreparedShape prepareShape(const TraceTable& forma_treball, const PrepareInputs& inputs) {
   using namespace preparation;
   TraceTable trace = forma_treball;  // the read itself stays as the operator left it

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/shared_state.h"
 #include "base/trace_table.h"
 
 namespace kovrel {
@@ -42,6 +43,11 @@ struct PreparedShape {
 };
 
 PreparedShape prepareShape(const TraceTable& forma_treball, const PrepareInputs& inputs);
+
+// The inputs as the operator left them: turn, mirror, tracer, lens type and general offset from
+// the shared state, with the manual offset (mm) and the filter setting already read and checked.
+// The send and the sizes under the plot both take them from here, so they measure one shape.
+PrepareInputs preparationInputs(const SharedState& state, double manualOffsetMm, double filterscope);
 
 // Probe-tip radius in mm for a tracer serial number: 0.625 below 61, 0.65 from 61 on.
 double probeTipRadius(const std::string& serial_number);

@@ -76,6 +76,7 @@ void ShapeEditor::redraw() {
     plotShapePoint(plot_, s_.xPur, s_.yPur);
   }
   plot_.refresh();
+  if (onRedraw) onRedraw();
 }
 
 }  // namespace kovrel

@@ -3,6 +3,8 @@
 // the mirror factor signe_x and the accumulated turn gir_acumulat, and redraw. Holding a turn
 // button repeats the step from its timer.
 
+#include <functional>
+
 #include "base/shared_state.h"
 #include "base/timer.h"
 #include "base/window.h"
@@ -27,6 +29,9 @@ class ShapeEditor {
 
   // Clears the plot, draws the axes and the 4095 points of forma_treball turned and mirrored.
   void redraw();
+
+  // After every redraw (a mirror or a turn step, also from a held button's timer).
+  std::function<void()> onRedraw;
 
  private:
   enum class Direction { Clockwise, CounterClockwise };

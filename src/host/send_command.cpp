@@ -183,17 +183,7 @@ bool SendCommand::prepareIfNeeded() {
     return false;
   }
 
-  PrepareInputs in;
-  in.gir_acumulat = s_.gir_acumulat;
-  in.signe_x = s_.signe_x.toNumber() < 0 ? -1 : 1;
-  in.signe_y = s_.signe_y.toNumber() < 0 ? -1 : 1;
-  in.serial_number = s_.serial_number;
-  in.filterscope = filterscope;
-  in.manualOffsetMm = manualMm;
-  in.normalOaire = s_.normalOaire.toNumber();
-  in.OffsetMida = s_.OffsetMida.toNumber();
-
-  PreparedShape shape = hooks_.prepare(s_.forma_treball, in);
+  PreparedShape shape = hooks_.prepare(s_.forma_treball, preparationInputs(s_, manualMm, filterscope));
   s_.forma_auxiliar = std::move(shape.forma_auxiliar);
   s_.mida_h = shape.mida_h;
   s_.mida_v = shape.mida_v;

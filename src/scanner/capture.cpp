@@ -323,6 +323,7 @@ void Capture::handOverShape() {
   setAll(w_, kEditControls, true);
   setAll(w_, kSendControls, true);
   setAll(w_, kReadControls, false);
+  if (hooks_.shapeHandedOver) hooks_.shapeHandedOver();
 }
 
 std::string Capture::readChars(int count) {

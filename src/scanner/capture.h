@@ -30,6 +30,7 @@ class Capture {
   struct Hooks {
     std::function<void()> saveSettings;        // guarda_dades, after a header is taken
     std::function<void()> nous_valors_centre;  // end of a centre calibration
+    std::function<void()> shapeHandedOver;     // end of a read: forma_treball holds its shape
   };
 
   Capture(SharedState& state, Window& window, Plot& plot, SerialPort& port, Hooks hooks);

@@ -14,6 +14,7 @@
 #include <map>
 
 #include "base/texts.h"
+#include "common/tracer_stream.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"
@@ -114,20 +115,27 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
   config.close();
 }
 
-TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShape) {
+// The sizes under the plot follow the read, each turn step and the manual offset.
+TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShapeAndItsSizesFollow) {
   ASSERT_TRUE(start());
-  win().setEnabled(mirallHoritzontal, true);
+  click(llegirBtn);
+  tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 2));
+  ASSERT_EQ(win().text(midesLbl).rfind("A 60", 0), 0u) << win().text(midesLbl);
   click(mirallHoritzontal);
   EXPECT_EQ(app->state().signe_x, -1);
 
-  win().setEnabled(Horari, true);
   QTest::mousePress(w(Horari), Qt::LeftButton);
   FakeTimer& repeat = *timers.at(AppTimer::Timer_horari);
   EXPECT_TRUE(repeat.isActive());
+  app->state().gir_acumulat = 1.57;  // the step lays the ellipse on its side
   repeat.tick();
-  EXPECT_NE(app->state().gir_acumulat, 0.0);
+  EXPECT_NE(app->state().gir_acumulat, 1.57);
+  EXPECT_EQ(win().text(midesLbl).rfind("A 40", 0), 0u) << win().text(midesLbl);
   QTest::mouseRelease(w(Horari), Qt::LeftButton);
   EXPECT_FALSE(repeat.isActive());  // held no longer: the turn stops
+  static_cast<QLineEdit*>(w(offset_mida))->setText("0.5");
+  EXPECT_EQ(win().text(midesLbl).rfind(std::string("A 40") + win().decimalSeparator() + "7", 0), 0u)
+      << win().text(midesLbl);
 }
 
 TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPortThenLeavesEvenWithThemGone) {

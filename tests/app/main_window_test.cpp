@@ -100,7 +100,8 @@ TEST_F(MainWindowTest, aLabelIsReadAsItsTextAndEveryControlIsNamedByTheCaptionIt
        {Shown{contadorLectures, "Rev.[345]", "Contador de trabajos"},
         Shown{serieLbl, "0042", "Número de serie"},
         Shown{port_oma_info_lbl, " COM 5", "Puerto del programa de laboratorio"},
-        Shown{veri_instrument_txt, "VERIFICANT <b>", "Aviso de verificación del instrumento"}}) {
+        Shown{veri_instrument_txt, "VERIFICANT <b>", "Aviso de verificación del instrumento"},
+        Shown{midesLbl, "A 52,34 mm  B 38,10 mm  DM 54,02 mm  Perímetro 150,12 mm", "Medidas de la forma"}}) {
     window->setText(row.c, row.text);
     EXPECT_EQ(spoken(w(row.c))->text(QAccessible::Name).toStdString(), row.text);
     EXPECT_EQ(spoken(w(row.c))->text(QAccessible::Description).toStdString(), row.purpose);
@@ -120,7 +121,8 @@ TEST_F(MainWindowTest, aLabelIsReadAsItsTextAndEveryControlIsNamedByTheCaptionIt
     const QString name = spoken(w(c))->text(QAccessible::Name).simplified();
     const QString caption = visibleCaption(w(c));
     EXPECT_TRUE(name.contains(caption, Qt::CaseInsensitive)) << objectName(c) << ": " << name.toStdString();
-    EXPECT_FALSE(name.trimmed().isEmpty() && c != port_oma_info_lbl) << objectName(c);  // nothing to show yet
+    EXPECT_FALSE(name.trimmed().isEmpty() && c != port_oma_info_lbl && c != midesLbl)  // nothing to show yet
+        << objectName(c);
     if (!w(c)->accessibleName().isEmpty()) {
       EXPECT_TRUE(fixed.insert(w(c)->accessibleName()).second) << objectName(c);
     }

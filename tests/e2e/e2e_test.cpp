@@ -16,6 +16,7 @@
 #include "common/tracer_stream.h"
 #include "e2e_rig.h"
 #include "fake_timer.h"
+#include "geometry/shape_sizes.h"
 #include "host/send_command.h"
 #include "ports/port_texts.h"
 #include "ports/ports_flow.h"
@@ -41,6 +42,7 @@ TEST_F(EndToEnd, realFrameIsReadAndSentToALateHost) {
   auto fast = tracer({"--fast", "--outline", outlineArg, "--job", "77", "--record", path("read.bin")});
   ASSERT_TRUE(readShape(*fast)) << fast->output();
   ASSERT_EQ(text(), texts::kReadFinished);
+  const std::string sizesShown = app_->window().text(Control::midesLbl);
   EXPECT_EQ(app_->window().text(Control::contadorLectures), "Rev.[77]");
   for (int n = 1; n <= 4095; ++n)  // as finely as one count of the arm allows
     ASSERT_NEAR(state().forma_treball.radius(n), outline(state().forma_treball.angle(n)), tk::countSizeMm({}))
@@ -72,6 +74,10 @@ TEST_F(EndToEnd, realFrameIsReadAndSentToALateHost) {
   std::vector<double> mm;
   for (int r : received) mm.push_back(r / 100.0);
   testing::expectHostOutline(mm, outline, tk::countSizeMm({}));
+  // The sizes shown under the plot since the read are those of the trace the host received.
+  const ShapeSizes sent = measureShape(std::vector<double>(received.begin(), received.end()));
+  EXPECT_EQ(sizesShown, sizesText(sent, app_->window().decimalSeparator()));
+  EXPECT_EQ(app_->window().text(Control::midesLbl), sizesShown);
 }
 
 // The technician's service functions on a real line: a centre calibration read from the tracer

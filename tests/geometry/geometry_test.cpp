@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <tuple>
 
@@ -12,6 +13,7 @@
 #include "geometry/prepare.h"
 #include "geometry/prepare_steps.h"
 #include "geometry/shape_editor.h"
+#include "geometry/shape_sizes.h"
 #include "outline_traces.h"
 
 namespace kovrel::preparation {
@@ -239,6 +241,85 @@ TEST(RoundTrip, squareCorneredNotchDecodesBackToTheTrueRadiiAfterEachWall) {
     EXPECT_TRUE(wallAt(n) || wallAt(n - 1) || wallAt(n - 2)) << "radius " << n << " still behind";
   }
   EXPECT_GT(behind, 0);
+}
+
+// === The shape's sizes ==============================================================================
+
+double ellipsePerimeter(double a, double b) {  // Ramanujan's second form: within a micrometre here
+  const double h = (a - b) * (a - b) / ((a + b) * (a + b));
+  return kPi * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
+}
+
+// Shapes sampled where the host places its radii, against the shapes' own closed forms (a polygon
+// of 800 points lies within 0.001 mm of their perimeter).
+TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFrom) {
+  const std::tuple<const char*, OutlineFn, int, ShapeSizes> rows[] = {
+      {"circle", toolkit::circle(25), 800, {50, 50, 50, 1600 * 25 * std::sin(std::numbers::pi / 800)}},
+      {"circle, 360 radii",
+       toolkit::circle(25),
+       360,
+       {50, 50, 50, 720 * 25 * std::sin(std::numbers::pi / 360)}},
+      {"off-centre circle", toolkit::offCentre(toolkit::circle(24), 3, -2), 800, {48, 48, 48, kTurn * 24}},
+      {"ellipse", toolkit::ellipse(30, 20), 800, {60, 40, 60, ellipsePerimeter(30, 20)}},
+      {"off-centre ellipse",
+       toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1),
+       800,
+       {60, 40, 60, ellipsePerimeter(30, 20)}}};
+  for (const auto& [name, outline, count, want] : rows) {
+    std::vector<double> radii;
+    for (int i = 0; i < count; ++i) radii.push_back(100 * outline(kTurn * i / count));
+    const ShapeSizes got = measureShape(radii);
+    EXPECT_TRUE(std::abs(got.a - want.a) < 0.01 && std::abs(got.b - want.b) < 0.01 &&
+                std::abs(got.dm - want.dm) < 0.01 && std::abs(got.perimeter - want.perimeter) < 0.01)
+        << name << ": " << sizesText(got, '.');
+  }
+  EXPECT_EQ(sizesText({52.344, 38.1, 54.016, 150.124}, ','),
+            "A 52,34 mm  B 38,10 mm  DM 54,02 mm  Perímetro 150,12 mm");
+  EXPECT_EQ(sizesText({7, 0.006, 100, 0}, '.'), "A 7.00 mm  B 0.01 mm  DM 100.00 mm  Perímetro 0.00 mm");
+}
+
+// The label shows what ENVIAR would deliver now: the read turned, with the three offsets, or once
+// sent the stored trace; nothing before a read, after a stop or when the send would refuse.
+TEST(ShapeSizes, theLabelFollowsTheShapeAsItWillBeSent) {
+  SharedState s;
+  s.forma_treball = traceOf(toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1)), s.serial_number = "0042";
+  testing::FakeWindow w;
+  ShapeSizesView view(s, w);
+  const auto ab = [&] {  // A and B from the label, mm
+    std::string t = w.text(Control::midesLbl);
+    std::replace(t.begin(), t.end(), ',', '.');
+    double a = -1, b = -1;
+    std::sscanf(t.c_str(), "A %lf mm  B %lf", &a, &b);
+    return std::pair{a, b};
+  };
+  w.setText(Control::offset_mida, "0,00");
+  view.refresh();
+  EXPECT_EQ(w.text(Control::midesLbl), "");  // no read yet
+  view.shapeReady();
+  const auto [a0, b0] = ab();
+  EXPECT_TRUE(std::abs(a0 - 60.23) < 0.1 && std::abs(b0 - 40.23) < 0.1);  // the tip and the allowance
+  // Each offset grows every radius by half of it: the box by all of it.
+  for (auto [manual, lens, general, growth] :
+       {std::tuple{"0,1", 0.0, 0.0, 0.1}, {"0", 0.2, 0.0, 0.2}, {"-0,5", -0.1, 0.8, 0.2}}) {
+    w.setText(Control::offset_mida, manual), s.normalOaire = lens, s.OffsetMida = general;
+    view.refresh();
+    EXPECT_TRUE(std::abs(ab().first - a0 - growth) < 0.011 && std::abs(ab().second - b0 - growth) < 0.011)
+        << w.text(Control::midesLbl);
+  }
+  w.setText(Control::offset_mida, "0"), s.normalOaire = 0, s.OffsetMida = 0;
+  s.gir_acumulat = kPi / 2;  // a quarter turn lays the ellipse on its side
+  view.refresh();
+  EXPECT_TRUE(std::abs(ab().first - b0) < 0.05 && std::abs(ab().second - a0) < 0.05)
+      << w.text(Control::midesLbl);
+  w.setText(Control::offset_mida, "0,0x");
+  view.refresh();
+  EXPECT_EQ(w.text(Control::midesLbl), "");
+  s.forma_auxiliar = prepareShape(traceOf(toolkit::circle(25)), inputs()).forma_auxiliar, s.ja_Enviat = 1;
+  view.refresh();  // sent: a resend delivers the stored trace
+  EXPECT_NEAR(ab().first, 50.23, 0.1);
+  view.clear();  // a new read, or a stop
+  view.refresh();
+  EXPECT_EQ(w.text(Control::midesLbl), "");
 }
 
 class ShapeEditorTest : public ::testing::Test {

@@ -22,7 +22,8 @@ struct BasicCaptureRig {
   FakePlot plot;
   Port port;
   int saves = 0, centreValues = 0;
-  Capture capture{state, window, plot, port, Capture::Hooks{[this] { ++saves; }, [this] { ++centreValues; }}};
+  Capture capture{state, window, plot, port,
+                  Capture::Hooks{[this] { ++saves; }, [this] { ++centreValues; }, {}}};
 
   BasicCaptureRig() {
     using D = DefaultCalibration;
