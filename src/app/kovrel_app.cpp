@@ -47,11 +47,6 @@ constexpr AppTimer kTimers[] = {
     AppTimer::Poll,   AppTimer::TimerEncoder, AppTimer::Timer3};
 static_assert(std::size(kTimers) == kAppTimerCount);
 
-std::filesystem::path executableFolder() {
-  // Qt gives the folder with forward slashes; [PATH] holds it as the system writes it.
-  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdWString()).make_preferred();
-}
-
 }  // namespace
 
 KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
@@ -70,7 +65,9 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   }
   settings_ = std::make_unique<SettingsFile>(
       options_.programFolder.empty()
-          ? chooseSettingsFolder(executableFolder(), userSettingsFolder(), folderTakesFiles)
+          // Asked of the system as a path, never through a Qt string: a folder named "Ópticas" must
+          // not depend on the locale's conversion of wide text.
+          ? chooseSettingsFolder(runningProgramFolder(), userSettingsFolder(), folderTakesFiles)
           : options_.programFolder);
 
   // The header of every read becomes the file's calibration: a failure to write it is told
