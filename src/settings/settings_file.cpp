@@ -4,7 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -161,20 +161,12 @@ bool holdsAKnownTag(std::string_view bytes) {
 
 // "trac_conf.cfg.20261206-143005": the name a file the program cannot use is kept under.
 std::filesystem::path setAsideName(const std::filesystem::path& file) {
-  using namespace std::chrono;
-  const auto now = floor<seconds>(system_clock::now());
-  const year_month_day day{floor<days>(now)};
-  const hh_mm_ss time{now - floor<days>(now)};
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, ".%04d%02u%02u-%02ld%02ld%02ld", static_cast<int>(day.year()),
-                static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
-                static_cast<long>(time.hours().count()), static_cast<long>(time.minutes().count()),
-                static_cast<long>(time.seconds().count()));
+  const std::string stamp = setAsideStamp(std::chrono::system_clock::now());
   std::filesystem::path aside = file;
   aside += stamp;
   for (int n = 2; std::filesystem::exists(aside) && n < 100; ++n) {
     aside = file;
-    aside += std::string(stamp) + "-" + std::to_string(n);
+    aside += stamp + "-" + std::to_string(n);
   }
   return aside;
 }
@@ -265,6 +257,17 @@ std::string withFolder(std::string_view bytes, const std::filesystem::path& fold
 }
 
 }  // namespace
+
+std::string setAsideStamp(std::chrono::system_clock::time_point t) {
+  // The technician compares it with the clock on the wall: local time, as the system's time zone
+  // (TZ included) says; UTC only when the system cannot convert.
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(t);
+  const std::tm* local = std::localtime(&seconds);
+  if (local == nullptr) local = std::gmtime(&seconds);
+  char stamp[32] = "";
+  if (local != nullptr) std::strftime(stamp, sizeof stamp, ".%Y%m%d-%H%M%S", local);
+  return stamp;
+}
 
 std::filesystem::path chooseSettingsFolder(
     const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,

@@ -4,6 +4,7 @@
 // of each setting behind its tag, so line order, markers and lines it does not know survive.
 // The file is 8-bit Windows-1252 text with CR LF line ends; values are UTF-8 in memory.
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -79,5 +80,9 @@ class SettingsFile {
 std::filesystem::path chooseSettingsFolder(
     const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
     const std::function<bool(const std::filesystem::path&)>& takesFiles);
+
+// ".20261206-143005": what a file the loader cannot use is set aside under, behind its name, for
+// the moment `t` in the system's local time.
+std::string setAsideStamp(std::chrono::system_clock::time_point t);
 
 }  // namespace kovrel
