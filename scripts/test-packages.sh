@@ -2,12 +2,25 @@
 # Builds the Debian package and checks it as a lab's PC meets it: lintian, the desktop entry and
 # the AppStream metainfo, an install, a first start of Kovrel as an ordinary user (settings in
 # that user's folder, the host's port published), kovrel-cli on a recorded read, an upgrade to a
-# higher version and a removal, both leaving the user's settings byte for byte as they were.
-# Then the Windows installer under Wine, when the Windows program has been built
-# (scripts/test-installer.sh). Needs root: it installs the package and makes a throwaway user.
+# higher version and a removal, both leaving the user's settings byte for byte as they were, an
+# administrator's edit of the machine's default (/etc/kovrel/trac_conf.cfg, a conffile) surviving
+# the upgrade, and an install over an existing settings file keeping it. Then the Windows
+# installer under Wine, when the Windows program has been built (scripts/test-installer.sh).
+#
+# What it does to the machine: needs root, installs the package system-wide, makes and deletes a
+# throwaway user (kovrel-ci) and purges the package at the end. So a Kovrel installed on this
+# machine by other means is never touched: with a kovrel package installed the checks are skipped,
+# saying why (on CI, whose machine is fresh, that is a failure instead).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
+
+if dpkg-query -W -f='${Status}' kovrel 2>/dev/null | grep -q 'ok installed'; then
+  why="kovrel $(dpkg-query -W -f='${Version}' kovrel) is installed on this machine and these checks would replace and purge it"
+  [ -z "${CI:-}" ] || { echo "FAILED: $why"; exit 1; }
+  echo "Package checks skipped: $why (remove it with 'sudo apt purge kovrel', or run them in a container)"
+  exit 0
+fi
 
 out=build/packages
 user=kovrel-ci
@@ -59,6 +72,11 @@ useradd --create-home --shell /bin/sh "$user"
 home=$(getent passwd "$user" | cut -d: -f6)
 quietly dpkg -i "$deb"
 echo "installed kovrel $version: $(dpkg -L kovrel | grep -c -v '/$') paths, $(dpkg -L kovrel | grep -E '^/usr/(bin|lib/kovrel)/' | tr '\n' ' ')"
+machine=/etc/kovrel/trac_conf.cfg
+dpkg-query -W -f='${Conffiles}\n' kovrel | grep -q " $machine " || fail "$machine is not a conffile"
+# The administrator's preset for every operator: the tracer on COM4.
+sed -i 's/^\[COMM\]=.*\r$/[COMM]=4\r/' "$machine"
+echo "conffile: $machine, preset by the administrator: $(grep -a '^\[COMM\]' "$machine" | tr -d '\r')"
 
 echo "== first start as $user"
 runtime="$work/run"
@@ -86,8 +104,10 @@ kovrel_pid=""
 echo "settings: $settings ($(stat -c '%U %a' "$settings")), $(grep -a '^\[PATH\]' "$settings" | tr -d '\r')"
 echo "host's port: $runtime/kovrel/COM5 published"
 grep -aqx "\[PATH\]=$home/.config/kovrel"$'\r' "$settings" || fail "[PATH] does not name the user's folder"
+grep -aqx '\[COMM\]=4'$'\r' "$settings" || fail "the user's file is not made from $machine"
 [ "$(stat -c '%U %a' "$settings")" = "$user 600" ] || fail "the settings file is not the user's alone"
-dpkg --verify kovrel || fail "the installed files changed"
+changed=$(dpkg --verify kovrel | grep -v " c $machine\$" || true)  # the administrator's edit apart
+[ -z "$changed" ] || fail "the installed files changed: $changed"
 
 echo "== kovrel-cli"
 cp tests/data/cli/offcentre_rect.stream "$work/read.stream" && chmod a+r "$work/read.stream"
@@ -106,14 +126,23 @@ quietly dpkg-deb --root-owner-group -b "$work/next" "$out/kovrel_${next_version}
 quietly dpkg -i "$out/kovrel_${next_version}_amd64.deb"
 [ "$(dpkg-query -W -f='${Version}' kovrel)" = "$next_version" ] || fail "not upgraded"
 [ "$(sha256sum <"$settings")" = "$before" ] || fail "the upgrade changed the user's settings"
-echo "upgraded kovrel $version -> $next_version; the user's settings byte for byte as they were"
+grep -aqx '\[COMM\]=4'$'\r' "$machine" || fail "the upgrade replaced the administrator's $machine"
+echo "upgraded kovrel $version -> $next_version; the user's settings and the administrator's $machine as they were"
 
 echo "== removal"
 quietly dpkg --purge kovrel
-for gone in /usr/bin/kovrel /usr/bin/kovrel-cli /usr/lib/kovrel /usr/share/applications/org.kovrel.Kovrel.desktop; do
+for gone in /usr/bin/kovrel /usr/bin/kovrel-cli /usr/lib/kovrel /etc/kovrel /usr/share/applications/org.kovrel.Kovrel.desktop; do
   [ ! -e "$gone" ] || fail "$gone left behind"
 done
 [ "$(sha256sum <"$settings")" = "$before" ] || fail "the removal changed the user's settings"
-echo "removed kovrel: /usr/bin/kovrel*, /usr/lib/kovrel, the desktop entry, icons, manual pages; the user's settings byte for byte as they were"
+echo "removed kovrel: /usr/bin/kovrel*, /usr/lib/kovrel, /etc/kovrel, the desktop entry, icons, manual pages; the user's settings byte for byte as they were"
+
+echo "== install over a settings file"
+# Another prefix keeps the default beside the program; installing again leaves a lab's file alone.
+quietly cmake --install build/release --prefix "$work/opt"
+echo "; calibrated" >>"$work/opt/lib/kovrel/trac_conf.cfg"
+quietly cmake --install build/release --prefix "$work/opt"
+grep -aqx '; calibrated' "$work/opt/lib/kovrel/trac_conf.cfg" || fail "installing again replaced trac_conf.cfg"
+echo "cmake --install over $work/opt: lib/kovrel/trac_conf.cfg kept as it was"
 
 ./scripts/test-installer.sh

@@ -40,4 +40,8 @@ bool folderTakesFiles(const std::filesystem::path& folder) {
   return true;
 }
 
+std::filesystem::path installedDefaultFolder(const std::filesystem::path& programFolder) {
+  return programFolder;
+}
+
 }  // namespace kovrel

@@ -270,7 +270,8 @@ std::string setAsideStamp(std::chrono::system_clock::time_point t) {
 }
 
 std::filesystem::path chooseSettingsFolder(
-    const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
+    const std::filesystem::path& programFolder, const std::filesystem::path& defaultFolder,
+    const std::filesystem::path& userFolder,
     const std::function<bool(const std::filesystem::path&)>& takesFiles) {
   if (userFolder.empty() || takesFiles(programFolder)) return programFolder;
   std::error_code error;
@@ -284,7 +285,7 @@ std::filesystem::path chooseSettingsFolder(
     return userFolder;
   std::string installed;
   // Written new, so readable by the user alone and writable, whatever the installed file's mode.
-  if (readFile(programFolder / kSettingsFileName, installed) == ReadProblem::None &&
+  if (readFile(defaultFolder / kSettingsFileName, installed) == ReadProblem::None &&
       holdsAKnownTag(installed))
     replaceFileAtomically(userFile, withFolder(installed, userFolder));
   return userFolder;

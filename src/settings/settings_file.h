@@ -73,12 +73,13 @@ class SettingsFile {
 
 // The folder whose trac_conf.cfg the program reads and writes. The program folder when it takes
 // files (a build folder, a per-user install), so the file stays beside the program. Otherwise
-// `userFolder`, made the user's alone; a first start fills it from the file installed beside the
-// program, [PATH] naming `userFolder`, and a later start leaves the user's file as it is. No
-// installed file: the loader writes its defaults there. The program folder itself when
-// `userFolder` is empty (the system cannot say where the user's folders are).
+// `userFolder`, made the user's alone; a first start fills it from the machine's default file in
+// `defaultFolder` (installedDefaultFolder), [PATH] naming `userFolder`, and a later start leaves
+// the user's file as it is. No default file: the loader writes its defaults there. The program
+// folder itself when `userFolder` is empty (the system cannot say where the user's folders are).
 std::filesystem::path chooseSettingsFolder(
-    const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
+    const std::filesystem::path& programFolder, const std::filesystem::path& defaultFolder,
+    const std::filesystem::path& userFolder,
     const std::function<bool(const std::filesystem::path&)>& takesFiles);
 
 // ".20261206-143005": what a file the loader cannot use is set aside under, behind its name, for

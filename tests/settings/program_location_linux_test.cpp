@@ -9,11 +9,16 @@
 namespace kovrel {
 namespace {
 
-TEST(ProgramLocationLinux, packagedFoldersNeverTakeTheFileEvenForRootAndTheUserFolderFollowsXdg) {
+TEST(ProgramLocationLinux,
+     packagedFoldersNeverTakeTheFileEvenForRootKeepTheDefaultInEtcAndTheUserFolderFollowsXdg) {
   const testing::ProgramFolder build;
   EXPECT_TRUE(folderTakesFiles(build.path()));
   EXPECT_FALSE(folderTakesFiles("/usr/lib/../lib"));  // root may write there; an upgrade would too
   EXPECT_FALSE(folderTakesFiles(build.path() / "missing"));
+  // The package's default is the administrator's file in /etc; any other install keeps it beside.
+  EXPECT_EQ(installedDefaultFolder("/usr/lib/kovrel"), "/etc/kovrel");
+  EXPECT_EQ(installedDefaultFolder("/usr/local/lib/kovrel"), "/usr/local/lib/kovrel");
+  EXPECT_EQ(installedDefaultFolder(build.path()), build.path());
 
   const std::string home = ::getenv("HOME") ? ::getenv("HOME") : "";
   ::setenv("HOME", "/home/ana", 1);
@@ -28,7 +33,8 @@ TEST(ProgramLocationLinux, packagedFoldersNeverTakeTheFileEvenForRootAndTheUserF
 TEST(ProgramLocationLinux, aUserFolderTheProgramMakesIsTheUsersAlone) {
   const testing::ProgramFolder program, home("home");
   const std::filesystem::path user = home.path() / "cfg" / "kovrel";
-  ASSERT_EQ(chooseSettingsFolder(program.path(), user, [](const std::filesystem::path&) { return false; }),
+  ASSERT_EQ(chooseSettingsFolder(program.path(), program.path(), user,
+                                 [](const std::filesystem::path&) { return false; }),
             user);
   EXPECT_EQ(std::filesystem::status(user).permissions(), std::filesystem::perms::owner_all);
 }

@@ -1,5 +1,5 @@
 // Where trac_conf.cfg lives: beside the program when its folder takes files, otherwise in the
-// user's own folder, filled from the installed file on the first start and left alone after.
+// user's own folder, filled from the machine's default file on the first start and left alone after.
 
 #include <gtest/gtest.h>
 
@@ -12,13 +12,14 @@ namespace fs = std::filesystem;
 using testing::fileBytes;
 
 TEST(SettingsFolder, firstStartCopiesTheInstalledFileNamingTheUserFolderAndLaterStartsKeepTheUsersFile) {
-  const testing::ProgramFolder program, home("home");
+  const testing::ProgramFolder program, machine("etc"), home("home");
   const fs::path user = home.path() / ".config" / "kovrel";
   const std::string installed = SettingsFile::defaultFileContent(fs::path("/usr/lib/kovrel")) + "; nota\r\n";
-  program.write(installed);
-  fs::permissions(program.file(), fs::perms::owner_read | fs::perms::others_read);  // as a package leaves it
+  machine.write(installed);
+  fs::permissions(machine.file(), fs::perms::owner_read | fs::perms::others_read);  // as a package leaves it
   auto choose = [&](bool takesFiles) {
-    return chooseSettingsFolder(program.path(), user, [&](const fs::path&) { return takesFiles; });
+    return chooseSettingsFolder(program.path(), machine.path(), user,
+                                [&](const fs::path&) { return takesFiles; });
   };
   EXPECT_EQ(choose(true), program.path());
   EXPECT_FALSE(fs::exists(user));
@@ -34,7 +35,8 @@ TEST(SettingsFolder, firstStartCopiesTheInstalledFileNamingTheUserFolderAndLater
   const std::string saved = fileBytes(user / kSettingsFileName);
   EXPECT_EQ(choose(false), user);  // a later start
   EXPECT_EQ(fileBytes(user / kSettingsFileName), saved);
-  EXPECT_EQ(program.read(), installed);
+  EXPECT_EQ(machine.read(), installed);
+  EXPECT_FALSE(fs::exists(program.file()));
 }
 
 }  // namespace
