@@ -42,6 +42,7 @@ install(CODE "
     execute_process(COMMAND $<TARGET_FILE:kovrel-cli> settings-file \"\${folder}\" OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
     file(READ \"\${folder}/trac_conf.cfg\" settings)
     string(REPLACE \"[PATH]=\${folder}\" \"[PATH]=\${CMAKE_INSTALL_PREFIX}/lib/kovrel\" settings \"\${settings}\")
+    string(REPLACE \"\\n\" \"\\r\\n\" settings \"\${settings}\")  # file(READ) drops the CRs of CR LF
     file(WRITE \"\${folder}/trac_conf.cfg\" \"\${settings}\")
     file(CHMOD \"\${folder}/trac_conf.cfg\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
   endif()
