@@ -1,7 +1,8 @@
 # The installed layout and the Debian package (`cpack -G DEB` in the build folder).
 #
 # The program lives in /usr/lib/kovrel (not the user's to write); /usr/bin/kovrel points at it.
-# The machine's default settings file, which a first start copies into each user's folder, is
+# The machine's default settings file, which the first start copies into the settings every
+# operator shares (/var/lib/kovrel, made by the postinst for the group dialout), is
 # /etc/kovrel/trac_conf.cfg: a conffile, so a lab administrator's preset survives upgrades. The
 # command-line companion and the simulators are ordinary commands in /usr/bin. The Windows
 # installer is built from the Windows program's install folder by packaging/windows/kovrel.nsi.
@@ -83,6 +84,6 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # dpkg keeps an administrator's edit of the default settings file over upgrades (and asks when
 # the package's own default changed too).
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${kovrel_packaging}/debian/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${kovrel_packaging}/debian/conffiles ${kovrel_packaging}/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

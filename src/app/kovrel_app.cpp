@@ -67,8 +67,9 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
     // Asked of the system as a path, never through a Qt string: a folder named "Ópticas" must not
     // depend on the locale's conversion of wide text.
     const std::filesystem::path program = runningProgramFolder();
-    options_.programFolder = chooseSettingsFolder(program, installedDefaultFolder(program),
-                                                  userSettingsFolder(), folderTakesFiles);
+    options_.programFolder = chooseSettingsFolder(
+        {program, installedDefaultFolder(program), machineSettingsFolder(program), userSettingsFolder()},
+        folderTakesFiles);
   }
   settings_ = std::make_unique<SettingsFile>(options_.programFolder);
 

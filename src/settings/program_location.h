@@ -28,4 +28,9 @@ bool folderTakesFiles(const std::filesystem::path& folder);
 // is /etc/kovrel, the file a lab's administrator edits and an upgrade keeps.
 std::filesystem::path installedDefaultFolder(const std::filesystem::path& programFolder);
 
+// The folder of the settings every operator of the machine shares (the tracer's calibration and
+// ports are the machine's, not a user's): /var/lib/kovrel for the Debian package, writable by the
+// group dialout that may use the tracer. Empty for any other installation.
+std::filesystem::path machineSettingsFolder(const std::filesystem::path& programFolder);
+
 }  // namespace kovrel

@@ -47,4 +47,8 @@ std::filesystem::path installedDefaultFolder(const std::filesystem::path& progra
   return packagedFolder(programFolder) ? std::filesystem::path("/etc/kovrel") : programFolder;
 }
 
+std::filesystem::path machineSettingsFolder(const std::filesystem::path& programFolder) {
+  return packagedFolder(programFolder) ? std::filesystem::path("/var/lib/kovrel") : std::filesystem::path();
+}
+
 }  // namespace kovrel

@@ -44,4 +44,6 @@ std::filesystem::path installedDefaultFolder(const std::filesystem::path& progra
   return programFolder;
 }
 
+std::filesystem::path machineSettingsFolder(const std::filesystem::path&) { return {}; }
+
 }  // namespace kovrel

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <ctime>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <system_error>
 #include <utility>
@@ -256,6 +257,29 @@ std::string withFolder(std::string_view bytes, const std::filesystem::path& fold
   return text;
 }
 
+// Fills `folder` with its first trac_conf.cfg, [PATH] naming `folder`, from the first file of
+// `sources` that holds settings. Any entry already under the name, a link or a file the loader
+// cannot read included, is left to the loader, as a file beside the program is.
+void seedSettingsFile(const std::filesystem::path& folder,
+                      std::initializer_list<std::filesystem::path> sources, bool shared) {
+  const std::filesystem::path file = folder / kSettingsFileName;
+  std::error_code error;
+  if (std::filesystem::symlink_status(file, error).type() != std::filesystem::file_type::not_found) return;
+  std::string bytes;
+  for (const std::filesystem::path& source : sources)
+    if (!source.empty() && readFile(source / kSettingsFileName, bytes) == ReadProblem::None &&
+        holdsAKnownTag(bytes))
+      break;
+  // The shared file is made here even without a source: the loader's own would be its alone.
+  if (!holdsAKnownTag(bytes) && !shared) return;
+  bytes = holdsAKnownTag(bytes) ? withFolder(bytes, folder) : defaultContentFor(folderTextOf(folder));
+  // Written new, so the writer's alone whatever the source's mode; every operator's when shared.
+  if (replaceFileAtomically(file, bytes).ok() && shared)
+    std::filesystem::permissions(file,
+                                 std::filesystem::perms::group_read | std::filesystem::perms::group_write,
+                                 std::filesystem::perm_options::add, error);
+}
+
 }  // namespace
 
 std::string setAsideStamp(std::chrono::system_clock::time_point t) {
@@ -270,25 +294,21 @@ std::string setAsideStamp(std::chrono::system_clock::time_point t) {
 }
 
 std::filesystem::path chooseSettingsFolder(
-    const std::filesystem::path& programFolder, const std::filesystem::path& defaultFolder,
-    const std::filesystem::path& userFolder,
-    const std::function<bool(const std::filesystem::path&)>& takesFiles) {
-  if (userFolder.empty() || takesFiles(programFolder)) return programFolder;
+    const SettingsFolders& folders, const std::function<bool(const std::filesystem::path&)>& takesFiles) {
+  if (takesFiles(folders.program)) return folders.program;
+  if (!folders.machine.empty() && takesFiles(folders.machine)) {
+    // An operator's own file from before the machine's folder keeps the lab's calibration.
+    seedSettingsFile(folders.machine, {folders.user, folders.defaults}, true);
+    return folders.machine;
+  }
+  if (folders.user.empty()) return folders.program;
   std::error_code error;
-  if (!std::filesystem::exists(userFolder, error) && std::filesystem::create_directories(userFolder, error))
-    std::filesystem::permissions(userFolder, std::filesystem::perms::owner_all,
+  if (!std::filesystem::exists(folders.user, error) &&
+      std::filesystem::create_directories(folders.user, error))
+    std::filesystem::permissions(folders.user, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::replace, error);
-  const std::filesystem::path userFile = userFolder / kSettingsFileName;
-  // Any entry under the name, a link or a file the loader cannot read included, is the user's:
-  // the loader deals with it as it deals with a file beside the program.
-  if (std::filesystem::symlink_status(userFile, error).type() != std::filesystem::file_type::not_found)
-    return userFolder;
-  std::string installed;
-  // Written new, so readable by the user alone and writable, whatever the installed file's mode.
-  if (readFile(defaultFolder / kSettingsFileName, installed) == ReadProblem::None &&
-      holdsAKnownTag(installed))
-    replaceFileAtomically(userFile, withFolder(installed, userFolder));
-  return userFolder;
+  seedSettingsFile(folders.user, {folders.defaults}, false);
+  return folders.user;
 }
 
 SettingsFile::SettingsFile(std::filesystem::path programFolder) : folder_(std::move(programFolder)) {}
