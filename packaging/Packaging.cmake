@@ -43,6 +43,9 @@ install(CODE "
     execute_process(COMMAND $<TARGET_FILE:kovrel-cli> settings-file \"\${folder}\" OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
     file(READ \"\${folder}/trac_conf.cfg\" settings)
     string(REPLACE \"[PATH]=\${folder}\" \"[PATH]=\${CMAKE_INSTALL_PREFIX}/lib/kovrel\" settings \"\${settings}\")
+    # An installed program starts as a first installation: the ports are set up on the lab's PC
+    # (the build folder's file keeps the simulators' COM3 and COM5, set up).
+    string(REPLACE \"[INST]=10\" \"[INST]=1\" settings \"\${settings}\")
     string(REPLACE \"\\n\" \"\\r\\n\" settings \"\${settings}\")  # file(READ) drops the CRs of CR LF
     file(WRITE \"\${folder}/trac_conf.cfg\" \"\${settings}\")
     file(CHMOD \"\${folder}/trac_conf.cfg\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks it as a lab's PC meets it: lintian, the desktop entry and
 # the AppStream metainfo, an install, a first start of Kovrel as an ordinary user of the group
-# dialout (the settings in the machine's file every operator shares, the host's port
-# published), kovrel-cli on a recorded read, an upgrade to a higher version and a removal, both
+# dialout (the settings in the machine's file every operator shares, in the state of a first
+# installation; once set up, the host's port published), kovrel-cli on a recorded read, an upgrade to a higher version and a removal, both
 # leaving the machine's settings byte for byte as they were, an administrator's edit of the
 # machine's default (/etc/kovrel/trac_conf.cfg, a conffile) surviving the upgrade, and an install
 # over an existing settings file keeping it. Then the Windows
@@ -94,28 +94,39 @@ as_user() {
     QT_QPA_PLATFORM=offscreen LANG=C.UTF-8 "$@"
 }
 settings="$live/trac_conf.cfg"
-# Kovrel's own process id (runuser stays in between): the one to stop, with a signal a logout sends.
-as_user sh -c 'echo $$ >"$1" && exec kovrel' sh "$runtime/kovrel.pid" >"$work/kovrel.log" 2>&1 &
-runuser_pid=$!
-for _ in $(seq 50); do [ -s "$runtime/kovrel.pid" ] && break; sleep 0.1; done
-kovrel_pid=$(cat "$runtime/kovrel.pid")
-for _ in $(seq 100); do
-  [ -f "$settings" ] && [ -L "$runtime/kovrel/COM5" ] && break
-  kill -0 "$kovrel_pid" 2>/dev/null || break
-  sleep 0.1
-done
-[ -f "$settings" ] || { cat "$work/kovrel.log"; fail "no settings file in $settings"; }
-[ -L "$runtime/kovrel/COM5" ] || { cat "$work/kovrel.log"; fail "the host's port COM5 was not published"; }
-kill -TERM "$kovrel_pid"
-wait "$runuser_pid" || true
-kovrel_pid=""
+# Starts Kovrel as the user until the command given holds (10 s at most), then stops it with the
+# signal a logout sends: Kovrel's own process id (runuser stays in between) is the one to stop.
+# Fails when the command never held.
+run_kovrel() {
+  rm -f "$runtime/kovrel.pid"
+  as_user sh -c 'echo $$ >"$1" && exec kovrel' sh "$runtime/kovrel.pid" >"$work/kovrel.log" 2>&1 &
+  local runuser_pid=$!
+  for _ in $(seq 50); do [ -s "$runtime/kovrel.pid" ] && break; sleep 0.1; done
+  kovrel_pid=$(cat "$runtime/kovrel.pid")
+  local held=1
+  for _ in $(seq 100); do
+    if "$@"; then held=0 && break; fi
+    kill -0 "$kovrel_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -TERM "$kovrel_pid"
+  wait "$runuser_pid" || true
+  kovrel_pid=""
+  return "$held"
+}
+# An installed program's first start is a first installation: the port set-up, no host's port yet.
+run_kovrel test -f "$settings" || { cat "$work/kovrel.log"; fail "no settings file in $settings"; }
 echo "settings: $settings ($(stat -c '%U %G %a' "$settings")), $(grep -a '^\[PATH\]' "$settings" | tr -d '\r')"
-echo "host's port: $runtime/kovrel/COM5 published"
+grep -aqx '\[INST\]=1'$'\r' "$settings" || fail "the first start is not a first installation"
 grep -aqx "\[PATH\]=$live"$'\r' "$settings" || fail "[PATH] does not name $live"
 grep -aqx '\[COMM\]=4'$'\r' "$settings" || fail "the settings file is not made from $machine"
 [ "$(stat -c '%U %G %a' "$live")" = "root dialout 2775" ] || fail "$live is not the group dialout's to write"
 [ "$(stat -c '%G %a' "$settings")" = "dialout 660" ] || fail "the settings file is not every operator's"
 [ ! -e "$home/.config/kovrel" ] || fail "a settings file of the user's own"
+# Once the technician has set the ports up, a start publishes the host's port.
+as_user sed -i 's/^\[INST\]=.*\r$/[INST]=10\r/' "$settings"
+run_kovrel test -L "$runtime/kovrel/COM5" || { cat "$work/kovrel.log"; fail "the host's port COM5 was not published"; }
+echo "first start: the port set-up; once set up, the host's port $runtime/kovrel/COM5 published"
 changed=$(dpkg --verify kovrel | grep -v " c $machine\$" || true)  # the administrator's edit apart
 [ -z "$changed" ] || fail "the installed files changed: $changed"
 
