@@ -1,7 +1,9 @@
 # The installed layout and the Debian package (`cpack -G DEB` in the build folder).
 #
-# The program lives in /usr/lib/kovrel with the settings file a first start copies into each
-# user's folder (the folder is not the user's to write); /usr/bin/kovrel points at it. The
+# The program lives in /usr/lib/kovrel (not the user's to write); /usr/bin/kovrel points at it.
+# The machine's default settings file, which the first start copies into the settings every
+# operator shares (/var/lib/kovrel, made by the postinst for the group dialout), is
+# /etc/kovrel/trac_conf.cfg: a conffile, so a lab administrator's preset survives upgrades. The
 # command-line companion and the simulators are ordinary commands in /usr/bin. The Windows
 # installer is built from the Windows program's install folder by packaging/windows/kovrel.nsi.
 if(NOT KOVREL_WITH_QT OR NOT CMAKE_SYSTEM_NAME STREQUAL "Linux")
@@ -29,13 +31,25 @@ install(CODE "
   file(MAKE_DIRECTORY \"\${root}/bin\")
   file(CREATE_LINK ../lib/kovrel/kovrel \"\${root}/bin/kovrel\" SYMBOLIC)
 
-  set(folder \"\${root}/lib/kovrel\")
-  file(REMOVE \"\${folder}/trac_conf.cfg\")
-  execute_process(COMMAND $<TARGET_FILE:kovrel-cli> settings-file \"\${folder}\" OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
-  file(READ \"\${folder}/trac_conf.cfg\" settings)
-  string(REPLACE \"[PATH]=\${folder}\" \"[PATH]=\${CMAKE_INSTALL_PREFIX}/lib/kovrel\" settings \"\${settings}\")
-  file(WRITE \"\${folder}/trac_conf.cfg\" \"\${settings}\")
-  file(CHMOD \"\${folder}/trac_conf.cfg\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  # The machine's default settings file: the package's (prefix /usr) in /etc/kovrel, any other
+  # prefix's beside the program. Never over a file already there: it may be a lab's calibration.
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(folder \"\$ENV{DESTDIR}/etc/kovrel\")
+  else()
+    set(folder \"\${root}/lib/kovrel\")
+  endif()
+  if(NOT EXISTS \"\${folder}/trac_conf.cfg\")
+    file(MAKE_DIRECTORY \"\${folder}\")
+    execute_process(COMMAND $<TARGET_FILE:kovrel-cli> settings-file \"\${folder}\" OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+    file(READ \"\${folder}/trac_conf.cfg\" settings)
+    string(REPLACE \"[PATH]=\${folder}\" \"[PATH]=\${CMAKE_INSTALL_PREFIX}/lib/kovrel\" settings \"\${settings}\")
+    # An installed program starts as a first installation: the ports are set up on the lab's PC
+    # (the build folder's file keeps the simulators' COM3 and COM5, set up).
+    string(REPLACE \"[INST]=10\" \"[INST]=1\" settings \"\${settings}\")
+    string(REPLACE \"\\n\" \"\\r\\n\" settings \"\${settings}\")  # file(READ) drops the CRs of CR LF
+    file(WRITE \"\${folder}/trac_conf.cfg\" \"\${settings}\")
+    file(CHMOD \"\${folder}/trac_conf.cfg\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endif()
 
   foreach(size 16 22 24 32 48 64 128 256)
     set(apps \"\${root}/share/icons/hicolor/\${size}x\${size}/apps\")
@@ -71,5 +85,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# dpkg keeps an administrator's edit of the default settings file over upgrades (and asks when
+# the package's own default changed too).
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${kovrel_packaging}/debian/conffiles ${kovrel_packaging}/debian/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -48,11 +48,6 @@ constexpr AppTimer kTimers[] = {
     AppTimer::Poll,   AppTimer::TimerEncoder, AppTimer::Timer3};
 static_assert(std::size(kTimers) == kAppTimerCount);
 
-std::filesystem::path executableFolder() {
-  // Qt gives the folder with forward slashes; [PATH] holds it as the system writes it.
-  return std::filesystem::path(QCoreApplication::applicationDirPath().toStdWString()).make_preferred();
-}
-
 }  // namespace
 
 KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
@@ -69,10 +64,15 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
     timers_[static_cast<std::size_t>(t)] =
         options_.makeTimer ? options_.makeTimer(t) : std::make_unique<QtTimer>(intervalMs(t));
   }
-  settings_ = std::make_unique<SettingsFile>(
-      options_.programFolder.empty()
-          ? chooseSettingsFolder(executableFolder(), userSettingsFolder(), folderTakesFiles)
-          : options_.programFolder);
+  if (options_.programFolder.empty()) {
+    // Asked of the system as a path, never through a Qt string: a folder named "Ópticas" must not
+    // depend on the locale's conversion of wide text.
+    const std::filesystem::path program = runningProgramFolder();
+    options_.programFolder = chooseSettingsFolder(
+        {program, installedDefaultFolder(program), machineSettingsFolder(program), userSettingsFolder()},
+        folderTakesFiles);
+  }
+  settings_ = std::make_unique<SettingsFile>(options_.programFolder);
 
   // The header of every read becomes the file's calibration: a failure to write it is told
   // once the capture step has ended, so no message box runs inside a step.

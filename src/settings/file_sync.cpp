@@ -2,7 +2,7 @@
 
 namespace kovrel {
 
-std::filesystem::path writeTargetOf(const std::filesystem::path& target) {
+std::filesystem::path followSymbolicLinks(const std::filesystem::path& target) {
   std::filesystem::path file = target;
   std::error_code error;
   // A bounded walk: a loop of links ends as a failed write, not as a hang.
@@ -19,6 +19,12 @@ bool ownerMadeReadOnly(const std::filesystem::path& file) {
   const std::filesystem::file_status status = std::filesystem::status(file, error);
   return !error && std::filesystem::is_regular_file(status) &&
          (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
+}
+
+WriteOutcome replaceFileAtomically(const std::filesystem::path& link, std::string_view bytes) {
+  const std::filesystem::path target = writeTargetOf(link);
+  if (ownerMadeReadOnly(target)) return {WriteProblem::ReadOnly, "read-only"};
+  return replaceFileContents(target, bytes);
 }
 
 std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {

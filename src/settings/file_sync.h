@@ -24,15 +24,23 @@ struct WriteOutcome {
 std::filesystem::path temporaryPathFor(const std::filesystem::path& target);
 
 // The file a write of `target` lands in: `target` itself, or the file a symbolic link (or a
-// chain of them) points to, so the link survives and its target never goes stale.
+// chain of them) points to, so the link survives and its target never goes stale. Per platform:
+// the standard library cannot see Windows' links.
 std::filesystem::path writeTargetOf(const std::filesystem::path& target);
+// The standard library's walk of the links (Linux and the portable build answer with it).
+std::filesystem::path followSymbolicLinks(const std::filesystem::path& target);
 
 // True when `file` exists and its owner may not write it.
 bool ownerMadeReadOnly(const std::filesystem::path& file);
 
 // Writes `bytes` as the new content of `target` (through a link, to the file it points to,
-// replaced in that file's folder). A new file is readable by its owner alone. On failure the
-// old `target` (if any) is untouched and the temporary file is removed.
+// replaced in that file's folder; a read-only file is left alone). A new file is readable by its
+// owner alone. On failure the old `target` (if any) is untouched and the temporary file is
+// removed. The one front of every write, whatever the platform.
 WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// The platform's replace of `file`, which is neither a link nor read-only: only the front above
+// calls it.
+WriteOutcome replaceFileContents(const std::filesystem::path& file, std::string_view bytes);
 
 }  // namespace kovrel

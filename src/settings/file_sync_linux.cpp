@@ -52,9 +52,11 @@ bool writeAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-WriteOutcome replaceFileAtomically(const std::filesystem::path& link, std::string_view bytes) {
-  const std::filesystem::path target = writeTargetOf(link);
-  if (ownerMadeReadOnly(target)) return {WriteProblem::ReadOnly, std::strerror(EACCES)};
+std::filesystem::path writeTargetOf(const std::filesystem::path& target) {
+  return followSymbolicLinks(target);
+}
+
+WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
   const std::filesystem::path temporary = temporaryPathFor(target);
   // Owner only, whatever the umask (it can only take bits away); an existing file keeps its own.
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

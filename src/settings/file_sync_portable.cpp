@@ -7,9 +7,11 @@
 // standard library performs as a replacing move.
 namespace kovrel {
 
-WriteOutcome replaceFileAtomically(const std::filesystem::path& link, std::string_view bytes) {
-  const std::filesystem::path target = writeTargetOf(link);
-  if (ownerMadeReadOnly(target)) return {WriteProblem::ReadOnly, "read-only"};
+std::filesystem::path writeTargetOf(const std::filesystem::path& target) {
+  return followSymbolicLinks(target);
+}
+
+WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
   const std::filesystem::path temporary = temporaryPathFor(target);
   std::error_code ignored;
   {

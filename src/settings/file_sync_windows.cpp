@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "base/wide_text_windows.h"
 #include "settings/file_sync.h"
@@ -40,7 +41,30 @@ WriteOutcome abandon(HANDLE file, const std::filesystem::path& temporary, DWORD 
 
 }  // namespace
 
-WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
+std::filesystem::path writeTargetOf(const std::filesystem::path& target) {
+  // Only a link is resolved (a file that is one is a reparse point): an ordinary file keeps the
+  // name it was asked by. Opening follows the links; the system then names the file reached.
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return target;
+  const HANDLE file = ::CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return target;  // a dangling link: the write fails on it
+  std::wstring name(MAX_PATH, L'\0');
+  DWORD length = ::GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
+  if (length >= name.size()) {
+    name.resize(length);
+    length = ::GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
+  }
+  ::CloseHandle(file);
+  if (length == 0 || length >= name.size()) return target;
+  name.resize(length);
+  // "\\?\C:\..." as "C:\...", "\\?\UNC\server\..." as "\\server\...".
+  if (name.starts_with(L"\\\\?\\UNC\\")) return L"\\" + name.substr(7);
+  if (name.starts_with(L"\\\\?\\")) return name.substr(4);
+  return name;
+}
+
+WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
   const std::filesystem::path temporary = temporaryPathFor(target);
   HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -4,8 +4,8 @@
 // started from a shortcut or another folder still finds its own settings.
 //
 // An installed program's folder is often not the user's to write (/usr/lib/kovrel from the
-// package, Program Files): its trac_conf.cfg is then only the installed default, and the file the
-// program reads and writes lives in the user's own settings folder.
+// package, Program Files): the installed trac_conf.cfg is then only the machine's default, and
+// the file the program reads and writes lives in the user's own settings folder.
 
 #include <filesystem>
 
@@ -22,5 +22,15 @@ std::filesystem::path userSettingsFolder();
 // package manager owns (under /usr, /usr/local apart: an upgrade would overwrite the file there,
 // even for root, who may write anywhere).
 bool folderTakesFiles(const std::filesystem::path& folder);
+
+// The folder of the machine's default trac_conf.cfg for a program in `programFolder`: beside the
+// program, except for the Debian package's (a folder under /usr, /usr/local apart), whose default
+// is /etc/kovrel, the file a lab's administrator edits and an upgrade keeps.
+std::filesystem::path installedDefaultFolder(const std::filesystem::path& programFolder);
+
+// The folder of the settings every operator of the machine shares (the tracer's calibration and
+// ports are the machine's, not a user's): /var/lib/kovrel for the Debian package, writable by the
+// group dialout that may use the tracer. Empty for any other installation.
+std::filesystem::path machineSettingsFolder(const std::filesystem::path& programFolder);
 
 }  // namespace kovrel

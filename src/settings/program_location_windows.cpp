@@ -40,4 +40,10 @@ bool folderTakesFiles(const std::filesystem::path& folder) {
   return true;
 }
 
+std::filesystem::path installedDefaultFolder(const std::filesystem::path& programFolder) {
+  return programFolder;
+}
+
+std::filesystem::path machineSettingsFolder(const std::filesystem::path&) { return {}; }
+
 }  // namespace kovrel

@@ -4,8 +4,9 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
+#include <ctime>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <system_error>
 #include <utility>
@@ -161,20 +162,12 @@ bool holdsAKnownTag(std::string_view bytes) {
 
 // "trac_conf.cfg.20261206-143005": the name a file the program cannot use is kept under.
 std::filesystem::path setAsideName(const std::filesystem::path& file) {
-  using namespace std::chrono;
-  const auto now = floor<seconds>(system_clock::now());
-  const year_month_day day{floor<days>(now)};
-  const hh_mm_ss time{now - floor<days>(now)};
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, ".%04d%02u%02u-%02ld%02ld%02ld", static_cast<int>(day.year()),
-                static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()),
-                static_cast<long>(time.hours().count()), static_cast<long>(time.minutes().count()),
-                static_cast<long>(time.seconds().count()));
+  const std::string stamp = setAsideStamp(std::chrono::system_clock::now());
   std::filesystem::path aside = file;
   aside += stamp;
   for (int n = 2; std::filesystem::exists(aside) && n < 100; ++n) {
     aside = file;
-    aside += std::string(stamp) + "-" + std::to_string(n);
+    aside += stamp + "-" + std::to_string(n);
   }
   return aside;
 }
@@ -264,27 +257,58 @@ std::string withFolder(std::string_view bytes, const std::filesystem::path& fold
   return text;
 }
 
+// Fills `folder` with its first trac_conf.cfg, [PATH] naming `folder`, from the first file of
+// `sources` that holds settings. Any entry already under the name, a link or a file the loader
+// cannot read included, is left to the loader, as a file beside the program is.
+void seedSettingsFile(const std::filesystem::path& folder,
+                      std::initializer_list<std::filesystem::path> sources, bool shared) {
+  const std::filesystem::path file = folder / kSettingsFileName;
+  std::error_code error;
+  if (std::filesystem::symlink_status(file, error).type() != std::filesystem::file_type::not_found) return;
+  std::string bytes;
+  for (const std::filesystem::path& source : sources)
+    if (!source.empty() && readFile(source / kSettingsFileName, bytes) == ReadProblem::None &&
+        holdsAKnownTag(bytes))
+      break;
+  // The shared file is made here even without a source: the loader's own would be its alone.
+  if (!holdsAKnownTag(bytes) && !shared) return;
+  bytes = holdsAKnownTag(bytes) ? withFolder(bytes, folder) : defaultContentFor(folderTextOf(folder));
+  // Written new, so the writer's alone whatever the source's mode; every operator's when shared.
+  if (replaceFileAtomically(file, bytes).ok() && shared)
+    std::filesystem::permissions(file,
+                                 std::filesystem::perms::group_read | std::filesystem::perms::group_write,
+                                 std::filesystem::perm_options::add, error);
+}
+
 }  // namespace
 
+std::string setAsideStamp(std::chrono::system_clock::time_point t) {
+  // The technician compares it with the clock on the wall: local time, as the system's time zone
+  // (TZ included) says; UTC only when the system cannot convert.
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(t);
+  const std::tm* local = std::localtime(&seconds);
+  if (local == nullptr) local = std::gmtime(&seconds);
+  char stamp[32] = "";
+  if (local != nullptr) std::strftime(stamp, sizeof stamp, ".%Y%m%d-%H%M%S", local);
+  return stamp;
+}
+
 std::filesystem::path chooseSettingsFolder(
-    const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
-    const std::function<bool(const std::filesystem::path&)>& takesFiles) {
-  if (userFolder.empty() || takesFiles(programFolder)) return programFolder;
+    const SettingsFolders& folders, const std::function<bool(const std::filesystem::path&)>& takesFiles) {
+  if (takesFiles(folders.program)) return folders.program;
+  if (!folders.machine.empty() && takesFiles(folders.machine)) {
+    // An operator's own file from before the machine's folder keeps the lab's calibration.
+    seedSettingsFile(folders.machine, {folders.user, folders.defaults}, true);
+    return folders.machine;
+  }
+  if (folders.user.empty()) return folders.program;
   std::error_code error;
-  if (!std::filesystem::exists(userFolder, error) && std::filesystem::create_directories(userFolder, error))
-    std::filesystem::permissions(userFolder, std::filesystem::perms::owner_all,
+  if (!std::filesystem::exists(folders.user, error) &&
+      std::filesystem::create_directories(folders.user, error))
+    std::filesystem::permissions(folders.user, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::replace, error);
-  const std::filesystem::path userFile = userFolder / kSettingsFileName;
-  // Any entry under the name, a link or a file the loader cannot read included, is the user's:
-  // the loader deals with it as it deals with a file beside the program.
-  if (std::filesystem::symlink_status(userFile, error).type() != std::filesystem::file_type::not_found)
-    return userFolder;
-  std::string installed;
-  // Written new, so readable by the user alone and writable, whatever the installed file's mode.
-  if (readFile(programFolder / kSettingsFileName, installed) == ReadProblem::None &&
-      holdsAKnownTag(installed))
-    replaceFileAtomically(userFile, withFolder(installed, userFolder));
-  return userFolder;
+  seedSettingsFile(folders.user, {folders.defaults}, false);
+  return folders.user;
 }
 
 SettingsFile::SettingsFile(std::filesystem::path programFolder) : folder_(std::move(programFolder)) {}

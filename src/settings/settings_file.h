@@ -4,6 +4,7 @@
 // of each setting behind its tag, so line order, markers and lines it does not know survive.
 // The file is 8-bit Windows-1252 text with CR LF line ends; values are UTF-8 in memory.
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -70,14 +71,27 @@ class SettingsFile {
   std::string lastError_;
 };
 
+// The folders a settings file may live in.
+struct SettingsFolders {
+  std::filesystem::path program;   // the running program's
+  std::filesystem::path defaults;  // the machine's default file's (installedDefaultFolder)
+  std::filesystem::path machine;   // every operator's, where the installation has one
+  std::filesystem::path user;      // the user's own (userSettingsFolder)
+};
+
 // The folder whose trac_conf.cfg the program reads and writes. The program folder when it takes
-// files (a build folder, a per-user install), so the file stays beside the program. Otherwise
-// `userFolder`, made the user's alone; a first start fills it from the file installed beside the
-// program, [PATH] naming `userFolder`, and a later start leaves the user's file as it is. No
-// installed file: the loader writes its defaults there. The program folder itself when
-// `userFolder` is empty (the system cannot say where the user's folders are).
+// files (a build folder, a per-user install), so the file stays beside the program. Otherwise the
+// machine's folder when there is one and it takes files: its file, made on the first start from
+// the starting user's own earlier file or the machine's default, is every operator's to write.
+// Otherwise the user's folder, made the user's alone; a first start fills it from the machine's
+// default, and a later start leaves the user's file as it is. No default file: the loader writes
+// its defaults there. The program folder itself when the system cannot say where the user's
+// folders are. [PATH] of a file made here names its folder.
 std::filesystem::path chooseSettingsFolder(
-    const std::filesystem::path& programFolder, const std::filesystem::path& userFolder,
-    const std::function<bool(const std::filesystem::path&)>& takesFiles);
+    const SettingsFolders& folders, const std::function<bool(const std::filesystem::path&)>& takesFiles);
+
+// ".20261206-143005": what a file the loader cannot use is set aside under, behind its name, for
+// the moment `t` in the system's local time.
+std::string setAsideStamp(std::chrono::system_clock::time_point t);
 
 }  // namespace kovrel

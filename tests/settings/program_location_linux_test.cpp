@@ -9,11 +9,18 @@
 namespace kovrel {
 namespace {
 
-TEST(ProgramLocationLinux, packagedFoldersNeverTakeTheFileEvenForRootAndTheUserFolderFollowsXdg) {
+TEST(ProgramLocationLinux,
+     packagedFoldersNeverTakeTheFileEvenForRootKeepTheDefaultInEtcAndTheUserFolderFollowsXdg) {
   const testing::ProgramFolder build;
   EXPECT_TRUE(folderTakesFiles(build.path()));
   EXPECT_FALSE(folderTakesFiles("/usr/lib/../lib"));  // root may write there; an upgrade would too
   EXPECT_FALSE(folderTakesFiles(build.path() / "missing"));
+  // The package's default is the administrator's file in /etc; any other install keeps it beside.
+  EXPECT_EQ(installedDefaultFolder("/usr/lib/kovrel"), "/etc/kovrel");
+  EXPECT_EQ(installedDefaultFolder("/usr/local/lib/kovrel"), "/usr/local/lib/kovrel");
+  EXPECT_EQ(installedDefaultFolder(build.path()), build.path());
+  EXPECT_EQ(machineSettingsFolder("/usr/lib/kovrel"), "/var/lib/kovrel");
+  EXPECT_TRUE(machineSettingsFolder(build.path()).empty());
 
   const std::string home = ::getenv("HOME") ? ::getenv("HOME") : "";
   ::setenv("HOME", "/home/ana", 1);
@@ -25,12 +32,21 @@ TEST(ProgramLocationLinux, packagedFoldersNeverTakeTheFileEvenForRootAndTheUserF
   ::setenv("HOME", home.c_str(), 1);
 }
 
-TEST(ProgramLocationLinux, aUserFolderTheProgramMakesIsTheUsersAlone) {
-  const testing::ProgramFolder program, home("home");
+TEST(ProgramLocationLinux, aUserFolderTheProgramMakesIsTheUsersAloneTheMachinesFileEveryOperators) {
+  const testing::ProgramFolder program, home("home"), shared("shared");
   const std::filesystem::path user = home.path() / "cfg" / "kovrel";
-  ASSERT_EQ(chooseSettingsFolder(program.path(), user, [](const std::filesystem::path&) { return false; }),
+  using P = std::filesystem::perms;
+  ASSERT_EQ(chooseSettingsFolder({program.path(), program.path(), {}, user},
+                                 [](const std::filesystem::path&) { return false; }),
             user);
-  EXPECT_EQ(std::filesystem::status(user).permissions(), std::filesystem::perms::owner_all);
+  EXPECT_EQ(std::filesystem::status(user).permissions(), P::owner_all);
+  // No default anywhere: the shared file is still made here, or the loader would make it its own.
+  ASSERT_EQ(chooseSettingsFolder({program.path(), program.path(), shared.path(), {}},
+                                 [&](const std::filesystem::path& f) { return f == shared.path(); }),
+            shared.path());
+  EXPECT_EQ(std::filesystem::status(shared.file()).permissions(),
+            P::owner_read | P::owner_write | P::group_read | P::group_write);
+  EXPECT_EQ(shared.read(), SettingsFile::defaultFileContent(shared.path()));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The settings file against what only a POSIX system lets a test provoke: a write cut short by a
-// file-size limit (as a full disk cuts it), permissions, a read-only file and a linked one.
+// file-size limit (as a full disk cuts it), permissions, a read-only file and a linked one, the
+// time zone.
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <string>
 
 #include "base/texts.h"
@@ -78,6 +80,20 @@ TEST(SettingsOwnersChoice, readOnlyFileIsLeftAloneAndToldOnceALinkIsWrittenThrou
   ::umask(previous);
   EXPECT_EQ(std::filesystem::status(s.folder.file()).permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(SettingsSetAside, theDatedNameIsInTheTechniciansLocalTime) {
+  using namespace std::chrono;
+  const char* before = ::getenv("TZ");
+  const std::string previous = before ? before : "";
+  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);  // Madrid: UTC+1, in summer UTC+2
+  ::tzset();
+  const std::string winter = setAsideStamp(sys_days{2026y / 12 / 6} + 13h + 30min + 5s);
+  const std::string summer = setAsideStamp(sys_days{2026y / 7 / 1} + 22h + 30min);
+  before ? ::setenv("TZ", previous.c_str(), 1) : ::unsetenv("TZ");
+  ::tzset();
+  EXPECT_EQ(winter, ".20261206-143005");
+  EXPECT_EQ(summer, ".20260702-003000");  // already the next day
 }
 
 }  // namespace

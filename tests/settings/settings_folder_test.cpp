@@ -1,5 +1,6 @@
 // Where trac_conf.cfg lives: beside the program when its folder takes files, otherwise in the
-// user's own folder, filled from the installed file on the first start and left alone after.
+// machine's shared folder or the user's own, filled from the machine's default file (or the
+// user's earlier one) on the first start and left alone after.
 
 #include <gtest/gtest.h>
 
@@ -12,18 +13,19 @@ namespace fs = std::filesystem;
 using testing::fileBytes;
 
 TEST(SettingsFolder, firstStartCopiesTheInstalledFileNamingTheUserFolderAndLaterStartsKeepTheUsersFile) {
-  const testing::ProgramFolder program, home("home");
+  const testing::ProgramFolder program, etc("etc"), home("home"), shared("shared");
   const fs::path user = home.path() / ".config" / "kovrel";
   const std::string installed = SettingsFile::defaultFileContent(fs::path("/usr/lib/kovrel")) + "; nota\r\n";
-  program.write(installed);
-  fs::permissions(program.file(), fs::perms::owner_read | fs::perms::others_read);  // as a package leaves it
-  auto choose = [&](bool takesFiles) {
-    return chooseSettingsFolder(program.path(), user, [&](const fs::path&) { return takesFiles; });
+  etc.write(installed);
+  fs::permissions(etc.file(), fs::perms::owner_read | fs::perms::others_read);  // as a package leaves it
+  auto choose = [&](const fs::path& writable, const fs::path& machine = {}) {
+    return chooseSettingsFolder({program.path(), etc.path(), machine, user},
+                                [&](const fs::path& f) { return f == writable; });
   };
-  EXPECT_EQ(choose(true), program.path());
+  EXPECT_EQ(choose(program.path(), shared.path()), program.path());
   EXPECT_FALSE(fs::exists(user));
 
-  ASSERT_EQ(choose(false), user);
+  ASSERT_EQ(choose({}, shared.path()), user);  // a machine's folder this user may not write
   EXPECT_EQ(fileBytes(user / kSettingsFileName), SettingsFile::defaultFileContent(user) + "; nota\r\n");
   SettingsFile file(user);  // the user's copy loads quietly and takes the saves
   SharedState state;
@@ -32,9 +34,16 @@ TEST(SettingsFolder, firstStartCopiesTheInstalledFileNamingTheUserFolderAndLater
   ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved) << file.lastError();
 
   const std::string saved = fileBytes(user / kSettingsFileName);
-  EXPECT_EQ(choose(false), user);  // a later start
+  EXPECT_EQ(choose({}), user);  // a later start
   EXPECT_EQ(fileBytes(user / kSettingsFileName), saved);
-  EXPECT_EQ(program.read(), installed);
+  EXPECT_EQ(etc.read(), installed);
+  EXPECT_FALSE(fs::exists(program.file()));
+
+  // The machine's folder once it takes files: its first file is this user's, the lab's calibration.
+  ASSERT_EQ(choose(shared.path(), shared.path()), shared.path());
+  EXPECT_NE(shared.read().find("[RADI]= 62\r\n"), std::string::npos);
+  EXPECT_NE(shared.read().find("[PATH]=" + shared.text() + "\r\n"), std::string::npos);
+  EXPECT_EQ(fileBytes(user / kSettingsFileName), saved);
 }
 
 }  // namespace

@@ -1,13 +1,11 @@
-// The shell's Windows pieces: the true system version, one running copy, the profiles' root.
+// The shell's Windows pieces: the true system version, one running copy.
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
 #include <windows.h>
 
 #include <string>
 
 #include "shell/running_copy.h"
-#include "shell/users_root.h"
 #include "shell/windows_version.h"
 
 namespace kovrel {
@@ -46,14 +44,6 @@ TEST(WindowsShell, theEarlierCopysMinimisedWindowIsRestored) {
   EXPECT_TRUE(bringWindowForward(titleUtf8));
   EXPECT_FALSE(::IsIconic(window));
   ::DestroyWindow(window);
-}
-
-TEST(WindowsShell, theUsersRootHoldsThisUsersProfile) {
-  wchar_t* profile = nullptr;
-  ASSERT_EQ(::SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &profile), S_OK);
-  const std::filesystem::path mine(profile);
-  ::CoTaskMemFree(profile);
-  EXPECT_TRUE(std::filesystem::equivalent(usersRoot(), mine.parent_path())) << usersRoot() << " " << mine;
 }
 
 }  // namespace
