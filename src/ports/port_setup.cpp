@@ -63,6 +63,12 @@ void PortSetup::Form_Load() {
 void PortSetup::virtualPortMade(int chosen, const Dynamic& previous,
                                 std::optional<VirtualPortError> failure) {
   const std::string name = comName(chosen);
+  if (finished_) {
+    // The technician closed the window before the consent came: the port stands where it was
+    // made, and the set-up goes no further.
+    if (!failure) p_.state.comport2 = chosen;
+    return;
+  }
   if (!failure) {
     try {
       p_.virtualPort.set_opcio_port(false);

@@ -454,7 +454,9 @@ TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberAndARefusedConsentChangesNot
   EXPECT_EQ(steps, (std::vector<std::string>{"save", "close", "instructions 7"}));
   EXPECT_EQ(main.text(Control::Text1), texts::kReadyToUse);
   reset(), host.asks = true, setup->Form_Load();
-  setup.reset(), host.pending(std::nullopt);  // the window closed before the consent came
+  setup->closedByOperator(), host.pending(std::nullopt);  // the window closed before the consent came
+  EXPECT_TRUE(state.comport2 == 1 && !timer2.active);
+  setup.reset(), host.pending(std::nullopt);
 }
 
 TEST_F(PortSetupTest, whileTheHostHoldsItsPortTheWindowOnlySaysSo) {
