@@ -141,7 +141,8 @@ RunCheck startElevated(const std::filesystem::path& program, const Args& args) {
   SHELLEXECUTEINFOW start{};
   start.cbSize = sizeof start;
   start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-  start.lpVerb = L"runas";  // the system's consent for this run, not this program's rights
+  start.hwnd = GetActiveWindow();  // the consent prompt comes up over the ports window, not behind it
+  start.lpVerb = L"runas";         // the system's consent for this run, not this program's rights
   start.lpFile = file.c_str();
   start.lpParameters = line.c_str();
   start.lpDirectory = folder.empty() ? nullptr : folder.c_str();
