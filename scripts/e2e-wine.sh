@@ -55,8 +55,8 @@ pids+=("$tracer_pid")
 for _ in $(seq 50); do [ -e "$XDG_RUNTIME_DIR/kovrel/COM3" ] && break; sleep 0.1; done
 [ -e "$XDG_RUNTIME_DIR/kovrel/COM3" ] || { echo "e2e: the tracer simulator published no COM3"; cat "$work/tracer.log"; exit 1; }
 # The host's port pair: two ptys joined by a relay that logs every byte either way. The pair
-# driver's stand-in (beside kovrel.exe as setupc.exe) gives the first pair our end COM21, which
-# Wine maps to one pty; the host simulator opens the other.
+# driver's stand-in (com0com\setupc.exe in Wine's Program Files, where Kovrel looks) gives the
+# first pair our end COM21, which Wine maps to one pty; the host simulator opens the other.
 socat -x pty,raw,echo=0,link="$work/host-end" pty,raw,echo=0,link="$work/kovrel-end" 2>"$work/relay.log" &
 pids+=($!)
 for _ in $(seq 50); do [ -e "$work/kovrel-end" ] && break; sleep 0.1; done
@@ -66,9 +66,14 @@ for _ in $(seq 50); do [ -e "$work/kovrel-end" ] && break; sleep 0.1; done
 "$wineserver" -k || true
 
 cp -r "$folder" "$work/Kovrel"
-cp build/windows-program/tests/host/pair_control_standin.exe "$work/Kovrel/setupc.exe"
 settings="$work/Kovrel/trac_conf.cfg"
 cp "$settings" "$work/fresh.cfg"
+# The pair a set-up made earlier (making one asks an administrator's consent, which only CONFIG
+# does): pair 0, its host end under the settings' COM number.
+pairs="$WINEPREFIX/drive_c/Program Files/com0com"
+mkdir -p "$pairs"
+cp build/windows-program/tests/host/pair_control_standin.exe "$pairs/setupc.exe"
+printf '0 COM%s\n' "$(sed -n 's/^\[VSPA\]=\([0-9]*\).*/\1/p' "$settings")" >"$pairs/standin-pairs.txt"
 # Under Wine, Qt's GDI and DirectWrite font engines place a line edit's text above its box (the
 # information box shows nothing); Qt's FreeType engine draws it where Windows does.
 (cd "$work/Kovrel" && exec "$wine" kovrel.exe -platform windows:fontengine=freetype >"$work/kovrel.log" 2>&1) &

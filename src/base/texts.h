@@ -102,13 +102,15 @@ inline constexpr std::string_view kVirtualPortNotRead = "la aplicación no lee e
 inline constexpr std::string_view kVirtualPortUnsafeFolder =
     "carpeta de puertos rechazada (enlace simbólico o de otro usuario): ";                // then the folder
 inline constexpr std::string_view kVirtualPortNotOpened = "no se pudo abrir el puerto ";  // then the name
-// Windows: the host's port is one end of a com0com null-modem pair, made by its control program.
-inline constexpr std::string_view kPairControlMissing =
-    "falta setupc.exe de com0com (pares de puertos serie): instale com0com como administrador";
+// Windows: the host's port is one end of a com0com null-modem pair, made by its control program
+// with an administrator's consent asked for that run only. The first two also follow
+// kVirtualPortStartFailed in the information box, so they stay short.
+inline constexpr std::string_view kPairControlMissing = "instale com0com como administrador";
+inline constexpr std::string_view kPairMissing = "pulse CONFIG para crearlo";
 inline constexpr std::string_view kPairDriverMissing =
-    "el controlador com0com no creó el par de puertos: instale com0com como administrador";
+    "com0com no creó el par de puertos: vuelva a instalarlo como administrador";
 inline constexpr std::string_view kPairNeedsAdministrator =
-    "crear o quitar el puerto virtual requiere ejecutar Kovrel como administrador";
+    "crear el puerto virtual requiere el permiso de un administrador: acéptelo cuando Windows lo pida";
 inline constexpr std::string_view kPairControlFailed = "setupc.exe de com0com falló: ";  // then what it said
 
 // Settings file

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include "base/texts.h"
 
@@ -86,13 +87,23 @@ std::vector<PortPair> parsePairListing(std::string_view listing) {
   return pairs;
 }
 
-std::string CommandPairControl::runOrThrow(const std::vector<std::string>& args) {
-  if (!found_) throw PairControlError(std::string(texts::kPairControlMissing));
+namespace {
+
+// Why a run failed, in the operator's words; nothing when it did its work.
+std::optional<PairControlError> failureOf(const ProgramRun& run) {
+  if (run.needsAdmin) return PairControlError(std::string(texts::kPairNeedsAdministrator), true);
+  if (!run.started) return PairControlError(std::string(texts::kPairControlMissing), true);
+  if (run.timedOut) return PairControlError(std::string(texts::kPairControlFailed) + "no terminó");
+  if (run.exitCode != 0) return PairControlError(std::string(texts::kPairControlFailed) + lastWords(run));
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string CommandPairControl::runOrThrow(const Args& args) {
+  if (!found_) throw PairControlError(std::string(texts::kPairControlMissing), true);
   const ProgramRun run = run_(args);
-  if (run.needsAdmin) throw PairControlError(std::string(texts::kPairNeedsAdministrator));
-  if (!run.started) throw PairControlError(std::string(texts::kPairControlMissing));
-  if (run.timedOut) throw PairControlError(std::string(texts::kPairControlFailed) + "no terminó");
-  if (run.exitCode != 0) throw PairControlError(std::string(texts::kPairControlFailed) + lastWords(run));
+  if (auto failure = failureOf(run)) throw *failure;
   return run.output;
 }
 
@@ -106,20 +117,34 @@ bool CommandPairControl::nameInUse(const std::string& name) {
   return false;
 }
 
-PortPair CommandPairControl::create(const std::string& hostName) {
-  if (!isHostComName(hostName)) throw PairControlError(std::string(texts::kVirtualPortBadName) + hostName);
+void CommandPairControl::create(const std::string& hostName, Done done) {
+  if (!isHostComName(hostName))
+    return done(PairControlError(std::string(texts::kVirtualPortBadName) + hostName));
   // Our end's DCD follows whether the host end is open (the host's presence) and its DSR the
   // host's DTR (its line signal, and a second start's); the host end keeps the driver's wiring,
   // so it sees our DTR, raised while this program holds its end.
-  runOrThrow({"--silent", "install", "PortName=" + upper(hostName), "dcd=ropen,dsr=rdtr"});
-  for (const PortPair& pair : pairs())
-    if (sameDeviceName(pair.hostEnd, hostName)) return pair;
-  // The program ran and reported success, but no such pair exists: the driver itself is missing.
-  throw PairControlError(std::string(texts::kPairDriverMissing));
+  change({"--silent", "install", "PortName=" + upper(hostName), "dcd=ropen,dsr=rdtr"}, std::move(done));
 }
 
-void CommandPairControl::remove(const PortPair& pair) {
-  runOrThrow({"--silent", "remove", std::to_string(pair.number)});
+void CommandPairControl::rename(const PortPair& pair, const std::string& hostName, Done done) {
+  if (!isHostComName(hostName))
+    return done(PairControlError(std::string(texts::kVirtualPortBadName) + hostName));
+  change({"--silent", "change", "CNCA" + std::to_string(pair.number), "PortName=" + upper(hostName)},
+         std::move(done));
+}
+
+void CommandPairControl::change(const Args& args, Done done) {
+  done_ = std::move(done);
+  check_ = found_ ? elevated_(args) : RunCheck([] { return ProgramRun{}; });
+}
+
+void CommandPairControl::poll() {
+  if (!check_) return;
+  const std::optional<ProgramRun> run = check_();
+  if (!run) return;
+  check_ = nullptr;
+  // The caller may start the next change from its handler.
+  std::exchange(done_, nullptr)(failureOf(*run));
 }
 
 }  // namespace kovrel

@@ -1,8 +1,15 @@
 #include "host/pair_control_windows.h"
 
 #include <windows.h>
+// After windows.h
+#include <knownfolders.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <array>
+
+#include "base/wide_text_windows.h"
 
 namespace kovrel {
 
@@ -12,19 +19,13 @@ namespace {
 // Older MinGW-w64 headers lack its name.
 constexpr DWORD kElevationRequired = 740;
 
-std::wstring wide(const std::string& s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n);
-  return out;
-}
-
-std::optional<std::filesystem::path> environmentFolder(const wchar_t* name) {
-  std::array<wchar_t, MAX_PATH> buffer{};
-  const DWORD n = GetEnvironmentVariableW(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-  if (n == 0 || n >= buffer.size()) return std::nullopt;
-  return std::filesystem::path(std::wstring(buffer.data(), n));
+std::optional<std::filesystem::path> knownFolder(REFKNOWNFOLDERID id) {
+  PWSTR path = nullptr;
+  std::optional<std::filesystem::path> folder;
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path)))
+    folder = std::filesystem::path(path);
+  CoTaskMemFree(path);
+  return folder;
 }
 
 bool isFile(const std::filesystem::path& path) {
@@ -56,21 +57,23 @@ void appendQuoted(std::wstring& line, const std::wstring& arg) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> findPairControlProgram() {
-  std::vector<std::filesystem::path> candidates;
-  std::array<wchar_t, 32768> self{};
-  const DWORD n = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-  if (n > 0 && n < self.size())
-    candidates.push_back(std::filesystem::path(std::wstring(self.data(), n)).parent_path() / L"setupc.exe");
-  for (const wchar_t* folder : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"})
-    if (auto root = environmentFolder(folder)) candidates.push_back(*root / L"com0com" / L"setupc.exe");
-  for (const auto& candidate : candidates)
-    if (isFile(candidate)) return candidate;
+std::vector<std::filesystem::path> systemProgramFolders() {
+  std::vector<std::filesystem::path> folders;
+  for (REFKNOWNFOLDERID id : {FOLDERID_ProgramFiles, FOLDERID_ProgramFilesX86})
+    if (auto folder = knownFolder(id);
+        folder && std::find(folders.begin(), folders.end(), *folder) == folders.end())
+      folders.push_back(*folder);
+  return folders;
+}
+
+std::optional<std::filesystem::path> findPairControlProgram(
+    const std::vector<std::filesystem::path>& folders) {
+  for (const auto& folder : folders)
+    if (auto candidate = folder / L"com0com" / L"setupc.exe"; isFile(candidate)) return candidate;
   return std::nullopt;
 }
 
-ProgramRun runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
-                      unsigned long waitMs) {
+ProgramRun runProgram(const std::filesystem::path& program, const Args& args, unsigned long waitMs) {
   ProgramRun run;
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE readEnd = nullptr;
@@ -79,7 +82,7 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
   SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);  // only the child's end is inherited
 
   std::wstring line = L"\"" + program.wstring() + L"\"";
-  for (const auto& arg : args) appendQuoted(line, wide(arg));
+  for (const auto& arg : args) appendQuoted(line, wideFromUtf8(arg));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -131,11 +134,38 @@ ProgramRun runProgram(const std::filesystem::path& program, const std::vector<st
   return run;
 }
 
+RunCheck startElevated(const std::filesystem::path& program, const Args& args) {
+  std::wstring line;
+  for (const auto& arg : args) appendQuoted(line, wideFromUtf8(arg));
+  const std::wstring file = program.wstring(), folder = program.parent_path().wstring();
+  SHELLEXECUTEINFOW start{};
+  start.cbSize = sizeof start;
+  start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  start.hwnd = GetActiveWindow();  // the consent prompt comes up over the ports window, not behind it
+  start.lpVerb = L"runas";         // the system's consent for this run, not this program's rights
+  start.lpFile = file.c_str();
+  start.lpParameters = line.c_str();
+  start.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+  start.nShow = SW_HIDE;
+  ProgramRun refused;
+  if (!ShellExecuteExW(&start) || start.hProcess == nullptr) {
+    refused.needsAdmin = GetLastError() == ERROR_CANCELLED;  // the operator said no
+    return [refused] { return std::optional<ProgramRun>(refused); };
+  }
+  std::shared_ptr<void> process(start.hProcess, CloseHandle);
+  return [process]() -> std::optional<ProgramRun> {
+    if (WaitForSingleObject(process.get(), 0) != WAIT_OBJECT_0) return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return ProgramRun{true, false, false, static_cast<int>(code), {}};
+  };
+}
+
 std::unique_ptr<PairControl> makeSetupcPairControl() {
-  const auto program = findPairControlProgram();
+  const auto program = findPairControlProgram(systemProgramFolders());
   return std::make_unique<CommandPairControl>(
-      program.has_value(),
-      [program](const std::vector<std::string>& args) { return runProgram(*program, args); });
+      program.has_value(), [program](const Args& args) { return runProgram(*program, args); },
+      [program](const Args& args) { return startElevated(*program, args); });
 }
 
 }  // namespace kovrel

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,8 +16,17 @@ namespace kovrel {
 // A failing operation (port never created, link gone).
 class VirtualPortError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit VirtualPortError(const std::string& what, bool administrator = false)
+      : std::runtime_error(what), administrator_(administrator) {}
+  // The remedy is an administrator's: the port's driver is missing, or its consent was refused.
+  bool administrator() const { return administrator_; }
+
+ private:
+  bool administrator_;
 };
+
+// How a creation ended: nothing, or why it failed.
+using PortCreated = std::function<void(const std::optional<VirtualPortError>& failure)>;
 
 class VirtualPort {
  public:
@@ -24,6 +34,18 @@ class VirtualPort {
 
   // Creates the port under `name` ("COM5") for other programs to open.
   virtual void crear_port(const std::string& name) = 0;
+  // The port set-up's creation: as crear_port, but a port whose creation takes a while or needs
+  // the operator's consent (a device installed with an administrator's rights) tells how it
+  // ended later, from the event loop, and the window goes on meanwhile.
+  virtual void createPort(const std::string& name, const PortCreated& done) {
+    try {
+      crear_port(name);
+    } catch (const VirtualPortError& e) {
+      done(e);
+      return;
+    }
+    done(std::nullopt);
+  }
   // Removes the port this program created.
   virtual void eliminar_port() = 0;
   // True while another program (the host) holds the port open.

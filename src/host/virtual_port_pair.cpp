@@ -44,22 +44,63 @@ bool PairVirtualPort::takeOpenEnd(const std::string& name) {
 }
 
 void PairVirtualPort::crear_port(const std::string& name) {
-  checkName(name);
-  if (takeOpenEnd(name)) return;
+  obrir_port(name);
+  // Making a pair needs an administrator's consent, which only the port set-up asks for.
+  if (!port_existeix()) throw VirtualPortError(text(texts::kPairMissing), true);
+}
+
+void PairVirtualPort::createPort(const std::string& name, const PortCreated& done) {
+  if (!isHostComName(name)) return done(VirtualPortError(text(texts::kVirtualPortBadName, name)));
+  if (takeOpenEnd(name)) return done(std::nullopt);
+  // One change of the driver's devices at a time (a set-up given up and asked for again).
+  if (control_->changing()) return done(VirtualPortError(text(texts::kPairControlFailed, "ocupado")));
   std::optional<PortPair> pair;
   try {
-    // A pair left by an earlier start (pairs are devices and stay) is this port already.
-    pair = findPair(name);
-    if (!pair) {
-      // A cable port or another program's device under that name: the host would reach it, not us.
-      if (control_->nameInUse(name)) throw VirtualPortError(text(name, texts::kVirtualPortInUse));
-      closeEnd();
-      pair = control_->create(name);
-    }
+    // Ours already (a set-up let go of it), or left by an earlier start: this port, as it is.
+    pair = pair_ && sameDeviceName(pair_->hostEnd, name) ? pair_ : findPair(name);
+    // A cable port or another program's device under that name: the host would reach it, not us.
+    if (!pair && control_->nameInUse(name))
+      return done(VirtualPortError(text(name, texts::kVirtualPortInUse)));
+    if (pair) openEnd(*pair);
   } catch (const PairControlError& e) {
-    throw VirtualPortError(e.what());
+    return done(VirtualPortError(e.what(), e.administrator()));
+  } catch (const VirtualPortError& e) {
+    return done(e);
   }
-  openEnd(*pair);
+  if (pair) return done(std::nullopt);
+  // The one step that needs an administrator's consent: our pair moved to the new name (the
+  // driver keeps a port held open), or a new pair. Until it ends the window goes on.
+  const std::optional<PortPair> old = pair_;
+  closeEnd();
+  auto finished = [this, name, old, done](const std::optional<PairControlError>& failure) {
+    changeEnded(name, old, failure, done);
+  };
+  old ? control_->rename(*old, name, finished) : control_->create(name, finished);
+  if (control_->changing()) poll_->start();
+}
+
+void PairVirtualPort::changeEnded(const std::string& name, const std::optional<PortPair>& old,
+                                  const std::optional<PairControlError>& failure, const PortCreated& done) {
+  std::optional<VirtualPortError> error;
+  try {
+    if (failure) throw *failure;
+    const auto pair = findPair(name);
+    // The program ran and reported success, but no such pair exists: the driver itself is missing.
+    if (!pair) throw PairControlError(std::string(texts::kPairDriverMissing), true);
+    openEnd(*pair);
+  } catch (const PairControlError& e) {
+    error = VirtualPortError(e.what(), e.administrator());
+  } catch (const VirtualPortError& e) {
+    error = e;
+  }
+  if (failure && old) {
+    // Nothing changed: our end back on the pair as it was.
+    try {
+      openEnd(*old);
+    } catch (const VirtualPortError&) {
+    }
+  }
+  done(error);
 }
 
 void PairVirtualPort::obrir_port(const std::string& name) {
@@ -71,21 +112,17 @@ void PairVirtualPort::obrir_port(const std::string& name) {
     pair = findPair(name);
     if (!pair && control_->nameInUse(name)) throw VirtualPortError(text(name, texts::kVirtualPortInUse));
   } catch (const PairControlError& e) {
-    throw VirtualPortError(e.what());
+    throw VirtualPortError(e.what(), e.administrator());
   }
-  // No such pair yet: nothing to open. port_existeix says so, and start-up creates it.
+  // No such pair yet: nothing to open. port_existeix says so, and the port set-up creates it.
   if (pair) openEnd(*pair);
 }
 
 void PairVirtualPort::eliminar_port() {
-  if (!pair_) return;
-  closeEnd();  // a port held open may not be removed
-  try {
-    control_->remove(*pair_);
-  } catch (const PairControlError& e) {
-    throw VirtualPortError(e.what());  // still ours: a later eliminar_port tries again
-  }
-  pair_.reset();
+  // Removing the pair would need an administrator's consent, and a set-up given up halfway would
+  // leave the host without its port: our end lets go and the pair stays ours, for the set-up
+  // that follows to take again, or move to its new number in one consented step.
+  closeEnd();
 }
 
 void PairVirtualPort::tancar_port() {
@@ -137,6 +174,11 @@ bool PairVirtualPort::look() const {
 }
 
 void PairVirtualPort::onTick() {
+  if (control_->changing()) {
+    control_->poll();  // its end opens our end, or leaves it closed
+    if (!endOpen_ && !control_->changing()) poll_->stop();
+    return;
+  }
   const unsigned generation = generation_;
   if (!look()) {
     // The pair went under us (removed by hand, the driver gone): the host can no longer reach us.

@@ -11,7 +11,10 @@
 //  - stale bytes: what a departed host sent and nobody answered is dropped, and nothing is
 //    written while nobody holds the port.
 // The pair outlives the program (it is a device): a later start finds it by its host end's name
-// and needs no administrator rights; only creating and removing it do.
+// and needs no administrator rights. Making it, or moving it to another COM name, needs an
+// administrator's consent for one run of the driver's control program: only the port set-up
+// asks for it (createPort), and the window goes on while it runs; the tick tells how it ended.
+// Nothing removes a pair: a set-up that lets go of it (eliminar_port) takes it again or moves it.
 
 #include <cstdint>
 #include <deque>
@@ -59,7 +62,9 @@ class PairVirtualPort : public VirtualPort {
                   std::unique_ptr<Timer> poll);
   ~PairVirtualPort() override;  // closes our end; the pair stays for the next start
 
+  // Opens our end of an existing pair; a missing one is the port set-up's to make.
   void crear_port(const std::string& name) override;
+  void createPort(const std::string& name, const PortCreated& done) override;
   void eliminar_port() override;
   bool port_obert_host() const override;
   int bytes_pendents() const override;
@@ -78,6 +83,8 @@ class PairVirtualPort : public VirtualPort {
   std::optional<PortPair> findPair(const std::string& name);
   // Our end already open on the pair of `name`: this side takes bytes again; false otherwise.
   bool takeOpenEnd(const std::string& name);
+  void changeEnded(const std::string& name, const std::optional<PortPair>& old,
+                   const std::optional<PairControlError>& failure, const PortCreated& done);
   void openEnd(const PortPair& pair);
   void closeEnd();
   // Looks at the end: lines and bytes into the members below. False when the end is lost.

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "base/com_line_windows.h"
 #include "host/pair_control_windows.h"
 #include "host/virtual_port_pair.h"
 
@@ -31,29 +32,11 @@ class Win32PairEnd : public PairEnd {
     handle_ = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                           FILE_FLAG_OVERLAPPED, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) return false;
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;  // with no totals: a read takes what is there, at once
-    timeouts.WriteTotalTimeoutConstant = kWriteStallMs;
-    const bool ready = SetupComm(handle_, 4096, 4096) && GetCommState(handle_, &dcb) && [&] {
-      dcb.BaudRate = 57600;
-      dcb.ByteSize = 8;
-      dcb.Parity = NOPARITY;
-      dcb.StopBits = ONESTOPBIT;
-      dcb.fBinary = TRUE;
-      dcb.fParity = FALSE;
-      dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fDsrSensitivity = FALSE;
-      dcb.fOutX = dcb.fInX = dcb.fNull = dcb.fAbortOnError = FALSE;
-      dcb.fDtrControl = DTR_CONTROL_ENABLE;  // the host end sees us there
-      dcb.fRtsControl = RTS_CONTROL_ENABLE;
-      return SetCommState(handle_, &dcb) != 0;
-    }() && SetCommTimeouts(handle_, &timeouts);
-    if (!ready) {
+    // 57600,N,8,1, our DTR raised: the host end sees us there.
+    if (!setUpComLine(handle_, {57600, 8, NOPARITY, ONESTOPBIT, true, 4096, 4096, kWriteStallMs})) {
       close();
       return false;
     }
-    PurgeComm(handle_, PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT);
     // A pair's end always reports its lines. A port that has none is the Wine test rig's (a pty
     // behind a COM name): there the host is taken as present, so the bytes can be checked.
     DWORD status = 0;

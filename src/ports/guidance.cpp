@@ -77,6 +77,22 @@ constexpr std::array<std::string_view, 10> kTwoPortsOneAbove = {
     "inferior aCOM16",
 };
 
+// The host's port is a port pair of the com0com driver (Windows); installing the driver, and making
+// or moving the pair, is an administrator's. Kovrel itself never runs as one.
+constexpr std::array<std::string_view, 8> kNeedsAdministrator = {
+    "INSTRUCCIONES : El puerto virtual necesita un administrador !!",
+    "Este error se produce debido a que falta el controlador com0com (pares de puertos serie) o a que "
+    "Windows no recibió el permiso de un administrador para crear el puerto virtual",
+    "1/ Si com0com no está instalado: instalarlo con una cuenta de administrador (botón derecho sobre su "
+    "instalador > Ejecutar como administrador)",
+    "2/ Lanzar Kovrel normalmente (no hace falta ejecutarlo como administrador) y pulsar CONFIG",
+    "3/ Cuando Windows pregunte si setupc.exe de com0com puede hacer cambios, pulsar Sí (o escribir la "
+    "contraseña de un administrador)",
+    "4/ Esperar a que termine el proceso: el puerto virtual queda creado y ya no vuelve a pedirse permiso",
+    "Mientras tanto Kovrel sigue como estaba antes de pulsar CONFIG: el puerto virtual no ha cambiado",
+    "** Si continúa el problema contactar con su proveedor",
+};
+
 }  // namespace
 
 std::span<const std::string_view> guidanceLines(int code) {
@@ -91,6 +107,8 @@ std::span<const std::string_view> guidanceLines(int code) {
       return kOnePortAbove;
     case 6:
       return kTwoPortsOneAbove;
+    case 7:
+      return kNeedsAdministrator;
     default:
       return {};
   }

@@ -1,6 +1,6 @@
 #pragma once
 // The step-by-step guidance the instructions window shows after a failed port set-up, chosen by
-// the ports window's guidance code (2 to 6; other codes have none).
+// the ports window's guidance code (2 to 7; other codes have none).
 
 #include <span>
 #include <string>

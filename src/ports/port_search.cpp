@@ -48,9 +48,17 @@ void PortSetup::registre_port_virtual() {
     const auto n = comNumberOf(entry.data);
     if (n && *n >= 1 && *n <= kHighestCom) port_ocupat_[static_cast<std::size_t>(*n)] = true;
   }
+  // The virtual port still there (a port pair is let go of, not removed) does not take its own
+  // number away: it is ours to keep.
+  bool ours = false;
+  try {
+    ours = p_.virtualPort.port_existeix();
+  } catch (const VirtualPortError&) {
+    ours = false;
+  }
   // The host programs the labs use only offer COM1 to COM6.
   for (int n = 1; n <= 6; ++n) {
-    if (port_ocupat_[static_cast<std::size_t>(n)]) continue;
+    if (port_ocupat_[static_cast<std::size_t>(n)] && !(ours && p_.state.comport2 == n)) continue;
     p_.state.comport2 = n;
     p_.window.setText(PortsControl::TextLbl, comName(n));
     return;

@@ -43,6 +43,7 @@ void PortSetup::Form_Load() {
 
   p_.window.setText(PortsControl::TextLbl, texts::kRemovingVirtualPort);
   p_.window.setVisible(PortsControl::espereLbl, true);
+  const Dynamic previous = p_.state.comport2;
   registre_port_virtual();
   if (!noportslliures_.empty()) {
     p_.window.setText(PortsControl::TextLbl, noportslliures_);
@@ -50,23 +51,54 @@ void PortSetup::Form_Load() {
     showButtons();
     return;
   }
-  const std::string name = comName(p_.state.comport2);
-  try {
-    p_.virtualPort.crear_port(name);
-    p_.virtualPort.set_opcio_port(false);
-    p_.virtualPort.obrir_port(name);
-  } catch (const VirtualPortError& e) {
-    // A name the system will not give us is, for the technician, a COM number that is not free.
-    p_.window.setText(PortsControl::TextLbl, e.what());
-    p_.window.setVisible(PortsControl::espereLbl, false);
-    p_.state.primera_instalacio = 1;
-    error_instrucciones_ = kNoFreeVirtualPort;
-    showButtons();
+  // The settings keep the old number until the port stands under the new one.
+  const int chosen = static_cast<int>(p_.state.comport2.toNumber());
+  p_.state.comport2 = previous;
+  const std::weak_ptr<bool> alive = alive_;
+  p_.virtualPort.createPort(comName(chosen), [this, alive, chosen, previous](const auto& failure) {
+    if (!alive.expired()) virtualPortMade(chosen, previous, failure);
+  });
+}
+
+void PortSetup::virtualPortMade(int chosen, const Dynamic& previous,
+                                std::optional<VirtualPortError> failure) {
+  const std::string name = comName(chosen);
+  if (finished_) {
+    // The technician closed the window before the consent came: the port stands where it was
+    // made, and the set-up goes no further.
+    if (!failure) p_.state.comport2 = chosen;
     return;
   }
-  p_.window.setText(PortsControl::TextLbl,
-                    std::string(texts::kVirtualPortAt) + p_.window.text(PortsControl::TextLbl));
-  p_.Timer2.start();
+  if (!failure) {
+    try {
+      p_.virtualPort.set_opcio_port(false);
+      p_.virtualPort.obrir_port(name);
+      p_.state.comport2 = chosen;
+      p_.window.setText(PortsControl::TextLbl, std::string(texts::kVirtualPortAt) + name);
+      p_.Timer2.start();
+      return;
+    } catch (const VirtualPortError& e) {
+      failure = e;
+    }
+  }
+  p_.window.setText(PortsControl::TextLbl, failure->what());
+  p_.window.setVisible(PortsControl::espereLbl, false);
+  showButtons();
+  if (!failure->administrator()) {
+    // A name the system will not give us is, for the technician, a COM number that is not free.
+    error_instrucciones_ = kNoFreeVirtualPort;
+    p_.state.primera_instalacio = 1;
+    return;
+  }
+  // Refused or impossible without an administrator: nothing changed. A port that was set up
+  // stays where it was, the host's as before, and so does the installation state.
+  error_instrucciones_ = kVirtualPortNeedsAdministrator;
+  if (!(p_.state.estaba_configurat == 10)) return;
+  p_.state.primera_instalacio = 10;
+  try {
+    p_.virtualPort.obrir_port(comName(previous));
+  } catch (const VirtualPortError&) {
+  }
 }
 
 void PortSetup::Timer2_Timer() {
@@ -83,16 +115,17 @@ void PortSetup::aceptarBtn_Click() {
   if (error_instrucciones_ == kWaitingForStart) {
     p_.window.setEnabled(PortsControl::aceptarBtn, false);
     Timer1_Timer();
-  } else if (error_instrucciones_ >= kNoTracerPort && error_instrucciones_ <= kOneOfTwoAbove15) {
+  } else if (error_instrucciones_ >= kNoTracerPort &&
+             error_instrucciones_ <= kVirtualPortNeedsAdministrator) {
     Timer3_Timer();
   }
 }
 
 void PortSetup::instruccionsBtn_Click() {
   const int code = error_instrucciones_;
-  if (code < kNoTracerPort || code > kOneOfTwoAbove15) return;
+  if (code < kNoTracerPort || code > kVirtualPortNeedsAdministrator) return;
   if (hooks_.saveSettings) hooks_.saveSettings();
-  if (code <= kNoFreeVirtualPort) {
+  if (code <= kNoFreeVirtualPort || code == kVirtualPortNeedsAdministrator) {
     Timer3_Timer();
     if (hooks_.showInstructions) hooks_.showInstructions(code);
   } else {

@@ -10,6 +10,8 @@
 
 #include <array>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +55,8 @@ enum GuidanceCode : int {
   kNoFreeVirtualPort = 4,  // COM1 to COM6 all taken
   kTracerPortAbove15 = 5,  // the only adapter is above COM15
   kOneOfTwoAbove15 = 6,    // one of two adapters is above COM15
+  // The virtual port needs an administrator: its driver is missing, or the consent was refused.
+  kVirtualPortNeedsAdministrator = 7,
 };
 
 // The system's serial ports as (value name, "COMn") pairs.
@@ -83,7 +87,8 @@ class PortSetup {
   PortSetup& operator=(const PortSetup&) = delete;
 
   // --- The ports window ------------------------------------------------------------------------
-  // Opening: checks the host, then provisions the virtual port and starts Timer2.
+  // Opening: checks the host, then provisions the virtual port and, once it stands (its creation
+  // may wait for an administrator's consent while the window goes on), starts Timer2.
   void Form_Load();
   void Timer2_Timer();
   void USB_serial_detection();
@@ -96,7 +101,7 @@ class PortSetup {
   void closedByOperator();
 
   // --- The port search -------------------------------------------------------------------------
-  // Free COM number from 1 to 6 for the virtual port.
+  // Free COM number from 1 to 6 for the virtual port; the one it still has counts as free.
   void registre_port_virtual();
   // The tracer's USB serial port.
   void registre_port_USB();
@@ -109,10 +114,13 @@ class PortSetup {
  private:
   // The search's error trap, by error number.
   void searchFailed(int errorNumber);
+  // The virtual port's creation under COM `chosen` ended; `previous` is the number it had.
+  void virtualPortMade(int chosen, const Dynamic& previous, std::optional<VirtualPortError> failure);
   void showButtons();
   void closeProbePorts();
   void removeVirtualPort();
   bool finished_ = false;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // a creation's end finds the set-up gone
 
   Parts p_;
   Hooks hooks_;

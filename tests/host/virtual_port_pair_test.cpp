@@ -41,19 +41,22 @@ TEST(PairListing, endsGoByTheirPortNameOrTheirIdentifierAndOnlyWholePairsAndComN
   for (const auto& [name, ok] : names) EXPECT_EQ(isHostComName(name), ok) << name;
 }
 
-// A driver answering as its control program does.
+// A driver answering as its control program does; its changes wait for the operator's consent.
 struct FakeDriver {
   bool found = true;
   std::map<int, std::string> pairs;  // index -> host end's name
   std::set<std::string> cablePorts;
   bool installMakesNothing = false;  // the program is there, the driver is not
-  std::optional<ProgramRun> failNext;
+  bool waiting = false;              // the consented run has not ended yet
+  std::optional<ProgramRun> failNext, failChange;
   std::vector<Args> runs;
-  std::function<void()> onRemove;
 
   ProgramRun run(const Args& args) {
     runs.push_back(args);
     if (failNext) return *std::exchange(failNext, std::nullopt);
+    return answer(args);
+  }
+  ProgramRun answer(const Args& args) {
     ProgramRun r{true, false, false, 0, {}};
     if (args[0] == "list") {
       for (const auto& [n, name] : pairs)
@@ -64,42 +67,24 @@ struct FakeDriver {
       int n = 0;
       while (pairs.contains(n)) ++n;
       pairs[n] = args[2].substr(std::string("PortName=").size());
-    } else if (args[1] == "remove") {
-      if (onRemove) onRemove();
-      pairs.erase(std::stoi(args[2]));
+    } else if (args[1] == "change") {
+      pairs[std::stoi(args[2].substr(4))] = args[3].substr(std::string("PortName=").size());
     }
     return r;
   }
   std::unique_ptr<PairControl> control() {
-    return std::make_unique<CommandPairControl>(found, [this](const Args& a) { return run(a); });
+    return std::make_unique<CommandPairControl>(
+        found, [this](const Args& a) { return run(a); },
+        [this](const Args& a) -> RunCheck {
+          runs.push_back(a);
+          return [this, a]() -> std::optional<ProgramRun> {
+            if (waiting) return std::nullopt;
+            if (failChange) return *std::exchange(failChange, std::nullopt);
+            return answer(a);
+          };
+        });
   }
 };
-
-TEST(PairControl, failuresOfTheControlProgramReachTheOperatorInHerWords) {
-  const std::string failed(texts::kPairControlFailed);
-  const std::vector<std::tuple<bool, std::optional<ProgramRun>, std::string>> rows = {
-      {false, ProgramRun{}, std::string(texts::kPairControlMissing)},
-      {true, ProgramRun{false, false, false, 0, ""}, std::string(texts::kPairControlMissing)},
-      {true, ProgramRun{false, true, false, 0, ""}, std::string(texts::kPairNeedsAdministrator)},
-      {true, ProgramRun{true, false, true, 0, ""}, failed + "no terminó"},
-      {true, ProgramRun{true, false, false, 1, "  CNCA0 PortName=COM5\r\nERROR: access denied\r\n\r\n"},
-       failed + "ERROR: access denied"},
-      {true, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
-      {true, std::nullopt, std::string(texts::kPairDriverMissing)},  // installed, yet no pair
-  };
-  for (const auto& [found, run, message] : rows) {
-    FakeDriver driver;
-    driver.found = found;
-    driver.installMakesNothing = true;
-    driver.failNext = run;
-    try {
-      driver.control()->create("COM5");
-      ADD_FAILURE() << message;
-    } catch (const PairControlError& e) {
-      EXPECT_EQ(e.what(), message);
-    }
-  }
-}
 
 // ---- the adapter ----------------------------------------------------------------------------------
 
@@ -147,8 +132,14 @@ class PairPort : public ::testing::Test {
     port_->canvi_senyal = [this] { signals_.push_back(port_->senyal_extern()); };
     port_->onBytesArrived = [this] { ++arrivals_; };
   }
+  void made() { driver_.pairs[0] = "COM5", port_->crear_port("COM5"); }
   // The host's side of the pair, as our end would see it at the next look.
   void host(bool open, bool dtr) { end_.lines = {open, dtr, end_.lines.hostDtr != dtr}; }
+  // What a creation told: "ok", or its failure (and whose remedy it is).
+  PortCreated tell_ = [this](const std::optional<VirtualPortError>& f) {
+    told_.push_back(!f ? "ok" : f->what() + std::string(f->administrator() ? " (administrador)" : ""));
+  };
+  std::vector<std::string> told_;
   std::string failure(const std::function<void()>& f) {
     try {
       f();
@@ -166,69 +157,105 @@ class PairPort : public ::testing::Test {
   int arrivals_ = 0;
 };
 
-TEST_F(PairPort, creatingMakesThePairOnceAndALaterStartFindsItWithoutAdministratorRights) {
+TEST_F(PairPort, creatingAsksConsentOnceWhileTheWindowGoesOnAndALaterStartNeedsNone) {
   driver_.pairs[0] = "COM3";  // someone else's pair keeps its index
-  port_->crear_port("com5");
-  EXPECT_EQ(driver_.pairs.at(1), "COM5");
-  EXPECT_EQ(end_.name, "CNCB1");
-  port_->obrir_port("COM5");  // the ports window's order: harmless again
-  EXPECT_TRUE(port_->port_existeix());
+  driver_.waiting = true;
+  port_->createPort("com5", tell_);
+  timer_->tick();  // the operator has not answered yet: nothing told, the window goes on
+  EXPECT_TRUE(told_.empty() && timer_->isActive());
+  port_->createPort("COM6", tell_);  // one change at a time
+  EXPECT_EQ(told_, (std::vector<std::string>{std::string(texts::kPairControlFailed) + "ocupado"}));
+  driver_.waiting = false;
+  timer_->tick();
+  EXPECT_TRUE(told_.back() == "ok" && driver_.pairs.at(1) == "COM5" && end_.name == "CNCB1");
   EXPECT_EQ(driver_.runs, (std::vector<Args>{{"list"},
                                              {"busynames", "com5"},
                                              {"--silent", "install", "PortName=COM5", "dcd=ropen,dsr=rdtr"},
                                              {"list"}}));  // nothing for the open
   port_.reset();  // ending the program closes our end and keeps the pair for the next start
   EXPECT_FALSE(end_.open);
-  end_.name.clear();
-  driver_.runs.clear();
-  make();
-  port_->obrir_port("com5");
-  EXPECT_TRUE(port_->port_existeix());
-  EXPECT_EQ(end_.name, "CNCB1");
-  EXPECT_EQ(driver_.runs, (std::vector<Args>{{"list"}}));
+  end_.name.clear(), driver_.runs.clear(), make();
+  port_->crear_port("com5");
+  EXPECT_TRUE(port_->port_existeix() && end_.name == "CNCB1" && driver_.runs == std::vector<Args>{{"list"}});
 }
 
-TEST_F(PairPort, noPairYetIsForStartUpToCreateButOtherDevicesAndBadNamesAreRefused) {
+// CONFIG lets go of the pair; the set-up takes it again as it is, or moves it with one consent,
+// and a refusal leaves it where it was, our end on it.
+TEST_F(PairPort, aSetUpTakesItsPairAgainOrMovesItAndARefusalChangesNothing) {
+  made();
+  port_->eliminar_port();
+  EXPECT_TRUE(!end_.open && !timer_->isActive() && port_->port_existeix() && driver_.pairs.size() == 1);
+  driver_.runs.clear();
+  port_->createPort("COM5", tell_);
+  EXPECT_TRUE(told_.back() == "ok" && end_.open && driver_.runs.empty());
+  driver_.failChange = ProgramRun{false, true, false, 0, ""};
+  port_->eliminar_port();
+  port_->createPort("COM2", tell_);
+  EXPECT_FALSE(end_.open);  // the driver moves no port held open
+  timer_->tick();
+  EXPECT_EQ(told_.back(), std::string(texts::kPairNeedsAdministrator) + " (administrador)");
+  EXPECT_TRUE(end_.open && end_.name == "CNCB0" &&
+              driver_.pairs == (std::map<int, std::string>{{0, "COM5"}}));
+  port_->createPort("COM2", tell_);
+  timer_->tick();
+  EXPECT_TRUE(told_.back() == "ok" && end_.open &&
+              driver_.pairs == (std::map<int, std::string>{{0, "COM2"}}));
+  EXPECT_EQ(driver_.runs.end()[-2], (Args{"--silent", "change", "CNCA0", "PortName=COM2"}));
+}
+
+TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseRemedyItIs) {
+  const std::string failed(texts::kPairControlFailed), admin = " (administrador)";
+  // Found; how listing ends, how the consented change ends; what is told.
+  const std::vector<std::tuple<bool, std::optional<ProgramRun>, std::optional<ProgramRun>, std::string>>
+      rows = {
+          {false, {}, {}, std::string(texts::kPairControlMissing) + admin},
+          {true, ProgramRun{false, false, false, 0, ""}, {}, std::string(texts::kPairControlMissing) + admin},
+          {true, ProgramRun{true, false, true, 0, ""}, {}, failed + "no terminó"},
+          {true,
+           ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\nERROR: denied\r\n\r\n"},
+           {},
+           failed + "ERROR: denied"},
+          {true,
+           {},
+           ProgramRun{false, true, false, 0, ""},
+           std::string(texts::kPairNeedsAdministrator) + admin},
+          {true, {}, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
+          {true, {}, {}, std::string(texts::kPairDriverMissing) + admin},  // installed, yet no pair
+      };
+  for (const auto& [found, list, change, told] : rows) {
+    driver_ = {};
+    driver_.found = found, driver_.installMakesNothing = true, driver_.failNext = list,
+    driver_.failChange = change;
+    make();
+    port_->createPort("COM5", tell_);
+    timer_->tick();
+    EXPECT_EQ(told_.back(), told);
+    EXPECT_FALSE(end_.open || timer_->isActive());
+  }
+  EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kPairMissing));  // start-up
+}
+
+TEST_F(PairPort, noPairYetIsForTheSetUpToCreateButOtherDevicesAndBadNamesAreRefused) {
   port_->obrir_port("COM5");
-  EXPECT_FALSE(port_->port_existeix());
-  EXPECT_FALSE(end_.open);
+  EXPECT_FALSE(port_->port_existeix() || end_.open);
   driver_.cablePorts = {"COM4"};
   const std::string inUse = "COM4" + std::string(texts::kVirtualPortInUse);
   EXPECT_EQ(failure([&] { port_->obrir_port("COM4"); }), inUse);
-  EXPECT_EQ(failure([&] { port_->crear_port("COM4"); }), inUse);
-  EXPECT_EQ(failure([&] { port_->crear_port("COM5,HiddenMode=yes"); }),
-            std::string(texts::kVirtualPortBadName) + "COM5,HiddenMode=yes");
+  port_->createPort("COM4", tell_);
+  port_->createPort("COM5,HiddenMode=yes", tell_);
+  EXPECT_EQ(told_, (std::vector<std::string>{
+                       inUse, std::string(texts::kVirtualPortBadName) + "COM5,HiddenMode=yes"}));
   EXPECT_TRUE(driver_.pairs.empty());
-  driver_.found = false;  // without the control program every way in says what to install
-  make();
-  EXPECT_EQ(failure([&] { port_->obrir_port("COM5"); }), std::string(texts::kPairControlMissing));
-  EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kPairControlMissing));
-}
-
-TEST_F(PairPort, removingClosesOurEndFirstAndAFailedRemovalOrOpenLeavesThePairRemovable) {
-  port_->crear_port("COM5");
-  bool openAtRemoval = true;
-  driver_.onRemove = [&] { openAtRemoval = end_.open; };
-  driver_.failNext = ProgramRun{false, true, false, 0, ""};
-  EXPECT_EQ(failure([&] { port_->eliminar_port(); }), std::string(texts::kPairNeedsAdministrator));
-  EXPECT_FALSE(end_.open);
-  port_->eliminar_port();
-  EXPECT_FALSE(openAtRemoval);
-  EXPECT_TRUE(driver_.pairs.empty());
-  EXPECT_FALSE(timer_->isActive());
+  driver_.pairs[0] = "COM5";
   end_.opens = false;
   EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kVirtualPortNotOpened) + "CNCB0");
   EXPECT_FALSE(timer_->isActive());
-  port_->eliminar_port();
-  EXPECT_TRUE(driver_.pairs.empty());
-  port_->eliminar_port();  // nothing left: nothing to do
-  EXPECT_EQ(driver_.runs.back(), (Args{"--silent", "remove", "0"}));
 }
 
 // ---- the host's presence and line, tick by tick -------------------------------------------------
 
 TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
-  port_->crear_port("COM5");
+  made();
   struct Step {
     PairLines lines;
     std::vector<bool> told;  // senyal_extern at each canvi_senyal of this tick
@@ -263,19 +290,19 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
 }
 
 TEST_F(PairPort, aHandlerThatRemovesThePortEndsTheTick) {
-  port_->crear_port("COM5");
+  made();
   port_->canvi_senyal = [this] { port_->eliminar_port(); };
   host(true, true);
   end_.arriving = {'R', 'E', 'Q'};
   timer_->tick();
-  EXPECT_TRUE(driver_.pairs.empty());
+  EXPECT_FALSE(end_.open);
   EXPECT_EQ(arrivals_, 0);
 }
 
 // ---- bytes --------------------------------------------------------------------------------------
 
 TEST_F(PairPort, bytesAreSeenAtOnceByTheExchangeAndAnnouncedOnceAtTheTick) {
-  port_->crear_port("COM5");
+  made();
   host(true, true);
   timer_->tick();
   end_.arriving = {0x06, 'A'};
@@ -297,7 +324,7 @@ TEST_F(PairPort, bytesAreSeenAtOnceByTheExchangeAndAnnouncedOnceAtTheTick) {
 
 TEST_F(PairPort, whatADepartedHostSentIsDroppedAndNothingIsWrittenToNobody) {
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortMissing));
-  port_->crear_port("COM5");
+  made();
   host(true, true);
   timer_->tick();
   end_.arriving = {'R', 'E', 'Q'};

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 
+#include "base/texts.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"
@@ -89,7 +90,8 @@ TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
                                {kDetectionFailed, "falla la detección"},
                                {kNoFreeVirtualPort, "puerto libre"},
                                {kTracerPortAbove15, "más grande que COM15"},
-                               {kOneOfTwoAbove15, "uno es más grande"}}) {
+                               {kOneOfTwoAbove15, "uno es más grande"},
+                               {kVirtualPortNeedsAdministrator, "necesita un administrador"}}) {
     const auto lines = guidanceLines(code);
     ASSERT_GT(lines.size(), 7u) << code;
     EXPECT_NE(lines.front().find(heading), std::string_view::npos) << code;
@@ -97,7 +99,7 @@ TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
     for (std::size_t k = 1; k < lines.size(); ++k) text += "\r\n" + std::string(lines[k]) + "\r\n";
     EXPECT_EQ(guidanceText(code), text);
   }
-  for (int code : {0, int{kWaitingForStart}, 7})
+  for (int code : {0, int{kWaitingForStart}, 8})
     EXPECT_TRUE(guidanceLines(code).empty() && guidanceText(code).empty());
 
   testing::FakeWindow main;  // the instructions' accept leaves only the exit
@@ -238,6 +240,16 @@ TEST_F(FakeSystem, foldersAndRecordsAreTheUsersAloneAndALinkedOrForeignLinkFolde
 using C = PortsControl;
 constexpr PortKind VCP = PortKind::UsbSerial;
 
+// The host's port as a port pair: when it asks, its creation waits for an administrator's consent.
+struct ConsentedPort : testing::FakeVirtualPort {
+  bool asks = false;
+  PortCreated pending;
+  void createPort(const std::string& n, const PortCreated& done) override {
+    if (!asks) return FakeVirtualPort::createPort(n, done);
+    calls.push_back("crear " + n), pending = done;
+  }
+};
+
 struct FakePortsWindow : PortsWindow {
   std::map<C, std::string> texts;
   std::map<C, bool> shown, usable;  // a control not set yet is shown and enabled
@@ -280,7 +292,7 @@ class PortSetupTest : public FakeSystem {
   SharedState state;
   testing::FakeWindow main;
   FakePortsWindow window;
-  testing::FakeVirtualPort host;
+  ConsentedPort host;
   testing::FakeSerialPort probe1, probe2;
   testing::FakeTimer timer2, timer3;
   std::vector<std::string> steps;  // what the hooks were asked for, in order
@@ -413,6 +425,38 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
                 main.isEnabled(Control::sortirBtn));
     EXPECT_EQ(main.text(Control::port_oma_info_lbl), row.hostPort);
   }
+}
+
+// CONFIG on a working set-up: the port pair it let go of is still listed under its number, ours.
+TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberAndARefusedConsentChangesNothing) {
+  const auto uart = PortKind::Uart, ours = PortKind::Virtual;
+  host.exists = true;
+  plug({{1, uart}, {2, uart}, {3, uart}, {4, uart}, {5, ours}});
+  setup->Form_Load();
+  EXPECT_EQ(host.calls.front(), "crear COM5");
+  for (bool consented : {true, false}) {
+    reset();
+    host.exists = host.asks = true;
+    state.estaba_configurat = 10;  // set up before CONFIG
+    plug({{1, uart}, {5, ours}});
+    setup->Form_Load();
+    EXPECT_TRUE(host.calls == std::vector<std::string>{"crear COM2"} && state.comport2 == 5 &&
+                !timer2.active);
+    const std::string refused(texts::kPairNeedsAdministrator);
+    host.pending(consented ? std::nullopt : std::optional(VirtualPortError(refused, true)));
+    EXPECT_EQ(label(), consented ? "Puerto Série Virtual en COM2" : refused);
+    EXPECT_TRUE(state.comport2 == (consented ? 2 : 5) && state.primera_instalacio == (consented ? 1 : 10));
+    EXPECT_EQ(host.calls.back(), consented ? "obrir COM2" : "obrir COM5");  // the host's port as it was
+    EXPECT_EQ(setup->error_instrucciones(), consented ? 0 : int{kVirtualPortNeedsAdministrator});
+    EXPECT_TRUE(timer2.active == consented && buttonsShown() == !consented);
+  }
+  setup->instruccionsBtn_Click();  // after a refusal: its own instructions, the set-up as it was
+  EXPECT_EQ(steps, (std::vector<std::string>{"save", "close", "instructions 7"}));
+  EXPECT_EQ(main.text(Control::Text1), texts::kReadyToUse);
+  reset(), host.asks = true, setup->Form_Load();
+  setup->closedByOperator(), host.pending(std::nullopt);  // the window closed before the consent came
+  EXPECT_TRUE(state.comport2 == 1 && !timer2.active);
+  setup.reset(), host.pending(std::nullopt);
 }
 
 TEST_F(PortSetupTest, whileTheHostHoldsItsPortTheWindowOnlySaysSo) {

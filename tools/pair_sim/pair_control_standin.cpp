@@ -1,5 +1,6 @@
 // A stand-in for the pair driver's control program, for the Windows tests and the Wine test rig
-// (no pair driver exists there). It answers as the control program does, keeping its pairs in
+// (no pair driver exists there), which put it where the program looks: com0com\setupc.exe in a
+// program folder. It answers as the control program does, keeping its pairs in
 // "standin-pairs.txt" in its working folder (the program runs it from its own folder). Pair n has
 // the host end it was given and our end COM<21+n>: names the rig maps to two ptys joined by a
 // relay, so the bytes take a real path. Two extra commands serve the runner's test: "echo-args"
@@ -50,6 +51,12 @@ int main(int argc, char** argv) {
     int n = 0;
     while (pairs.contains(n)) ++n;
     pairs[n] = std::string(argv[at + 1]).substr(9);
+    save(pairs);
+  } else if (command == "change" && at + 2 < argc && std::string(argv[at + 1]).rfind("CNCA", 0) == 0 &&
+             std::string(argv[at + 2]).rfind("PortName=", 0) == 0) {
+    const int n = std::stoi(std::string(argv[at + 1]).substr(4));
+    if (!pairs.contains(n)) return 1;
+    pairs[n] = std::string(argv[at + 2]).substr(9);
     save(pairs);
   } else if (command == "remove" && at + 1 < argc) {
     pairs.erase(std::stoi(argv[at + 1]));
