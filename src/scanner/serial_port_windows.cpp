@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/com_line_windows.h"
+
 namespace kovrel {
 
 namespace {
@@ -82,34 +84,16 @@ class Win32ComDevice : public ComDevice {
   }
 
  private:
+  // The tracer's line as the settings give it; DTR and RTS stay low until the port asks.
   static bool setUp(HANDLE h, const SerialLine& line) {
-    ::SetupComm(h, 1 << 16, 1 << 12);  // a larger queue when the driver allows it
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(h, &dcb)) return false;
-    dcb.BaudRate = static_cast<DWORD>(line.baud);
-    dcb.ByteSize = static_cast<BYTE>(line.dataBits);
-    dcb.Parity = parityOf(line.parity);
-    dcb.StopBits = stopBitsOf(line.stopBits);
-    dcb.fBinary = TRUE;
-    dcb.fParity = line.parity != 'N';
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
-    dcb.fNull = FALSE;
-    dcb.fAbortOnError = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    if (!::SetCommState(h, &dcb)) return false;
-    // Reads return at once with what waits, however little: the timer asks again.
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    timeouts.WriteTotalTimeoutConstant = 1000;
-    if (!::SetCommTimeouts(h, &timeouts)) return false;
-    ::PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
-    return true;
+    ComLine com;
+    com.baud = static_cast<unsigned long>(line.baud);
+    com.dataBits = static_cast<unsigned char>(line.dataBits);
+    com.parity = parityOf(line.parity);
+    com.stopBits = stopBitsOf(line.stopBits);
+    com.inQueue = 1 << 16;  // a read of 8262 bytes fits whole when the driver allows it
+    com.outQueue = 1 << 12;
+    return setUpComLine(h, com);
   }
 
   HANDLE handle_ = INVALID_HANDLE_VALUE;

@@ -38,8 +38,9 @@ void AppShell::cfg_btn_Click() {
   s_.estaba_configurat = s_.primera_instalacio == kPortsSetUp ? 10 : 0;
   w_.setEnabled(Control::llegirBtn, false);
   w_.setEnabled(Control::cfg_btn, false);
-  // The set-up makes the port anew; a port that is already gone (a first installation never
-  // made one) is what removing it wants.
+  // The set-up makes the port anew where it can (a pty); a port pair stays and only our end is
+  // closed, so no administrator is needed. A port already gone (a first installation never made
+  // one) is what this wants.
   try {
     port_.eliminar_port();
   } catch (const VirtualPortError&) {
@@ -85,7 +86,7 @@ void AppShell::inicio_adminBtn_Click() {
 void AppShell::cancelar_adminBtn_Click() {
   if (s_.estaba_configurat == 10) s_.primera_instalacio = kPortsSetUp;
   hideNotice();
-  // The read and CONFIG stay as the request left them, the port removed: the notice asked the
+  // The read and CONFIG stay as the request left them, the port released: the notice asked the
   // operator to start the program again.
   w_.setText(Control::Text1, texts::kConfigurationAborted);
 }
