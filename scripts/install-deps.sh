@@ -13,6 +13,7 @@ packages=(
   locales
   lintian appstream desktop-file-utils dpkg-dev fakeroot librsvg2-bin file  # the Debian package, its checks
   nsis icoutils  # the Windows installer
+  python3 binutils  # scripts/mutate.py (nm tells which test programs link a mutated file)
 )
 
 missing=()

@@ -97,6 +97,9 @@ TEST_F(KovrelAppTest, aMissingSettingsFileIsReplacedTheOperatorToldAndTheHostOff
   EXPECT_TRUE(win().isEnabled(llegirBtn));  // the defaults are not a first installation
   EXPECT_EQ(win().text(port_oma_info_lbl), " COM 5");
   EXPECT_TRUE(host->opened && host->exists && host->name == "COM5");
+  messages.clear(), fs::remove(programFolder.file());  // opening the configuration window reloads it
+  typeCode("nwx"), click(llegirBtn);
+  expectMessage(texts::kSettingsMissing, texts::kTitleAttention);
 }
 
 TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
@@ -167,6 +170,34 @@ TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEn
   app->shutdown();
   EXPECT_NE(programFolder.read().find("[OFFS]= 0.25"), std::string::npos) << programFolder.read();
   EXPECT_EQ(quits, 1);
+}
+
+// With both panels open every control lies inside its container and covers none shown with it (but
+// the job counter's box); a lens picture hovered raises its dark twin; each button has its handler.
+TEST_F(KovrelAppTest, everyControlLiesInsideItsContainerCoversNoneShownWithItAndReachesItsOwnHandler) {
+  ASSERT_TRUE(start());
+  typeCode("R3M58T21"), click(llegirBtn);
+  win().setHeightTwips(Picture3, 1215);
+  for (int i = 1; i < kControlCount; ++i) {
+    QWidget* a = w(Control(i));
+    EXPECT_TRUE(a->parentWidget()->rect().contains(a->geometry())) << a->objectName().toStdString();
+    for (int j = i + 1; j < kControlCount; ++j) {
+      QWidget* b = w(Control(j));
+      EXPECT_FALSE(a->isVisible() && b->isVisible() && a->parentWidget() == b->parentWidget() &&
+                   a != w(Shape2) && a->geometry().intersects(b->geometry()))
+          << a->objectName().toStdString() << " " << b->objectName().toStdString();
+    }
+  }
+  QEvent enter(QEvent::Enter);
+  for (Control light : {Image_clara_gran, Image_clara_igual, Image_clara_petita}) {
+    QApplication::sendEvent(w(light), &enter);
+    EXPECT_EQ(w(light)->parentWidget()->children().back(), w(Control(int(light) + 3)));
+  }
+  typeCode("vexil"), click(llegirBtn);
+  for (Control c : {mes_offset, mes_offset, menys_offset, mes_offset, sortir_offset}) click(c);
+  EXPECT_EQ(app->state().OffsetMida.toNumber(), 0.02);
+  EXPECT_TRUE(intervalMs(AppTimer::Timer_antiHorari) == 20 && intervalMs(AppTimer::Poll) == 50 &&
+              intervalMs(AppTimer::Timer3) == 6000 && intervalMs(AppTimer::TimerEncoder) == 10000);
 }
 
 // The configuration window's fields are announced by the labels beside them, as they are seen

@@ -90,14 +90,12 @@ class ServiceEndToEnd : public EndToEnd {
     click(Control::llegirBtn);
     ASSERT_TRUE(app_->window().isVisible(Control::Frame1));
   }
-  std::string shown(Control c) const { return app_->window().text(c); }
 };
 
 void replaceValue(std::string& file, const std::string& tag, const std::string& value) {
   const auto at = file.find(tag + "=");
   ASSERT_NE(at, std::string::npos) << tag;
-  const auto end = file.find("\r\n", at);
-  file.replace(at, end - at, tag + "=" + value);
+  file.replace(at, file.find("\r\n", at) - at, tag + "=" + value);
 }
 
 TEST_F(ServiceEndToEnd, aCalibrationReadRewritesTheArmCalibrationAndNothingElse) {
@@ -125,8 +123,8 @@ TEST_F(ServiceEndToEnd, theEncoderMonitorShowsTheSpreadUntilAReadTakesThePort) {
   click(Control::CentEncBtn);
   ASSERT_TRUE(app_->window().isChecked(Control::PortEncEstatOpc)) << text();
   // Readings within 2 counts of 1000 spread 4 at most; a few hundred of them show more than 0.
-  ASSERT_TRUE(waitUntil([&] { return shown(Control::CalibracioEncoderTxt) != "0"; }));
-  const int spread = std::stoi(shown(Control::CalibracioEncoderTxt));
+  ASSERT_TRUE(waitUntil([&] { return app_->window().text(Control::CalibracioEncoderTxt) != "0"; }));
+  const int spread = std::stoi(app_->window().text(Control::CalibracioEncoderTxt));
   EXPECT_TRUE(spread >= 1 && spread <= 4) << spread;
 
   click(Control::llegirBtn);

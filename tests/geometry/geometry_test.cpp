@@ -34,18 +34,21 @@ TEST(TipCompensation, tipRadiusFollowsTheSerialNumber) {
     EXPECT_EQ(probeTipRadius(serial), mm) << serial;
 }
 
-TEST(TipCompensation, degenerateNeighboursNeverGiveNaN) {
+TEST(TipCompensation, degenerateNeighboursGiveTheValuesTheEdgersKnowNeverNaN) {
   // Row 1 (angle, radius) and its neighbour row 2: the same spot, a radial wall, the centre,
-  // and a neighbour whose angle makes the tip's tangent vanish.
-  for (auto [a1, r1, a2, r2] : {std::tuple{0.5, 20.0, 0.5, 20.0},
-                                {0.5, 20.0, 0.5, 21.0},
-                                {0.5, 0.0, 0.6, 0.0},
-                                {90.0, 10.0, 0.0, 10.0}}) {
+  // and a neighbour whose angle makes the tip's tangent vanish; then row 1 as the tip moves it.
+  for (auto [a1, r1, a2, r2, angle, radius] :
+       {std::tuple{0.5, 20.0, 0.5, 20.0, 0.514001385494035, 20.0662520852497},
+        {0.5, 20.0, 0.5, 21.0, 0.527930130778138, 20.3449539899193},
+        {0.5, 0.0, 0.6, 0.0, 0.6 + std::numbers::pi / 2, 0.0970014474876614},
+        {90.0, 10.0, 0.0, 10.0, -0.0624188099959574, 10.625}}) {
     for (double tip : {0.625, 0.0}) {  // a tip of no size leaves nothing to push out
       TraceTable t = traceOf(toolkit::circle(20));
       t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
       compensateTip(t, tip, 2);
-      EXPECT_TRUE(std::isfinite(t.angle(1)) && std::isfinite(t.radius(1))) << a1 << " " << r1 << " " << a2;
+      EXPECT_TRUE(tip == 0.0 ? std::isfinite(t.angle(1) + t.radius(1))
+                             : std::abs(t.angle(1) - angle) + std::abs(t.radius(1) - radius) < 1e-12)
+          << a1 << " " << r1 << " " << a2;
     }
   }
 }

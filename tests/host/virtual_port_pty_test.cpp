@@ -6,6 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include "host/virtual_port_pty_linux.h"
 #include "qt_event_loop.h"
 
@@ -89,6 +91,13 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
   EXPECT_FALSE(port_->port_existeix());
   EXPECT_NO_THROW(port_->eliminar_port());  // nothing left to remove
 
+  // A name another program holds, or a link that cannot be made: refused, and no pty left behind.
+  registry_->publish(7, "/dev/null", getppid(), PortKind::Virtual);
+  EXPECT_THROW(port_->crear_port("COM7"), VirtualPortError);
+  fs::remove_all(root_ / "links"), std::ofstream(root_ / "links");
+  EXPECT_THROW(port_->crear_port("COM8"), VirtualPortError);
+  EXPECT_EQ(port_->devicePath(), "");
+  fs::remove(root_ / "links");
   port_->crear_port("COM6");
   port_.reset();  // the program ends: its name goes with it
   EXPECT_FALSE(fs::is_symlink(registry_->linkPath(6)));

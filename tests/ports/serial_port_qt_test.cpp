@@ -42,6 +42,15 @@ TEST(TracerDeviceAccess, aUserOutsideTheDevicesGroupIsToldWhichGroupOnlyThen) {
   EXPECT_EQ(groupDenyingAccess(device), "");  // absent: not a question of groups
 }
 
+// Each line setting the file may give reaches the port as written; anything else is refused.
+TEST(TracerLine, eachSettingTheFileMayGiveIsTakenAsWrittenAnythingElseRefused) {
+  const auto line = parseLineSettings(" 57600 , e , 7 , 1.5 ");
+  EXPECT_TRUE(line && line->baud == 57600 && line->parity == QSerialPort::EvenParity &&
+              line->dataBits == QSerialPort::Data7 && line->stopBits == QSerialPort::OneAndHalfStop);
+  for (const char* bad : {"9600,N,8", "0,N,8,1", "9600,X,8,1", "9600,N,9,1", "9600,N,8,3"})
+    EXPECT_FALSE(parseLineSettings(bad)) << bad;
+}
+
 class TracerPty : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -55,21 +64,11 @@ class TracerPty : public ::testing::Test {
     ASSERT_EQ(openpty(&master_, &slave, name, nullptr, nullptr), 0);
     ::close(slave);
     registry_->publish(3, name, getpid(), PortKind::UsbSerial);
-    port_ = std::make_unique<QtSerialPort>(resolver());
+    port_ = std::make_unique<QtSerialPort>([this](int n) { return registry_->resolve(n); });
   }
-  void TearDown() override {
-    port_.reset();
-    pullOut();
-    fs::remove_all(root_);
-  }
-  ComResolver resolver() {
-    return [this](int n) { return registry_->resolve(n); };
-  }
+  void TearDown() override { port_.reset(), pullOut(), fs::remove_all(root_); }
   void tracerSends(const std::string& bytes) {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  bool waitForBytes(int n) {
-    return processEventsUntil([&] { return port_->bytesWaiting() >= n; });
   }
   void pullOut() {  // the tracer's end goes away, as an adapter pulled out
     if (master_ >= 0) ::close(master_);
@@ -94,7 +93,7 @@ TEST_F(TracerPty, deviceGoneMidReadStillHandsOverWhatArrivedThenStopsNotifying) 
   ASSERT_EQ(port_->open(3, kTracerLineSettings), 0);
   port_->setReceiveThreshold(2);
   tracerSends("***hdr");
-  ASSERT_TRUE(waitForBytes(6));
+  ASSERT_TRUE(processEventsUntil([&] { return port_->bytesWaiting() >= 6; }));
   pullOut();
   ASSERT_TRUE(processEventsUntil([&] { return taken.size() == 6; }));
   EXPECT_EQ(taken, "***hdr");

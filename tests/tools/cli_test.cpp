@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "cli_args.h"
 #include "cli_run.h"
 #include "headless_program.h"
 
@@ -56,9 +57,13 @@ TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstWithOrWithoutItsRecor
   }
 }
 
-// Values beyond the documented ranges are refused before anything runs: a filter of billions
-// would overflow the tip compensation's row lookup, a turn count of billions would run for days.
-TEST(CliCommandLine, valuesBeyondTheirDocumentedRangeExitWithUsage) {
+// The documented extremes are taken; beyond them the command exits before anything runs: a filter of
+// billions would overflow the tip compensation's row lookup, a turn count of billions run for days.
+TEST(CliCommandLine, documentedExtremesAreTakenValuesBeyondThemExitWithUsage) {
+  std::string error;
+  EXPECT_TRUE(parseCliArgs({"answer", "-", "--filter", "-4095", "--filter", "4095", "--turn-steps", "-2160",
+                            "--turn-steps", "2160"},
+                           error));
   for (const char* line : {"trace - --filter -2147483648", "answer - --filter 1e20", "answer - --filter nan",
                            "answer - --turn-steps 2161", "answer - --turn-steps -2147483647"}) {
     std::istringstream words(line), noInput;
