@@ -42,15 +42,6 @@ TEST(TracerDeviceAccess, aUserOutsideTheDevicesGroupIsToldWhichGroupOnlyThen) {
   EXPECT_EQ(groupDenyingAccess(device), "");  // absent: not a question of groups
 }
 
-// Each line setting the file may give reaches the port as written; anything else is refused.
-TEST(TracerLine, eachSettingTheFileMayGiveIsTakenAsWrittenAnythingElseRefused) {
-  const auto line = parseLineSettings(" 57600 , e , 7 , 1.5 ");
-  EXPECT_TRUE(line && line->baud == 57600 && line->parity == QSerialPort::EvenParity &&
-              line->dataBits == QSerialPort::Data7 && line->stopBits == QSerialPort::OneAndHalfStop);
-  for (const char* bad : {"9600,N,8", "0,N,8,1", "9600,X,8,1", "9600,N,9,1", "9600,N,8,3"})
-    EXPECT_FALSE(parseLineSettings(bad)) << bad;
-}
-
 class TracerPty : public ::testing::Test {
  protected:
   void SetUp() override {
