@@ -103,12 +103,10 @@ TEST(Ordering, theTurnRestartsAtTheGivenRowForwardsOrBackwards) {
   TraceTable forwards = t, backwards = t;
   rotateToStart(forwards, 100, false);  // rows 100..4095, then 1..99
   rotateToStart(backwards, 100, true);  // the same backwards: 99..1, then 4095..100
-  for (auto [row, fromForwards, fromBackwards] : {std::tuple{1, 100, 99},
-                                                  {99, 198, 1},
-                                                  {100, 199, 4095},
-                                                  {3996, 4095, 199},
-                                                  {3997, 1, 198},
-                                                  {4095, 99, 100}}) {
+                                        // clang-format off
+  for (auto [row, fromForwards, fromBackwards] : {std::tuple{1, 100, 99}, {99, 198, 1}, {100, 199, 4095},
+                                                  {3996, 4095, 199}, {3997, 1, 198}, {4095, 99, 100}}) {
+    // clang-format on
     EXPECT_TRUE(forwards.angle(row) == fromForwards && forwards.radius(row) == -fromForwards) << row;
     EXPECT_TRUE(backwards.angle(row) == fromBackwards && backwards.radius(row) == -fromBackwards) << row;
   }
@@ -149,12 +147,10 @@ TEST(Resampling, nearerRowIsTakenATieKeepsTheRowBeyondAndPlotPositionsRoundHalve
 }
 
 TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeAndAClampedDifferenceCatchesUpAfterwards) {
-  for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000},
-                                              {1000, 1005, 1001, 1000},
-                                              {1000, 1005, 999, 999},
-                                              {1000, 995, 1001, 1000},
-                                              {1000, 1005, 1002, 1005},
-                                              {1000, 1005, 1010, 1005}}) {
+  // clang-format off
+  for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000}, {1000, 1005, 1001, 1000},
+           {1000, 1005, 999, 999}, {1000, 995, 1001, 1000}, {1000, 1005, 1002, 1005}, {1000, 1005, 1010, 1005}}) {
+    // clang-format on
     TraceTable t = rowsWithRadii({double(before), double(row), double(after)});
     filterSpikes(t);
     EXPECT_EQ(t.radius(2), expected) << before << " " << row << " " << after;
@@ -197,8 +193,7 @@ TEST(Prepare, offsetsMoveEveryRadiusWhileOnlyTheManualOneCountsInTheSizes) {
     ASSERT_EQ(std::fmod(plain.radii[n], 1.0), 0.0) << n;  // whole hundredths plus the 5 allowance
     ASSERT_DOUBLE_EQ(offset.radii[n], plain.radii[n] + 15) << n;
   }
-  EXPECT_DOUBLE_EQ(offset.mida_h, plain.mida_h + 20);
-  EXPECT_DOUBLE_EQ(offset.mida_v, plain.mida_v + 20);
+  EXPECT_TRUE(offset.mida_h == plain.mida_h + 20 && offset.mida_v == plain.mida_v + 20);
   EXPECT_EQ(offset.plotPoints, plain.plotPoints);
   // Preparing again gives the same shape: the read is left alone.
   EXPECT_EQ(copy, read);
@@ -256,18 +251,14 @@ double ellipsePerimeter(double a, double b) {  // Ramanujan's second form: withi
 // Shapes sampled where the host places its radii, against the shapes' own closed forms (a polygon
 // of 800 points lies within 0.001 mm of their perimeter).
 TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFrom) {
+  const OutlineFn ellipse = toolkit::ellipse(30, 20);
+  const ShapeSizes ellipseSizes{60, 40, 60, ellipsePerimeter(30, 20)};
   const std::tuple<const char*, OutlineFn, int, ShapeSizes> rows[] = {
-      {"circle", toolkit::circle(25), 800, {50, 50, 50, 1600 * 25 * std::sin(std::numbers::pi / 800)}},
-      {"circle, 360 radii",
-       toolkit::circle(25),
-       360,
-       {50, 50, 50, 720 * 25 * std::sin(std::numbers::pi / 360)}},
+      {"circle", toolkit::circle(25), 800, {50, 50, 50, 1600 * 25 * std::sin(kPi / 800)}},
+      {"circle, 360 radii", toolkit::circle(25), 360, {50, 50, 50, 720 * 25 * std::sin(kPi / 360)}},
       {"off-centre circle", toolkit::offCentre(toolkit::circle(24), 3, -2), 800, {48, 48, 48, kTurn * 24}},
-      {"ellipse", toolkit::ellipse(30, 20), 800, {60, 40, 60, ellipsePerimeter(30, 20)}},
-      {"off-centre ellipse",
-       toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1),
-       800,
-       {60, 40, 60, ellipsePerimeter(30, 20)}}};
+      {"ellipse", ellipse, 800, ellipseSizes},
+      {"off-centre ellipse", toolkit::offCentre(ellipse, 2, -1), 800, ellipseSizes}};
   for (const auto& [name, outline, count, want] : rows) {
     std::vector<double> radii;
     for (int i = 0; i < count; ++i) radii.push_back(100 * outline(kTurn * i / count));
@@ -295,8 +286,7 @@ TEST(ShapeSizes, theLabelFollowsTheShapeAsItWillBeSent) {
     std::sscanf(t.c_str(), "A %lf mm  B %lf", &a, &b);
     return std::pair{a, b};
   };
-  w.setText(Control::offset_mida, "0,00");
-  view.refresh();
+  w.setText(Control::offset_mida, "0,00"), view.refresh();
   EXPECT_EQ(w.text(Control::midesLbl), "");  // no read yet
   view.shapeReady();
   const auto [a0, b0] = ab();
@@ -314,14 +304,12 @@ TEST(ShapeSizes, theLabelFollowsTheShapeAsItWillBeSent) {
   view.refresh();
   EXPECT_TRUE(std::abs(ab().first - b0) < 0.05 && std::abs(ab().second - a0) < 0.05)
       << w.text(Control::midesLbl);
-  w.setText(Control::offset_mida, "0,0x");
-  view.refresh();
+  w.setText(Control::offset_mida, "0,0x"), view.refresh();
   EXPECT_EQ(w.text(Control::midesLbl), "");
   s.forma_auxiliar = prepareShape(traceOf(toolkit::circle(25)), inputs()).forma_auxiliar, s.ja_Enviat = 1;
   view.refresh();  // sent: a resend delivers the stored trace
   EXPECT_NEAR(ab().first, 50.23, 0.1);
-  view.clear();  // a new read, or a stop
-  view.refresh();
+  view.clear(), view.refresh();  // a new read, or a stop
   EXPECT_EQ(w.text(Control::midesLbl), "");
 }
 
@@ -374,8 +362,8 @@ TEST_F(ShapeEditorTest, mirrorRedrawsEveryPointUnroundedAndTwoClicksRestoreThePi
   ASSERT_EQ(plot.dots.size(), 4095u);
   EXPECT_TRUE(!plot.lines.empty() && plot.refreshes == 2);  // axes after the clear, a refresh per redraw
   const double a = state.forma_treball.angle(7) + 0.3, r = state.forma_treball.radius(7);
-  EXPECT_TRUE(plot.dots[6].x == 40 - std::cos(a) * r && plot.dots[6].y == 40 - std::sin(a) * r);
-  EXPECT_EQ(plot.dots[6].width, 1);
+  EXPECT_TRUE(plot.dots[6].x == 40 - std::cos(a) * r && plot.dots[6].y == 40 - std::sin(a) * r &&
+              plot.dots[6].width == 1);
   editor.mirallHoritzontal_Click();
   EXPECT_EQ(state.signe_x, 1);
   for (std::size_t i = 0; i < original.size(); ++i)
