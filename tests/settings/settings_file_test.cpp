@@ -96,12 +96,9 @@ bool startsWith(const std::string& text, std::string_view prefix) { return text.
 // ---- Reading records
 
 TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
-  struct Row {
-    std::string line;       // as it stands in the file (Windows-1252)
-    double midaradi;        // after the load; the state starts at 60 mm
-    std::string rewritten;  // the line after a save; empty when the save must be refused
-  };
-  const std::vector<Row> rows = {
+  // The line as it stands in the file (Windows-1252); midaradi after the load (the state starts at
+  // 60 mm); the line after a save, empty when the save must be refused.
+  const std::vector<std::tuple<std::string, double, std::string>> rows = {
       {"[RADI]=62.5", 62.5, "[RADI]= 62.5"},
       {"[RADI]=12mm", 12, "[RADI]= 12"},
       {"[RADI] 24.5", 24.5, "[RADI]= 24.5"},                       // any seventh character separates
@@ -112,13 +109,12 @@ TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
       {"[RADI]=abc", 0, ""},
       {"[RADI]", 0, ""},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.line);
-    LoadedSettings s(crlf({"[INIC]", row.line, "[FINL]"}));
-    EXPECT_EQ(s.state.midaradi, row.midaradi);
-    const bool refused = row.rewritten.empty();
-    EXPECT_EQ(s.file.guarda_dades(s.state), refused ? SaveResult::Refused : SaveResult::Saved);
-    EXPECT_EQ(s.folder.read(), crlf({"[INIC]", refused ? row.line : row.rewritten, "[FINL]"}));
+  for (const auto& [line, midaradi, rewritten] : rows) {
+    SCOPED_TRACE(line);
+    LoadedSettings s(crlf({"[INIC]", line, "[FINL]"}));
+    EXPECT_EQ(s.state.midaradi, midaradi);
+    EXPECT_EQ(s.file.guarda_dades(s.state), rewritten.empty() ? SaveResult::Refused : SaveResult::Saved);
+    EXPECT_EQ(s.folder.read(), crlf({"[INIC]", rewritten.empty() ? line : rewritten, "[FINL]"}));
   }
 }
 
@@ -162,22 +158,18 @@ TEST(SettingsRecords, textSettingsStayTextNumbersAreWrittenAsNumbersAndAHandType
 // ---- Refusal
 
 TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
-  const std::vector<std::pair<const char*, std::function<void(SharedState&)>>> zeroings = {
-      {"grausperpols", [](SharedState& s) { s.grausperpols = 0; }},
-      {"midaradi", [](SharedState& s) { s.midaradi = 0; }},
-      {"polsoseix", [](SharedState& s) { s.polsoseix = 0; }},
-      {"polsosini", [](SharedState& s) { s.polsosini = 0; }},
-      {"radi_central", [](SharedState& s) { s.radi_central = 0; }},
-      {"obertura_brac", [](SharedState& s) { s.obertura_brac = 0; }},
-      {"carrera", [](SharedState& s) { s.carrera = 0; }},
-      {"filterscope text 0", [](SharedState& s) { s.filterscope = " 0 "; }},
-      {"comport1 text 0", [](SharedState& s) { s.comport1 = "0"; }},
-      {"comport2 never set", [](SharedState& s) { s.comport2 = Dynamic(); }},
-      {"lletra text 0", [](SharedState& s) { s.lletra = "0"; }},
-      {"primera_instalacio 0", [](SharedState& s) { s.primera_instalacio = 0; }},
-      {"grausperpols NaN", [](SharedState& s) { s.grausperpols = std::nan(""); }},
-      {"OffsetMida infinite", [](SharedState& s) { s.OffsetMida = std::numeric_limits<double>::infinity(); }},
-  };
+  using S = SharedState;
+  // clang-format off
+  const std::vector<std::pair<const char*, std::function<void(S&)>>> zeroings = {
+      {"grausperpols", [](S& s) { s.grausperpols = 0; }}, {"midaradi", [](S& s) { s.midaradi = 0; }},
+      {"polsoseix", [](S& s) { s.polsoseix = 0; }}, {"polsosini", [](S& s) { s.polsosini = 0; }},
+      {"radi_central", [](S& s) { s.radi_central = 0; }}, {"obertura_brac", [](S& s) { s.obertura_brac = 0; }},
+      {"carrera", [](S& s) { s.carrera = 0; }}, {"filterscope text 0", [](S& s) { s.filterscope = " 0 "; }},
+      {"comport1 text 0", [](S& s) { s.comport1 = "0"; }}, {"comport2 never set", [](S& s) { s.comport2 = Dynamic(); }},
+      {"lletra text 0", [](S& s) { s.lletra = "0"; }}, {"primera_instalacio 0", [](S& s) { s.primera_instalacio = 0; }},
+      {"grausperpols NaN", [](S& s) { s.grausperpols = std::nan(""); }},
+      {"OffsetMida infinite", [](S& s) { s.OffsetMida = std::numeric_limits<double>::infinity(); }}};
+  // clang-format on
   const std::string original = SettingsFile::defaultFileContent();
   for (const auto& [name, zero] : zeroings) {
     LoadedSettings s(original, SharedState());
@@ -242,26 +234,24 @@ TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewri
   }
 }
 
-TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemory) {
+TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemoryAJunkFileIsSetAside) {
   ProgramFolder folder;
   std::filesystem::create_directory(folder.file());  // nothing can be read from or renamed onto it
   SettingsFile file(folder.path());
   SharedState state;
-  const LoadOutcome outcome = file.carrega_dades(state);
+  LoadOutcome outcome = file.carrega_dades(state);
   EXPECT_TRUE(outcome.replacedByDefault);
   EXPECT_TRUE(startsWith(outcome.problem, texts::kSettingsDefaultsNotSaved)) << outcome.problem;
   EXPECT_TRUE(file.lastError() == outcome.problem && state.polsoseix == D::polsoseix);
   EXPECT_TRUE(file.linies_config().size() == 18u && std::filesystem::is_directory(folder.file()));
   EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(folder.file())));
-}
 
-TEST(SettingsMissingFile, fileWithoutAnySettingIsKeptUnderADatedNameBeforeTheDefaultReplacesIt) {
+  // A file without any setting is kept under a dated name before the default replaces it.
   const std::string junk = std::string("\x7f\x01garbage\r\n[XXXX]=1\r\n\xff", 22);
-  ProgramFolder folder;
+  std::filesystem::remove(folder.file());
   folder.write(junk);
-  SettingsFile file(folder.path());
-  SharedState state;
-  const LoadOutcome outcome = file.carrega_dades(state);
+  state.comport2 = Dynamic();
+  outcome = file.carrega_dades(state);
   EXPECT_TRUE(outcome.replacedByDefault && startsWith(outcome.problem, texts::kSettingsNoSettings));
   EXPECT_TRUE(folder.read() == SettingsFile::defaultFileContent(folder.path()) &&
               state.comport2 == D::comport2);
