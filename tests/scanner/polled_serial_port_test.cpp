@@ -39,11 +39,7 @@ struct FakeDevice : ComDevice {
 };
 
 struct Rig {
-  explicit Rig(bool open = true) {
-    if (open) {
-      EXPECT_EQ(port.open(3, "57600,N,8,1"), 0);
-    }
-  }
+  explicit Rig(bool open = true) { EXPECT_EQ(open ? port.open(3, "57600,N,8,1") : 0, 0); }
   testing::FakeTimer* timer = new testing::FakeTimer;
   FakeDevice* device = new FakeDevice;
   PolledSerialPort port{std::unique_ptr<Timer>(timer), std::unique_ptr<ComDevice>(device)};
