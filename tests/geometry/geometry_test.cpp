@@ -28,13 +28,10 @@ TraceTable rowsWithRadii(const std::vector<double>& radii) {
   return t;
 }
 
-TEST(TipCompensation, tipRadiusFollowsTheSerialNumber) {
+TEST(TipCompensation, tipRadiusFollowsTheSerialAndDegenerateNeighboursGiveKnownValuesNeverNaN) {
   for (auto [serial, mm] :
        {std::pair{"60", 0.625}, {"0042", 0.625}, {"", 0.625}, {"61", 0.65}, {"777777", 0.65}})
     EXPECT_EQ(probeTipRadius(serial), mm) << serial;
-}
-
-TEST(TipCompensation, degenerateNeighboursGiveTheValuesTheEdgersKnowNeverNaN) {
   // Row 1 (angle, radius) and its neighbour row 2: the same spot, a radial wall, the centre,
   // and a neighbour whose angle makes the tip's tangent vanish; then row 1 as the tip moves it.
   for (auto [a1, r1, a2, r2, angle, radius] :
@@ -121,7 +118,7 @@ TEST(Coding, radiiAreCutToWholeHundredthsAndOffsetsAddHalfTheirDiametersPlusFive
   EXPECT_TRUE(t.radius(1) == 1015 && t.radius(800) == 1015);
 }
 
-TEST(Resampling, nearerRowIsTakenATieKeepsTheRowBeyondAndPlotPositionsRoundHalvesToEven) {
+TEST(Resampling, nearerRowTakenTieToTheRowBeyondPlotHalvesToEvenSpikesSmoothedAndClampedStepsCaughtUp) {
   const double x = 1.0 / 1024;  // exact: the two distances to the first target compare equal
   for (auto [below, beyond, row] : {std::tuple{kFirstTarget - x, kFirstTarget + 2 * x, 1},
                                     {kFirstTarget - 2 * x, kFirstTarget + x, 2},
@@ -144,9 +141,6 @@ TEST(Resampling, nearerRowIsTakenATieKeepsTheRowBeyondAndPlotPositionsRoundHalve
     ASSERT_EQ(points.size(), 799u);
     EXPECT_TRUE(points[0].first == plotX && points[0].second == 40.0) << radius << " " << points[0].first;
   }
-}
-
-TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeAndAClampedDifferenceCatchesUpAfterwards) {
   // clang-format off
   for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000}, {1000, 1005, 1001, 1000},
            {1000, 1005, 999, 999}, {1000, 995, 1001, 1000}, {1000, 1005, 1002, 1005}, {1000, 1005, 1010, 1005}}) {
@@ -201,7 +195,7 @@ TEST(Prepare, offsetsMoveEveryRadiusWhileOnlyTheManualOneCountsInTheSizes) {
   EXPECT_TRUE(again.forma_auxiliar == offset.forma_auxiliar && again.mida_h == offset.mida_h);
 }
 
-TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
+TEST(RoundTrip, outlinesReachTheHostAsTheOperatorSawThemAndANotchDecodesBackAfterEachWall) {
   const double turn = 0.25;  // radians; the screen turns first and mirrors x afterwards
   const std::tuple<const char*, OutlineFn, PrepareInputs, OutlineFn> cases[] = {
       {"circle", toolkit::circle(25), inputs(), toolkit::circle(25)},
@@ -224,9 +218,6 @@ TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
     for (double r : decoded) mm.push_back(r / 100);
     expectHostOutline(mm, seen);
   }
-}
-
-TEST(RoundTrip, squareCorneredNotchDecodesBackToTheTrueRadiiAfterEachWall) {
   // Radial walls of 3 mm: far more than the 1.27 mm one byte carries.
   const PreparedShape shape =
       prepareShape(traceOf([](double a) { return a >= 1 && a < 2 ? 21.0 : 24.0; }), inputs());
@@ -241,8 +232,6 @@ TEST(RoundTrip, squareCorneredNotchDecodesBackToTheTrueRadiiAfterEachWall) {
   EXPECT_GT(behind, 0);
 }
 
-// === The shape's sizes ==============================================================================
-
 double ellipsePerimeter(double a, double b) {  // Ramanujan's second form: within a micrometre here
   const double h = (a - b) * (a - b) / ((a + b) * (a + b));
   return kPi * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
@@ -250,7 +239,9 @@ double ellipsePerimeter(double a, double b) {  // Ramanujan's second form: withi
 
 // Shapes sampled where the host places its radii, against the shapes' own closed forms (a polygon
 // of 800 points lies within 0.001 mm of their perimeter).
-TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFrom) {
+// The label shows what ENVIAR would deliver now: the read turned, with the three offsets, or once
+// sent the stored trace; nothing before a read, after a stop or when the send would refuse.
+TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFromAndTheLabelFollowsTheShapeToBeSent) {
   const OutlineFn ellipse = toolkit::ellipse(30, 20);
   const ShapeSizes ellipseSizes{60, 40, 60, ellipsePerimeter(30, 20)};
   const std::tuple<const char*, OutlineFn, int, ShapeSizes> rows[] = {
@@ -270,11 +261,6 @@ TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFrom) {
   EXPECT_EQ(sizesText({52.344, 38.1, 54.016, 150.124}, ','),
             "A 52,34 mm  B 38,10 mm  DM 54,02 mm  Perímetro 150,12 mm");
   EXPECT_EQ(sizesText({7, 0.006, 100, 0}, '.'), "A 7.00 mm  B 0.01 mm  DM 100.00 mm  Perímetro 0.00 mm");
-}
-
-// The label shows what ENVIAR would deliver now: the read turned, with the three offsets, or once
-// sent the stored trace; nothing before a read, after a stop or when the send would refuse.
-TEST(ShapeSizes, theLabelFollowsTheShapeAsItWillBeSent) {
   SharedState s;
   s.forma_treball = traceOf(toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1)), s.serial_number = "0042";
   testing::FakeWindow w;

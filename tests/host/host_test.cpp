@@ -23,7 +23,7 @@ constexpr std::size_t kRadiusAt = 2 + 7 + 5 + 1 + 3 + 20 + 2;
 constexpr long kCodesAt = kRadiusAt + 2;
 std::vector<int> flatCodes() { return std::vector<int>(799, 0); }
 
-TEST(OmaFraming, codesTheHostReadsAsFramingGoEscapedOthersAsThemselves) {
+TEST(OmaFraming, framingCodesGoEscapedTheFirstRadiusLowByteFirstHalfToEvenUnescapedAndDecodable) {
   const std::set<int> escaped = {6, 10, 13, 17, 19, 21, 26, 27, 28, 29, 30, 42, 44, 59, 61, 64};
   for (int code = 0; code < 256; ++code) {
     std::vector<int> codes = flatCodes();
@@ -35,9 +35,6 @@ TEST(OmaFraming, codesTheHostReadsAsFramingGoEscapedOthersAsThemselves) {
     EXPECT_EQ(Bytes(a.begin() + kCodesAt, a.begin() + kCodesAt + static_cast<long>(wire.size())), wire)
         << code;
   }
-}
-
-TEST(OmaFraming, firstRadiusGoesLowByteFirstRoundedHalfToEvenNeverEscapedAndDecodesBack) {
   // Hundredths, whether they fit in two bytes, the low and the high byte; half a hundredth below a
   // multiple of 256 rounds whole into the high byte.
   const std::tuple<double, bool, int, int> rows[] = {

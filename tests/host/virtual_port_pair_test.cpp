@@ -18,8 +18,6 @@ namespace {
 using Args = std::vector<std::string>;
 using Bytes = std::vector<std::uint8_t>;
 
-// ---- the control program ------------------------------------------------------------------------
-
 TEST(PairListing, endsGoByTheirPortNameOrTheirIdentifierAndOnlyWholePairsAndComNamesCount) {
   const char* listing =
       "       CNCA0 PortName=COM5,EmuBR=yes\n"
@@ -253,11 +251,8 @@ TEST_F(PairPort, noPairYetIsForTheSetUpToCreateButOtherDevicesAndBadNamesAreRefu
 
 TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
   made();
-  struct Step {
-    PairLines lines;
-    std::vector<bool> told;  // senyal_extern at each canvi_senyal of this tick
-  };
-  const std::vector<Step> steps = {
+  // The host's lines at a tick; senyal_extern at each canvi_senyal of that tick.
+  const std::vector<std::pair<PairLines, std::vector<bool>>> steps = {
       {{false, false, false}, {}},            // nobody there
       {{false, false, true}, {true, false}},  // a second start raised and dropped between ticks
       {{false, false, false}, {}},            // told once
@@ -271,18 +266,17 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
       {{true, true, true}, {true}},           // back
   };
   for (std::size_t k = 0; k < steps.size(); ++k) {
-    end_.lines = steps[k].lines;
+    end_.lines = steps[k].first;
     signals_.clear();
     timer_->tick();
-    EXPECT_EQ(signals_, steps[k].told) << k;
-    EXPECT_EQ(port_->port_obert_host(), steps[k].lines.hostOpen) << k;
+    EXPECT_EQ(signals_, steps[k].second) << k;
+    EXPECT_EQ(port_->port_obert_host(), steps[k].first.hostOpen) << k;
   }
   end_.lost = true;  // the pair removed under us is the host gone
   signals_.clear();
   timer_->tick();
   EXPECT_EQ(signals_, (std::vector<bool>{false}));
-  EXPECT_FALSE(port_->port_obert_host());
-  EXPECT_FALSE(timer_->isActive());
+  EXPECT_FALSE(port_->port_obert_host() || timer_->isActive());
   EXPECT_EQ(failure([&] { port_->escriure_bytes({0x06}); }), std::string(texts::kVirtualPortMissing));
 }
 
@@ -295,8 +289,6 @@ TEST_F(PairPort, aHandlerThatRemovesThePortEndsTheTick) {
   EXPECT_FALSE(end_.open);
   EXPECT_EQ(arrivals_, 0);
 }
-
-// ---- bytes --------------------------------------------------------------------------------------
 
 TEST_F(PairPort, bytesAreSeenAtOnceAnnouncedOnceAtTheTickAndWhatADepartedHostSentIsDropped) {
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortMissing));
