@@ -85,7 +85,7 @@ class FakeSystem : public ::testing::Test {
 };
 
 // Each failed search has its own instructions: a heading, then steps one empty line apart.
-TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
+TEST(Guidance, eachFailedSearchHasItsOwnInstructionsAndOnlyComNamesFrom1To255AreNames) {
   for (auto [code, heading] : {std::pair{kNoTracerPort, "ningún puerto USB"},
                                {kDetectionFailed, "falla la detección"},
                                {kNoFreeVirtualPort, "puerto libre"},
@@ -106,9 +106,7 @@ TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
   aceptar_instruccionsBtn_Click(main);
   EXPECT_TRUE(!main.isEnabled(Control::llegirBtn) && !main.isEnabled(Control::cfg_btn) &&
               main.isEnabled(Control::sortirBtn));
-}
-
-TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
+  // Only COM followed by a number from 1 to 255 is a name.
   EXPECT_TRUE(parseComName("COM1") == 1 && parseComName("com12") == 12 && parseComName("COM255") == 255);
   for (const char* bad : {"COM", "COM0", "COM05", "COM256", "COM5x", "COM-1", "LPT1", " COM5", "COM 5"})
     EXPECT_FALSE(parseComName(bad).has_value()) << bad;
@@ -384,37 +382,31 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
   // The search starts five seconds after opening and finishes seven after a finding.
   EXPECT_TRUE(intervalMs(PortsTimer::Timer2) == 5000 && intervalMs(PortsTimer::Timer3) == 7000);
   enum Way { Timer3Fires, Accept, Instructions, ClosedFromFrame };
-  struct Row {
-    std::vector<std::pair<int, PortKind>> listed;
-    Way way;
-    std::vector<std::string> steps;
-    std::string hostPort = " COM 1";  // the main window's label of the virtual port
-  };
+  // Listed; how the set-up ends; what the hooks were asked for; the main window's label of the virtual port.
   // clang-format off
-  const std::vector<Row> rows = {
-      {{{7, VCP}}, Timer3Fires, {"close"}},
-      {{{3, VCP}}, ClosedFromFrame, {"close"}},  // given up while waiting for START: never left locked
-      {{}, Accept, {"close"}},
+  const std::vector<std::tuple<std::vector<std::pair<int, PortKind>>, Way, std::vector<std::string>, std::string>> rows = {
+      {{{7, VCP}}, Timer3Fires, {"close"}, " COM 1"},
+      {{{3, VCP}}, ClosedFromFrame, {"close"}, " COM 1"},  // given up while waiting for START: never left locked
+      {{}, Accept, {"close"}, " COM 1"},
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, Instructions, {"save", "close", "instructions 4"}, " COM 5"},
-      {{{16, VCP}}, Instructions, {"save", "instructions 5", "close"}},
-      {{{2, VCP}, {30, VCP}}, Instructions, {"save", "instructions 6", "close"}},
-  };
+      {{{16, VCP}}, Instructions, {"save", "instructions 5", "close"}, " COM 1"},
+      {{{2, VCP}, {30, VCP}}, Instructions, {"save", "instructions 6", "close"}, " COM 1"}};
   // clang-format on
-  for (const Row& row : rows) {
+  for (const auto& [listed, way, hooked, hostPort] : rows) {
     reset();
     for (Control c : {Control::llegirBtn, Control::cfg_btn, Control::sortirBtn}) main.setEnabled(c, false);
-    plug(row.listed);
+    plug(listed);
     openAndSearch();
-    if (row.way == Timer3Fires) timer3.tick();
-    if (row.way == ClosedFromFrame) setup->closedByOperator();
-    row.way == Accept ? setup->aceptarBtn_Click() : setup->instruccionsBtn_Click();  // no-ops once done
-    EXPECT_EQ(steps, row.steps);
+    if (way == Timer3Fires) timer3.tick();
+    if (way == ClosedFromFrame) setup->closedByOperator();
+    way == Accept ? setup->aceptarBtn_Click() : setup->instruccionsBtn_Click();  // no-ops once done
+    EXPECT_EQ(steps, hooked);
     const bool accepted =
-        row.way == Timer3Fires || row.way == ClosedFromFrame;  // else the read stays locked until a restart
+        way == Timer3Fires || way == ClosedFromFrame;  // else the read stays locked until a restart
     EXPECT_EQ(main.text(Control::Text1), accepted ? texts::kReadyToUse : texts::kNotConfigured);
     EXPECT_TRUE((main.isEnabled(Control::llegirBtn) && main.isEnabled(Control::cfg_btn)) == accepted &&
                 main.isEnabled(Control::sortirBtn));
-    EXPECT_EQ(main.text(Control::port_oma_info_lbl), row.hostPort);
+    EXPECT_EQ(main.text(Control::port_oma_info_lbl), hostPort);
   }
 }
 
