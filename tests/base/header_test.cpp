@@ -33,19 +33,16 @@ struct HeaderRig {
   }
 };
 
-TEST(Header, calibrationAndSerialComeFromTheirPositions) {
-  HeaderRig rig;
-  rig.window.setChecked(Control::CompSiNoChk, false);
-  rig.state.carrera = 3000;
-  rig.run();
-  const SharedState& s = rig.state;  // the angle: mantissa 123, two blanks, exponent digit 4
+TEST(Header, calibrationAndSerialComeFromTheirPositionsTemperatureIsCompensatedWithinNineCounts) {
+  HeaderRig off;  // compensation off
+  off.window.setChecked(Control::CompSiNoChk, false);
+  off.state.carrera = 3000;
+  off.run();
+  const SharedState& s = off.state;  // the angle: mantissa 123, two blanks, exponent digit 4
   EXPECT_EQ(std::tie(s.polsoseix, s.midaradi, s.angleplus, s.obertura_brac, s.radi_central),
             std::make_tuple(150.0, 60.0, 123 / 1e5, 52.0, 8.0));
-  EXPECT_TRUE(rig.window.text(Control::serieLbl) == "A7B9" && rig.state.dades_capsalera == "");
-  EXPECT_TRUE(rig.state.carrera == 3000 && rig.saves == 0);  // compensation off: nothing derived or saved
-}
-
-TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
+  EXPECT_TRUE(off.window.text(Control::serieLbl) == "A7B9" && off.state.dades_capsalera == "");
+  EXPECT_TRUE(off.state.carrera == 3000 && off.saves == 0);  // compensation off: nothing derived or saved
   // The reading, the separator; the counts compensated and the degrees shown; the innermost count.
   for (auto [raw, separator, shown, innermost] : {std::tuple{614, ',', "0 21º", 150.0},
                                                   {634, ',', "-5 30,7º", 145.0},

@@ -240,7 +240,7 @@ class EncoderMonitorTest : public ::testing::Test {
   EncoderMonitor monitor{s, w, port, timer, {[this] { ++beeps; }}};
 };
 
-TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
+TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOffAndAPortItCannotHaveIsTold) {
   w.setText(Control::CalibracioEncoderTxt, "E.Calib");
   monitor.CentEncBtn_Click();
   EXPECT_TRUE(on() && timer.active && port.openedCom == 9999 && shown() == "0");
@@ -267,9 +267,6 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   EXPECT_FALSE(on() || port.isOpen() || timer.active);
   EXPECT_EQ(shown(), "0");
   EXPECT_EQ(kEncoderPeriodMs, 10000);  // the spread starts again every ten seconds
-}
-
-TEST_F(EncoderMonitorTest, aPortItCannotHaveIsToldAndTheMonitorStaysOff) {
   // Capturing, the port's refusal, the COM number; what is told.
   for (auto [capturing, openError, com, why] : {std::tuple{1, 0, "3", texts::kEncoderPortBusyReading},
                                                 {0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},

@@ -24,7 +24,7 @@ using testing::LoadedSettings;
 
 // ---- Numbers as the file holds them, whatever the operator's locale
 
-TEST(NumberReader, knownAnswers) {
+TEST(NumberReader, knownAnswersAndEveryCodePageByteComesBackWhatItCannotHoldAsAQuestionMark) {
   // clang-format off
   const std::vector<std::pair<std::string, double>> rows = {
       {"24.5", 24.5}, {"2 4 .\t5", 24.5}, {"-0.1", -0.1}, {"+3", 3},      {".5", 0.5},    {"-.5", -0.5},
@@ -41,9 +41,6 @@ TEST(NumberReader, knownAnswers) {
   EXPECT_TRUE(parseLocaleNumber("0,15", ',', typed) && typed == 0.15);
   EXPECT_TRUE(parseLocaleNumber("0.15", ',', typed) && typed == 0.15);
   EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed) || parseLocaleNumber("0,15", '.', typed));
-}
-
-TEST(CodePage, everyByteComesBackAndWhatItCannotHoldBecomesAQuestionMark) {
   for (int b = 0; b < 256; ++b) {
     const std::string byte(1, static_cast<char>(b));
     ASSERT_EQ(utf8ToWindows1252(windows1252ToUtf8(byte)), byte) << b;
@@ -93,22 +90,18 @@ TEST(NumberWriter, operatorsLocaleNeverChangesTheDecimalPoint) {
 
 bool startsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
 
-// ---- Reading records
-
-TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
+TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswersKeepLineOrderAndRepeatsAndWriteCrLf) {
   // The line as it stands in the file (Windows-1252); midaradi after the load (the state starts at
   // 60 mm); the line after a save, empty when the save must be refused.
+  // clang-format off
   const std::vector<std::tuple<std::string, double, std::string>> rows = {
-      {"[RADI]=62.5", 62.5, "[RADI]= 62.5"},
-      {"[RADI]=12mm", 12, "[RADI]= 12"},
+      {"[RADI]=62.5", 62.5, "[RADI]= 62.5"}, {"[RADI]=12mm", 12, "[RADI]= 12"},
       {"[RADI] 24.5", 24.5, "[RADI]= 24.5"},                       // any seventh character separates
       {std::string("[RADI]\xBA") + "24.5", 24.5, "[RADI]= 24.5"},  // even one outside ASCII
-      {"   [RADI]=7", 7, "[RADI]= 7"},
-      {"\"[RADI]=8\"", 8, "[RADI]= 8"},
+      {"   [RADI]=7", 7, "[RADI]= 7"}, {"\"[RADI]=8\"", 8, "[RADI]= 8"},
       {"[radi]=1", 60, "[radi]=1"},  // other letter case: not a tag, kept verbatim
-      {"[RADI]=abc", 0, ""},
-      {"[RADI]", 0, ""},
-  };
+      {"[RADI]=abc", 0, ""}, {"[RADI]", 0, ""}};
+  // clang-format on
   for (const auto& [line, midaradi, rewritten] : rows) {
     SCOPED_TRACE(line);
     LoadedSettings s(crlf({"[INIC]", line, "[FINL]"}));
@@ -116,9 +109,6 @@ TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
     EXPECT_EQ(s.file.guarda_dades(s.state), rewritten.empty() ? SaveResult::Refused : SaveResult::Saved);
     EXPECT_EQ(s.folder.read(), crlf({"[INIC]", rewritten.empty() ? line : rewritten, "[FINL]"}));
   }
-}
-
-TEST(SettingsRecords, rewriteKeepsLineOrderPutsTheCurrentValuesBehindEveryRepeatAndWritesCrLf) {
   LoadedSettings s(crlf({"[INIC] version 2", "[GPOL]= 0.0002", "; tracer of bench 2", "[COMM]=3",
                          "[PULS]=150", "[PULS]=160", "[FINL]x"}));
   EXPECT_TRUE(s.state.grausperpols == 0.0002 && s.state.comport1.isText());
@@ -154,8 +144,6 @@ TEST(SettingsRecords, textSettingsStayTextNumbersAreWrittenAsNumbersAndAHandType
   ASSERT_EQ(hand.file.guarda_dades(hand.state), SaveResult::Saved);
   EXPECT_TRUE(startsWith(hand.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
 }
-
-// ---- Refusal
 
 TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
   using S = SharedState;
@@ -214,9 +202,7 @@ TEST(SettingsRoundTrip, wornFileWithCommaInFolderSurvivesManyCyclesByteIdentical
   }
 }
 
-// ---- Missing, empty or unusable file ----------------------------------------------------------
-
-TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewrittenUnchanged) {
+TEST(SettingsMissingFile, missingEmptyOrUnwritableFilesGiveTheDefaultAndAJunkFileIsSetAside) {
   for (const bool emptyFile : {false, true}) {
     SCOPED_TRACE(emptyFile ? "empty" : "missing");
     ProgramFolder folder;
@@ -232,9 +218,6 @@ TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewri
     EXPECT_TRUE(state.lletra == folder.text() && file.guarda_dades(state) == SaveResult::Saved);
     EXPECT_EQ(folder.read(), content);
   }
-}
-
-TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemoryAJunkFileIsSetAside) {
   ProgramFolder folder;
   std::filesystem::create_directory(folder.file());  // nothing can be read from or renamed onto it
   SettingsFile file(folder.path());
@@ -262,8 +245,6 @@ TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemoryAJun
   EXPECT_NE(outcome.problem.find(aside[0].filename().string()), std::string::npos) << outcome.problem;
   EXPECT_EQ(testing::fileBytes(aside[0]), junk);
 }
-
-// ---- Atomic rewrite ---------------------------------------------------------------------------
 
 TEST(SettingsAtomicRewrite, aSaveBeforeAnyLoadOrThatCannotCreateTheNewFileKeepsTheOldOne) {
   const std::string original = SettingsFile::defaultFileContent();
