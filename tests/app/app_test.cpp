@@ -47,7 +47,7 @@ struct ReadRig {
   bool shown(Control c) const { return window.isVisible(c) && window.isEnabled(c); }
 };
 
-TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
+TEST(AccessCodes, eachExactCodeOpensItsWindowAnythingElseStartsAReadFromACleanSlate) {
   ReadRig panel;
   panel.type("R3M58T21");
   EXPECT_EQ(panel.window.heightTwips(Control::Form1), kFormHeightOpen);
@@ -84,9 +84,6 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
     EXPECT_TRUE(rig.readStarted()) << text;
     EXPECT_EQ(rig.configurations + rig.generalOffsets, 0) << text;
   }
-}
-
-TEST(ReadCommand, readStartsFromACleanSlate) {
   ReadRig rig;
   rig.state.ja_Enviat = 1;
   rig.window.setPasswordMode(Control::Text1, true);

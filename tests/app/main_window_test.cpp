@@ -57,7 +57,9 @@ QString visibleCaption(QWidget* widget) {
 constexpr Control kTicks[] = {autochk,    CompSiNoChk,      noCapsaleraChk,
                               noMidesChk, calibraCentreChk, ActualitzaDatoChk};
 
-TEST_F(MainWindowTest, aTickByTheMouseTheKeyboardOrAssistiveTechnologyIsOneClickAndTheProgramsOwnNone) {
+// A tick is one click whoever makes it; a label is read as the text it shows now, its purpose after
+// it; a caption label names the control beside it, and every name holds the caption the eye sees.
+TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControlsAreNamedAsShown) {
   window->show();
   for (Control c : kServicePanel) window->setVisible(c, true);
   for (Control c : kTicks) {
@@ -87,11 +89,6 @@ TEST_F(MainWindowTest, aTickByTheMouseTheKeyboardOrAssistiveTechnologyIsOneClick
   EXPECT_FALSE(window->isChecked(PortEncEstatOpc));
   window->setChecked(PortEncEstatOpc, true);
   EXPECT_TRUE(window->isChecked(PortEncEstatOpc));
-}
-
-// A label is read as the text it shows now, its purpose after it; a caption label names the
-// control beside it, and every name holds the caption the eye sees, so it can be spoken.
-TEST_F(MainWindowTest, aLabelIsReadAsItsTextAndEveryControlIsNamedByTheCaptionItShows) {
   for (auto [c, text, purpose] :
        {std::tuple{contadorLectures, "Rev.[345]", "Contador de trabajos"},
         {serieLbl, "0042", "Número de serie"},
@@ -125,8 +122,6 @@ TEST_F(MainWindowTest, aLabelIsReadAsItsTextAndEveryControlIsNamedByTheCaptionIt
   EXPECT_EQ(spoken(w(parada))->text(QAccessible::Name), "STOP, parar lectura");
   EXPECT_EQ(spoken(w(Horari))->text(QAccessible::Name), "Giro horario");  // a picture on the button
 }
-
-// === The plot ===========================================================================================
 
 class PlotWidgetTest : public ::testing::Test {
  protected:
