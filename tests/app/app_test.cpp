@@ -47,7 +47,7 @@ struct ReadRig {
   bool shown(Control c) const { return window.isVisible(c) && window.isEnabled(c); }
 };
 
-TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
+TEST(AccessCodes, eachExactCodeOpensItsWindowAnythingElseStartsAReadFromACleanSlate) {
   ReadRig panel;
   panel.type("R3M58T21");
   EXPECT_EQ(panel.window.heightTwips(Control::Form1), kFormHeightOpen);
@@ -84,9 +84,6 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAndAnythingElseStartsARead) {
     EXPECT_TRUE(rig.readStarted()) << text;
     EXPECT_EQ(rig.configurations + rig.generalOffsets, 0) << text;
   }
-}
-
-TEST(ReadCommand, readStartsFromACleanSlate) {
   ReadRig rig;
   rig.state.ja_Enviat = 1;
   rig.window.setPasswordMode(Control::Text1, true);
@@ -133,15 +130,12 @@ TEST(Startup, installationStateDecidesBetweenVirtualPortAndPortSetUp) {
     Dynamic installation;
     bool exists, fails;
     std::vector<std::string> calls;
-  } rows[] = {{"10", true, false, {"obrir COM5"}},
-              {10, false, false, {"obrir COM5", "crear COM5", "opcio 0"}},
+    // clang-format off
+  } rows[] = {{"10", true, false, {"obrir COM5"}}, {10, false, false, {"obrir COM5", "crear COM5", "opcio 0"}},
               {10, false, true, {"obrir COM5"}},  // the operator is told, start-up goes on
-              {"1", false, false, {}},
-              {Dynamic(), false, false, {}},
-              {0, false, false, {}},
-              {"9", false, false, {}},
-              {11, false, false, {}},
-              {"10.5", false, false, {}}};
+              {"1", false, false, {}}, {Dynamic(), false, false, {}}, {0, false, false, {}}, {"9", false, false, {}},
+              {11, false, false, {}}, {"10.5", false, false, {}}};
+  // clang-format on
   for (const auto& row : rows) {
     SCOPED_TRACE(row.installation.toText() + (row.fails ? " failing" : ""));
     StartupRig rig;

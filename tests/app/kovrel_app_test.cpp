@@ -102,9 +102,11 @@ TEST_F(KovrelAppTest, aMissingSettingsFileIsReplacedTheOperatorToldAndTheHostOff
   expectMessage(texts::kSettingsMissing, texts::kTitleAttention);
 }
 
-TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
+// The configuration window's fields are announced by the labels beside them, as they are seen
+// (the main window's own controls, and ticks by assistive technology, are the main window's tests).
+TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlersAndTheConfigurationIsNamedAsSeen) {
   ASSERT_TRUE(start());
-  QWidget& config = app->configWindow();
+  ConfigWindow& config = app->configWindow();
   typeCode("R3M58T21");
   EXPECT_EQ(static_cast<QLineEdit*>(w(Text1))->displayText(), "********");
   click(llegirBtn);
@@ -116,6 +118,14 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlers) {
   click(llegirBtn);
   EXPECT_TRUE(config.isVisible() && !config.isModal());
   config.close();
+  auto name = [](QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+  };
+  EXPECT_EQ(name(config.fieldWidget(ConfigField::conf_polsos_txt)), "FI");
+  EXPECT_EQ(name(config.fieldWidget(ConfigField::conf_carrera_txt)), "INI - FI");
+  for (QPushButton* button : config.findChildren<QPushButton*>())
+    EXPECT_TRUE(!name(button).isEmpty() && name(button).startsWith(button->text()))
+        << name(button).toStdString();
 }
 
 // The sizes under the plot follow the read, each turn step and the manual offset.
@@ -198,22 +208,6 @@ TEST_F(KovrelAppTest, everyControlLiesInsideItsContainerCoversNoneShownWithItAnd
   EXPECT_EQ(app->state().OffsetMida.toNumber(), 0.02);
   EXPECT_TRUE(intervalMs(AppTimer::Timer_antiHorari) == 20 && intervalMs(AppTimer::Poll) == 50 &&
               intervalMs(AppTimer::Timer3) == 6000 && intervalMs(AppTimer::TimerEncoder) == 10000);
-}
-
-// The configuration window's fields are announced by the labels beside them, as they are seen
-// (the main window's own controls, and ticks by assistive technology, are the main window's tests).
-TEST_F(KovrelAppTest, theConfigurationWindowsFieldsAndButtonsAreNamedAsTheyAreSeen) {
-  ASSERT_TRUE(start());
-  ConfigWindow& config = app->configWindow();
-  auto name = [](QWidget* widget) {
-    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-  };
-  EXPECT_EQ(name(config.fieldWidget(ConfigField::conf_polsos_txt)), "FI");
-  EXPECT_EQ(name(config.fieldWidget(ConfigField::conf_carrera_txt)), "INI - FI");
-  for (QPushButton* button : config.findChildren<QPushButton*>()) {
-    EXPECT_TRUE(!name(button).isEmpty() && name(button).startsWith(button->text()))
-        << name(button).toStdString();
-  }
 }
 
 TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {

@@ -57,7 +57,9 @@ QString visibleCaption(QWidget* widget) {
 constexpr Control kTicks[] = {autochk,    CompSiNoChk,      noCapsaleraChk,
                               noMidesChk, calibraCentreChk, ActualitzaDatoChk};
 
-TEST_F(MainWindowTest, aTickByTheMouseTheKeyboardOrAssistiveTechnologyIsOneClickAndTheProgramsOwnNone) {
+// A tick is one click whoever makes it; a label is read as the text it shows now, its purpose after
+// it; a caption label names the control beside it, and every name holds the caption the eye sees.
+TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControlsAreNamedAsShown) {
   window->show();
   for (Control c : kServicePanel) window->setVisible(c, true);
   for (Control c : kTicks) {
@@ -87,33 +89,24 @@ TEST_F(MainWindowTest, aTickByTheMouseTheKeyboardOrAssistiveTechnologyIsOneClick
   EXPECT_FALSE(window->isChecked(PortEncEstatOpc));
   window->setChecked(PortEncEstatOpc, true);
   EXPECT_TRUE(window->isChecked(PortEncEstatOpc));
-}
-
-// A label is read as the text it shows now, its purpose after it; a caption label names the
-// control beside it, and every name holds the caption the eye sees, so it can be spoken.
-TEST_F(MainWindowTest, aLabelIsReadAsItsTextAndEveryControlIsNamedByTheCaptionItShows) {
-  struct Shown {
-    Control c;
-    const char *text, *purpose;
-  };
-  for (const Shown& row :
-       {Shown{contadorLectures, "Rev.[345]", "Contador de trabajos"},
-        Shown{serieLbl, "0042", "Número de serie"},
-        Shown{port_oma_info_lbl, " COM 5", "Puerto del programa de laboratorio"},
-        Shown{veri_instrument_txt, "VERIFICANT <b>", "Aviso de verificación del instrumento"},
-        Shown{midesLbl, "A 52,34 mm  B 38,10 mm  DM 54,02 mm  Perímetro 150,12 mm", "Medidas de la forma"}}) {
-    window->setText(row.c, row.text);
-    EXPECT_EQ(spoken(w(row.c))->text(QAccessible::Name).toStdString(), row.text);
-    EXPECT_EQ(spoken(w(row.c))->text(QAccessible::Description).toStdString(), row.purpose);
+  for (auto [c, text, purpose] :
+       {std::tuple{contadorLectures, "Rev.[345]", "Contador de trabajos"},
+        {serieLbl, "0042", "Número de serie"},
+        {port_oma_info_lbl, " COM 5", "Puerto del programa de laboratorio"},
+        {veri_instrument_txt, "VERIFICANT <b>", "Aviso de verificación del instrumento"},
+        {midesLbl, "A 52,34 mm  B 38,10 mm  DM 54,02 mm  Perímetro 150,12 mm", "Medidas de la forma"}}) {
+    window->setText(c, text);
+    EXPECT_EQ(spoken(w(c))->text(QAccessible::Name).toStdString() + "|" +
+                  spoken(w(c))->text(QAccessible::Description).toStdString(),
+              std::string(text) + "|" + purpose);
   }
   // The caption labels beside the boxes of the service panel name them (and are read as themselves).
   const Control captioned[] = {Label3, noCapsaleraChk,    Label4,  noMidesChk,  Label6, calibraCentreChk,
                                Label2, ActualitzaDatoChk, Label10, temp_actual, Label9, polsos_temp,
                                Label8, AD_temp,           label20, serieLbl};
-  for (std::size_t i = 0; i < std::size(captioned); i += 2) {
+  for (std::size_t i = 0; i < std::size(captioned); i += 2)
     EXPECT_EQ(static_cast<QLabel*>(w(captioned[i]))->buddy(), w(captioned[i + 1]))
         << objectName(captioned[i]);
-  }
   EXPECT_EQ(spoken(w(calibraCentreChk))->text(QAccessible::Name), "Calibra Carrera");
   std::set<QString> fixed;
   for (int i = 0; i < kControlCount; ++i) {
@@ -123,15 +116,12 @@ TEST_F(MainWindowTest, aLabelIsReadAsItsTextAndEveryControlIsNamedByTheCaptionIt
     EXPECT_TRUE(name.contains(caption, Qt::CaseInsensitive)) << objectName(c) << ": " << name.toStdString();
     EXPECT_FALSE(name.trimmed().isEmpty() && c != port_oma_info_lbl && c != midesLbl)  // nothing to show yet
         << objectName(c);
-    if (!w(c)->accessibleName().isEmpty()) {
-      EXPECT_TRUE(fixed.insert(w(c)->accessibleName()).second) << objectName(c);
-    }
+    EXPECT_TRUE(w(c)->accessibleName().isEmpty() || fixed.insert(w(c)->accessibleName()).second)
+        << objectName(c);
   }
   EXPECT_EQ(spoken(w(parada))->text(QAccessible::Name), "STOP, parar lectura");
   EXPECT_EQ(spoken(w(Horari))->text(QAccessible::Name), "Giro horario");  // a picture on the button
 }
-
-// === The plot ===========================================================================================
 
 class PlotWidgetTest : public ::testing::Test {
  protected:

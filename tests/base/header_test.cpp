@@ -33,43 +33,31 @@ struct HeaderRig {
   }
 };
 
-TEST(Header, calibrationAndSerialComeFromTheirPositions) {
-  HeaderRig rig;
-  rig.window.setChecked(Control::CompSiNoChk, false);
-  rig.state.carrera = 3000;
-  rig.run();
-  EXPECT_DOUBLE_EQ(rig.state.polsoseix, 150.0);
-  EXPECT_DOUBLE_EQ(rig.state.midaradi, 60.0);
-  EXPECT_DOUBLE_EQ(rig.state.angleplus, 123 / 1e5);  // mantissa 123, two blanks, exponent digit 4
-  EXPECT_DOUBLE_EQ(rig.state.obertura_brac, 52.0);
-  EXPECT_DOUBLE_EQ(rig.state.radi_central, 8.0);
-  EXPECT_TRUE(rig.window.text(Control::serieLbl) == "A7B9" && rig.state.dades_capsalera == "");
-  EXPECT_TRUE(rig.state.carrera == 3000 && rig.saves == 0);  // compensation off: nothing derived or saved
-}
-
-TEST(Header, temperatureIsShownAndCompensatedWithinNineCounts) {
-  struct Row {
-    int raw;
-    char separator;
-    const char *compensation, *degrees;
-    double innermost;
-  };
-  const Row rows[] = {{614, ',', "0", "21º", 150},
-                      {634, ',', "-5", "30,7º", 145},
-                      {634, '.', "-5", "30.7º", 145},
-                      {700, ',', "-21,5", "62,9º", 141},
-                      {500, ',', "28,5", "-34,7º", 159}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.raw);
+TEST(Header, calibrationAndSerialComeFromTheirPositionsTemperatureIsCompensatedWithinNineCounts) {
+  HeaderRig off;  // compensation off
+  off.window.setChecked(Control::CompSiNoChk, false);
+  off.state.carrera = 3000;
+  off.run();
+  const SharedState& s = off.state;  // the angle: mantissa 123, two blanks, exponent digit 4
+  EXPECT_EQ(std::tie(s.polsoseix, s.midaradi, s.angleplus, s.obertura_brac, s.radi_central),
+            std::make_tuple(150.0, 60.0, 123 / 1e5, 52.0, 8.0));
+  EXPECT_TRUE(off.window.text(Control::serieLbl) == "A7B9" && off.state.dades_capsalera == "");
+  EXPECT_TRUE(off.state.carrera == 3000 && off.saves == 0);  // compensation off: nothing derived or saved
+  // The reading, the separator; the counts compensated and the degrees shown; the innermost count.
+  for (auto [raw, separator, shown, innermost] : {std::tuple{614, ',', "0 21º", 150.0},
+                                                  {634, ',', "-5 30,7º", 145.0},
+                                                  {634, '.', "-5 30.7º", 145.0},
+                                                  {700, ',', "-21,5 62,9º", 141.0},
+                                                  {500, ',', "28,5 -34,7º", 159.0}}) {
+    SCOPED_TRACE(raw);
     HeaderRig rig;
-    rig.window.separator = row.separator, rig.state.temperatura = row.raw;
+    rig.window.separator = separator, rig.state.temperatura = raw;
     rig.run();
-    EXPECT_EQ(rig.window.text(Control::AD_temp), std::to_string(row.raw));
-    EXPECT_EQ(rig.window.text(Control::polsos_temp), row.compensation);
-    EXPECT_EQ(rig.window.text(Control::temp_actual), row.degrees);
-    EXPECT_DOUBLE_EQ(rig.state.polsoseix, row.innermost);
-    EXPECT_DOUBLE_EQ(rig.state.carrera.toNumber(), 4095 - row.innermost);
-    EXPECT_NEAR(rig.state.grausperpols, 2 * std::asin(52.0 / 120.0) / (4095 - row.innermost), 1e-18);
+    EXPECT_EQ(rig.window.text(Control::AD_temp) + " " + rig.window.text(Control::polsos_temp) + " " +
+                  rig.window.text(Control::temp_actual),
+              std::to_string(raw) + " " + shown);
+    EXPECT_TRUE(rig.state.polsoseix == innermost && rig.state.carrera.toNumber() == 4095 - innermost);
+    EXPECT_NEAR(rig.state.grausperpols, 2 * std::asin(52.0 / 120.0) / (4095 - innermost), 1e-18);
     EXPECT_NEAR(rig.state.angle_radi_central.toNumber(), 2 * std::asin(8.0 / 120.0), 1e-15);
     EXPECT_EQ(rig.saves, 1);
   }

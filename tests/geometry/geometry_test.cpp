@@ -28,13 +28,10 @@ TraceTable rowsWithRadii(const std::vector<double>& radii) {
   return t;
 }
 
-TEST(TipCompensation, tipRadiusFollowsTheSerialNumber) {
+TEST(TipCompensation, tipRadiusFollowsTheSerialAndDegenerateNeighboursGiveKnownValuesNeverNaN) {
   for (auto [serial, mm] :
        {std::pair{"60", 0.625}, {"0042", 0.625}, {"", 0.625}, {"61", 0.65}, {"777777", 0.65}})
     EXPECT_EQ(probeTipRadius(serial), mm) << serial;
-}
-
-TEST(TipCompensation, degenerateNeighboursGiveTheValuesTheEdgersKnowNeverNaN) {
   // Row 1 (angle, radius) and its neighbour row 2: the same spot, a radial wall, the centre,
   // and a neighbour whose angle makes the tip's tangent vanish; then row 1 as the tip moves it.
   for (auto [a1, r1, a2, r2, angle, radius] :
@@ -103,12 +100,10 @@ TEST(Ordering, theTurnRestartsAtTheGivenRowForwardsOrBackwards) {
   TraceTable forwards = t, backwards = t;
   rotateToStart(forwards, 100, false);  // rows 100..4095, then 1..99
   rotateToStart(backwards, 100, true);  // the same backwards: 99..1, then 4095..100
-  for (auto [row, fromForwards, fromBackwards] : {std::tuple{1, 100, 99},
-                                                  {99, 198, 1},
-                                                  {100, 199, 4095},
-                                                  {3996, 4095, 199},
-                                                  {3997, 1, 198},
-                                                  {4095, 99, 100}}) {
+                                        // clang-format off
+  for (auto [row, fromForwards, fromBackwards] : {std::tuple{1, 100, 99}, {99, 198, 1}, {100, 199, 4095},
+                                                  {3996, 4095, 199}, {3997, 1, 198}, {4095, 99, 100}}) {
+    // clang-format on
     EXPECT_TRUE(forwards.angle(row) == fromForwards && forwards.radius(row) == -fromForwards) << row;
     EXPECT_TRUE(backwards.angle(row) == fromBackwards && backwards.radius(row) == -fromBackwards) << row;
   }
@@ -123,7 +118,7 @@ TEST(Coding, radiiAreCutToWholeHundredthsAndOffsetsAddHalfTheirDiametersPlusFive
   EXPECT_TRUE(t.radius(1) == 1015 && t.radius(800) == 1015);
 }
 
-TEST(Resampling, nearerRowIsTakenATieKeepsTheRowBeyondAndPlotPositionsRoundHalvesToEven) {
+TEST(Resampling, nearerRowTakenTieToTheRowBeyondPlotHalvesToEvenSpikesSmoothedAndClampedStepsCaughtUp) {
   const double x = 1.0 / 1024;  // exact: the two distances to the first target compare equal
   for (auto [below, beyond, row] : {std::tuple{kFirstTarget - x, kFirstTarget + 2 * x, 1},
                                     {kFirstTarget - 2 * x, kFirstTarget + x, 2},
@@ -146,15 +141,10 @@ TEST(Resampling, nearerRowIsTakenATieKeepsTheRowBeyondAndPlotPositionsRoundHalve
     ASSERT_EQ(points.size(), 799u);
     EXPECT_TRUE(points[0].first == plotX && points[0].second == 40.0) << radius << " " << points[0].first;
   }
-}
-
-TEST(Coding, spikeIsSmoothedOnlyWhenItsNeighboursAgreeAndAClampedDifferenceCatchesUpAfterwards) {
-  for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000},
-                                              {1000, 1005, 1001, 1000},
-                                              {1000, 1005, 999, 999},
-                                              {1000, 995, 1001, 1000},
-                                              {1000, 1005, 1002, 1005},
-                                              {1000, 1005, 1010, 1005}}) {
+  // clang-format off
+  for (auto [before, row, after, expected] : {std::tuple{1000, 1005, 1000, 1000}, {1000, 1005, 1001, 1000},
+           {1000, 1005, 999, 999}, {1000, 995, 1001, 1000}, {1000, 1005, 1002, 1005}, {1000, 1005, 1010, 1005}}) {
+    // clang-format on
     TraceTable t = rowsWithRadii({double(before), double(row), double(after)});
     filterSpikes(t);
     EXPECT_EQ(t.radius(2), expected) << before << " " << row << " " << after;
@@ -187,26 +177,24 @@ PrepareInputs inputs(double turn = 0, int mirror = 1) {
 double egg(double a) { return 24 + 3 * std::cos(a) + 1.5 * std::sin(2 * a); }  // no symmetry
 
 TEST(Prepare, offsetsMoveEveryRadiusWhileOnlyTheManualOneCountsInTheSizes) {
-  const TraceTable read = traceOf(toolkit::superellipse(26, 18, 6)), copy = read;
-  const PreparedShape plain = prepareShape(copy, inputs(0.2, -1));
+  const TraceTable read = traceOf(toolkit::superellipse(26, 18, 6));
+  const PreparedShape plain = prepareShape(read, inputs(0.2, -1));
   PrepareInputs in = inputs(0.2, -1);
   in.manualOffsetMm = 0.2, in.normalOaire = 0.2, in.OffsetMida = -0.1;
-  const PreparedShape offset = prepareShape(copy, in);
+  const PreparedShape offset = prepareShape(read, in);
   EXPECT_DOUBLE_EQ(offset.offset_radi, 15);
   for (int n = 0; n < 800; ++n) {
     ASSERT_EQ(std::fmod(plain.radii[n], 1.0), 0.0) << n;  // whole hundredths plus the 5 allowance
     ASSERT_DOUBLE_EQ(offset.radii[n], plain.radii[n] + 15) << n;
   }
-  EXPECT_DOUBLE_EQ(offset.mida_h, plain.mida_h + 20);
-  EXPECT_DOUBLE_EQ(offset.mida_v, plain.mida_v + 20);
+  EXPECT_TRUE(offset.mida_h == plain.mida_h + 20 && offset.mida_v == plain.mida_v + 20);
   EXPECT_EQ(offset.plotPoints, plain.plotPoints);
-  // Preparing again gives the same shape: the read is left alone.
-  EXPECT_EQ(copy, read);
-  const PreparedShape again = prepareShape(copy, in);
+  // Preparing again gives the same shape: nothing is carried from one preparation to the next.
+  const PreparedShape again = prepareShape(read, in);
   EXPECT_TRUE(again.forma_auxiliar == offset.forma_auxiliar && again.mida_h == offset.mida_h);
 }
 
-TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
+TEST(RoundTrip, outlinesReachTheHostAsTheOperatorSawThemAndANotchDecodesBackAfterEachWall) {
   const double turn = 0.25;  // radians; the screen turns first and mirrors x afterwards
   const std::tuple<const char*, OutlineFn, PrepareInputs, OutlineFn> cases[] = {
       {"circle", toolkit::circle(25), inputs(), toolkit::circle(25)},
@@ -229,9 +217,6 @@ TEST(RoundTrip, outlinesReachTheHostTurnedAndMirroredAsTheOperatorSawThem) {
     for (double r : decoded) mm.push_back(r / 100);
     expectHostOutline(mm, seen);
   }
-}
-
-TEST(RoundTrip, squareCorneredNotchDecodesBackToTheTrueRadiiAfterEachWall) {
   // Radial walls of 3 mm: far more than the 1.27 mm one byte carries.
   const PreparedShape shape =
       prepareShape(traceOf([](double a) { return a >= 1 && a < 2 ? 21.0 : 24.0; }), inputs());
@@ -246,8 +231,6 @@ TEST(RoundTrip, squareCorneredNotchDecodesBackToTheTrueRadiiAfterEachWall) {
   EXPECT_GT(behind, 0);
 }
 
-// === The shape's sizes ==============================================================================
-
 double ellipsePerimeter(double a, double b) {  // Ramanujan's second form: within a micrometre here
   const double h = (a - b) * (a - b) / ((a + b) * (a + b));
   return kPi * (a + b) * (1 + 3 * h / (10 + std::sqrt(4 - 3 * h)));
@@ -255,19 +238,17 @@ double ellipsePerimeter(double a, double b) {  // Ramanujan's second form: withi
 
 // Shapes sampled where the host places its radii, against the shapes' own closed forms (a polygon
 // of 800 points lies within 0.001 mm of their perimeter).
-TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFrom) {
+// The label shows what ENVIAR would deliver now: the read turned, with the three offsets, or once
+// sent the stored trace; nothing before a read, after a stop or when the send would refuse.
+TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFromAndTheLabelFollowsTheShapeToBeSent) {
+  const OutlineFn ellipse = toolkit::ellipse(30, 20);
+  const ShapeSizes ellipseSizes{60, 40, 60, ellipsePerimeter(30, 20)};
   const std::tuple<const char*, OutlineFn, int, ShapeSizes> rows[] = {
-      {"circle", toolkit::circle(25), 800, {50, 50, 50, 1600 * 25 * std::sin(std::numbers::pi / 800)}},
-      {"circle, 360 radii",
-       toolkit::circle(25),
-       360,
-       {50, 50, 50, 720 * 25 * std::sin(std::numbers::pi / 360)}},
+      {"circle", toolkit::circle(25), 800, {50, 50, 50, 1600 * 25 * std::sin(kPi / 800)}},
+      {"circle, 360 radii", toolkit::circle(25), 360, {50, 50, 50, 720 * 25 * std::sin(kPi / 360)}},
       {"off-centre circle", toolkit::offCentre(toolkit::circle(24), 3, -2), 800, {48, 48, 48, kTurn * 24}},
-      {"ellipse", toolkit::ellipse(30, 20), 800, {60, 40, 60, ellipsePerimeter(30, 20)}},
-      {"off-centre ellipse",
-       toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1),
-       800,
-       {60, 40, 60, ellipsePerimeter(30, 20)}}};
+      {"ellipse", ellipse, 800, ellipseSizes},
+      {"off-centre ellipse", toolkit::offCentre(ellipse, 2, -1), 800, ellipseSizes}};
   for (const auto& [name, outline, count, want] : rows) {
     std::vector<double> radii;
     for (int i = 0; i < count; ++i) radii.push_back(100 * outline(kTurn * i / count));
@@ -279,11 +260,6 @@ TEST(ShapeSizes, equiangularRadiiMeasureAsTheShapesTheyCameFrom) {
   EXPECT_EQ(sizesText({52.344, 38.1, 54.016, 150.124}, ','),
             "A 52,34 mm  B 38,10 mm  DM 54,02 mm  Perímetro 150,12 mm");
   EXPECT_EQ(sizesText({7, 0.006, 100, 0}, '.'), "A 7.00 mm  B 0.01 mm  DM 100.00 mm  Perímetro 0.00 mm");
-}
-
-// The label shows what ENVIAR would deliver now: the read turned, with the three offsets, or once
-// sent the stored trace; nothing before a read, after a stop or when the send would refuse.
-TEST(ShapeSizes, theLabelFollowsTheShapeAsItWillBeSent) {
   SharedState s;
   s.forma_treball = traceOf(toolkit::offCentre(toolkit::ellipse(30, 20), 2, -1)), s.serial_number = "0042";
   testing::FakeWindow w;
@@ -295,8 +271,7 @@ TEST(ShapeSizes, theLabelFollowsTheShapeAsItWillBeSent) {
     std::sscanf(t.c_str(), "A %lf mm  B %lf", &a, &b);
     return std::pair{a, b};
   };
-  w.setText(Control::offset_mida, "0,00");
-  view.refresh();
+  w.setText(Control::offset_mida, "0,00"), view.refresh();
   EXPECT_EQ(w.text(Control::midesLbl), "");  // no read yet
   view.shapeReady();
   const auto [a0, b0] = ab();
@@ -314,14 +289,12 @@ TEST(ShapeSizes, theLabelFollowsTheShapeAsItWillBeSent) {
   view.refresh();
   EXPECT_TRUE(std::abs(ab().first - b0) < 0.05 && std::abs(ab().second - a0) < 0.05)
       << w.text(Control::midesLbl);
-  w.setText(Control::offset_mida, "0,0x");
-  view.refresh();
+  w.setText(Control::offset_mida, "0,0x"), view.refresh();
   EXPECT_EQ(w.text(Control::midesLbl), "");
   s.forma_auxiliar = prepareShape(traceOf(toolkit::circle(25)), inputs()).forma_auxiliar, s.ja_Enviat = 1;
   view.refresh();  // sent: a resend delivers the stored trace
   EXPECT_NEAR(ab().first, 50.23, 0.1);
-  view.clear();  // a new read, or a stop
-  view.refresh();
+  view.clear(), view.refresh();  // a new read, or a stop
   EXPECT_EQ(w.text(Control::midesLbl), "");
 }
 
@@ -374,8 +347,8 @@ TEST_F(ShapeEditorTest, mirrorRedrawsEveryPointUnroundedAndTwoClicksRestoreThePi
   ASSERT_EQ(plot.dots.size(), 4095u);
   EXPECT_TRUE(!plot.lines.empty() && plot.refreshes == 2);  // axes after the clear, a refresh per redraw
   const double a = state.forma_treball.angle(7) + 0.3, r = state.forma_treball.radius(7);
-  EXPECT_TRUE(plot.dots[6].x == 40 - std::cos(a) * r && plot.dots[6].y == 40 - std::sin(a) * r);
-  EXPECT_EQ(plot.dots[6].width, 1);
+  EXPECT_TRUE(plot.dots[6].x == 40 - std::cos(a) * r && plot.dots[6].y == 40 - std::sin(a) * r &&
+              plot.dots[6].width == 1);
   editor.mirallHoritzontal_Click();
   EXPECT_EQ(state.signe_x, 1);
   for (std::size_t i = 0; i < original.size(); ++i)

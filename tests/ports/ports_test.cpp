@@ -85,7 +85,7 @@ class FakeSystem : public ::testing::Test {
 };
 
 // Each failed search has its own instructions: a heading, then steps one empty line apart.
-TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
+TEST(Guidance, eachFailedSearchHasItsOwnInstructionsAndOnlyComNamesFrom1To255AreNames) {
   for (auto [code, heading] : {std::pair{kNoTracerPort, "ningún puerto USB"},
                                {kDetectionFailed, "falla la detección"},
                                {kNoFreeVirtualPort, "puerto libre"},
@@ -106,9 +106,7 @@ TEST(Guidance, eachFailedSearchHasItsOwnInstructions) {
   aceptar_instruccionsBtn_Click(main);
   EXPECT_TRUE(!main.isEnabled(Control::llegirBtn) && !main.isEnabled(Control::cfg_btn) &&
               main.isEnabled(Control::sortirBtn));
-}
-
-TEST(ComNames, onlyComFollowedByANumberFrom1To255IsAName) {
+  // Only COM followed by a number from 1 to 255 is a name.
   EXPECT_TRUE(parseComName("COM1") == 1 && parseComName("com12") == 12 && parseComName("COM255") == 255);
   for (const char* bad : {"COM", "COM0", "COM05", "COM256", "COM5x", "COM-1", "LPT1", " COM5", "COM 5"})
     EXPECT_FALSE(parseComName(bad).has_value()) << bad;
@@ -300,19 +298,14 @@ class PortSetupTest : public FakeSystem {
 };
 
 TEST_F(PortSetupTest, theListedPortsDecideTheVirtualPortTheTracerPortAndTheGuidance) {
-  struct Row {
-    std::vector<std::pair<int, PortKind>> listed;
-    std::string virtualPort;  // created, or "" when none is
-    int code;                 // 0: the tracer's port was accepted
-    int tracer;               // comport1 after the search
-    std::string message;
-  };
+  // Listed; the virtual port created ("" when none is); 0 when the tracer's port was accepted, else
+  // the guidance; comport1 after the search; the message.
   const std::string at(texts::kTracerPortAt),
       two = "...Hay dos puertos USB uno de ellos en COM",
       twoEnd = " Kovrel solo admite hasta COM15 siga instrucciones...";
   const auto uart = PortKind::Uart;
   // clang-format off
-  const std::vector<Row> rows = {
+  const std::vector<std::tuple<std::vector<std::pair<int, PortKind>>, std::string, int, int, std::string>> rows = {
       {{}, "COM1", kNoTracerPort, 0, std::string(texts::kNoTracerPort)},
       {{{15, VCP}}, "COM1", 0, 15, at + "15"},
       {{{16, VCP}}, "COM1", kTracerPortAbove15, 16, "..puerto USB en COM16 Kovrel sólo admite hasta COM15 siga instrucciones para solucionar"},
@@ -326,33 +319,29 @@ TEST_F(PortSetupTest, theListedPortsDecideTheVirtualPortTheTracerPortAndTheGuida
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, "", kNoFreeVirtualPort, 3, std::string(texts::kNoFreePorts)},
   };
   // clang-format on
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.message);
+  for (const auto& [listed, virtualPort, code, tracer, message] : rows) {
+    SCOPED_TRACE(message);
     reset();
-    plug(row.listed);
+    plug(listed);
     setup->Form_Load();
-    const std::vector<std::string> created{"crear " + row.virtualPort, "opcio 0", "obrir " + row.virtualPort};
-    EXPECT_EQ(host.calls, row.virtualPort.empty() ? std::vector<std::string>{} : created);
-    EXPECT_EQ(label(), row.virtualPort.empty() ? row.message : "Puerto Série Virtual en " + row.virtualPort);
+    const std::vector<std::string> created{"crear " + virtualPort, "opcio 0", "obrir " + virtualPort};
+    EXPECT_EQ(host.calls, virtualPort.empty() ? std::vector<std::string>{} : created);
+    EXPECT_EQ(label(), virtualPort.empty() ? message : "Puerto Série Virtual en " + virtualPort);
     timer2.tick();  // the search, 5 s after the virtual port was created
-    EXPECT_EQ(setup->error_instrucciones(), row.code);
-    EXPECT_EQ(label(), row.message);
-    EXPECT_TRUE(state.comport1 == row.tracer && state.primera_instalacio == (row.code == 0 ? 10 : 1));
-    EXPECT_TRUE(timer3.active == (row.code == 0) && buttonsShown() == (row.code != 0));
-    EXPECT_EQ(host.exists, row.code != kNoTracerPort && !row.virtualPort.empty());
+    EXPECT_EQ(setup->error_instrucciones(), code);
+    EXPECT_EQ(label(), message);
+    EXPECT_TRUE(state.comport1 == tracer && state.primera_instalacio == (code == 0 ? 10 : 1));
+    EXPECT_TRUE(timer3.active == (code == 0) && buttonsShown() == (code != 0));
+    EXPECT_EQ(host.exists, code != kNoTracerPort && !virtualPort.empty());
   }
 }
 
 TEST_F(PortSetupTest, theProbeTakesTheCandidateThatSentStarsAndAFailedOpenEndsTheSearchByNumber) {
-  struct Row {
-    int failing, error;         // the candidate that cannot be opened, and why
-    std::string first, second;  // else what each candidate holds when accept is pressed
-    int tracer, primera;        // comport1 and primera_instalacio after
-    std::string message;
-  };
+  // The candidate that cannot be opened and why, else what each candidate holds when accept is
+  // pressed; comport1 and primera_instalacio after; the message.
   const std::string at(texts::kTracerPortAt), failed(texts::kDetectionFailed);
   // clang-format off
-  const std::vector<Row> rows = {
+  const std::vector<std::tuple<int, int, std::string, std::string, int, int, std::string>> rows = {
       {0, 0, "***", "***\x01", 9, 10, at + "9"},  // exactly three bytes are not a read yet
       {0, 0, "****", "****", 3, 10, at + "3"},     // both answer: the lower COM number
       {0, 0, "", "", 3, 1, failed},
@@ -363,27 +352,27 @@ TEST_F(PortSetupTest, theProbeTakesTheCandidateThatSentStarsAndAFailedOpenEndsTh
       {2, kErrPortOther, "", "", 3, 1, std::string(texts::kUnknownError)},
   };
   // clang-format on
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.message + " " + row.first + "|" + row.second);
+  for (const auto& [failing, error, first, second, tracer, primera, message] : rows) {
+    SCOPED_TRACE(message + " " + first + "|" + second);
     reset();
     plug({{3, VCP}, {9, VCP}});
-    if (row.failing) (row.failing == 1 ? probe1 : probe2).openError = row.error;
+    if (failing) (failing == 1 ? probe1 : probe2).openError = error;
     openAndSearch();
-    if (!row.failing) {
+    if (!failing) {
       ASSERT_EQ(setup->error_instrucciones(), kWaitingForStart);
       EXPECT_EQ(probe1.openedCom * 100 + probe2.openedCom, 309);
       setup->instruccionsBtn_Click();  // nothing to explain while waiting for START
       EXPECT_TRUE(steps.empty());
-      probe1.feedSilently(row.first), probe2.feedSilently(row.second);
+      probe1.feedSilently(first), probe2.feedSilently(second);
       setup->aceptarBtn_Click();
       EXPECT_FALSE(window.isEnabled(C::aceptarBtn));
-      EXPECT_EQ(setup->error_instrucciones(), row.primera == 10 ? kWaitingForStart : kDetectionFailed);
+      EXPECT_EQ(setup->error_instrucciones(), primera == 10 ? kWaitingForStart : kDetectionFailed);
     }
-    EXPECT_TRUE(state.comport1 == row.tracer && state.primera_instalacio == row.primera);
-    EXPECT_EQ(label(), row.message);
-    EXPECT_EQ(timer3.active, row.primera == 10 || row.failing);
+    EXPECT_TRUE(state.comport1 == tracer && state.primera_instalacio == primera);
+    EXPECT_EQ(label(), message);
+    EXPECT_EQ(timer3.active, primera == 10 || failing);
     // A failed search takes the virtual port away; a failed probe leaves it for the next try.
-    EXPECT_EQ(host.exists, !row.failing || row.error == kErrPortInUse);
+    EXPECT_EQ(host.exists, !failing || error == kErrPortInUse);
     timer3.tick();  // the finishing step lets go of the candidates
     EXPECT_FALSE(probe1.isOpen() || probe2.isOpen());
   }
@@ -393,42 +382,36 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
   // The search starts five seconds after opening and finishes seven after a finding.
   EXPECT_TRUE(intervalMs(PortsTimer::Timer2) == 5000 && intervalMs(PortsTimer::Timer3) == 7000);
   enum Way { Timer3Fires, Accept, Instructions, ClosedFromFrame };
-  struct Row {
-    std::vector<std::pair<int, PortKind>> listed;
-    Way way;
-    std::vector<std::string> steps;
-    std::string hostPort = " COM 1";  // the main window's label of the virtual port
-  };
+  // Listed; how the set-up ends; what the hooks were asked for; the main window's label of the virtual port.
   // clang-format off
-  const std::vector<Row> rows = {
-      {{{7, VCP}}, Timer3Fires, {"close"}},
-      {{{3, VCP}}, ClosedFromFrame, {"close"}},  // given up while waiting for START: never left locked
-      {{}, Accept, {"close"}},
+  const std::vector<std::tuple<std::vector<std::pair<int, PortKind>>, Way, std::vector<std::string>, std::string>> rows = {
+      {{{7, VCP}}, Timer3Fires, {"close"}, " COM 1"},
+      {{{3, VCP}}, ClosedFromFrame, {"close"}, " COM 1"},  // given up while waiting for START: never left locked
+      {{}, Accept, {"close"}, " COM 1"},
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, Instructions, {"save", "close", "instructions 4"}, " COM 5"},
-      {{{16, VCP}}, Instructions, {"save", "instructions 5", "close"}},
-      {{{2, VCP}, {30, VCP}}, Instructions, {"save", "instructions 6", "close"}},
-  };
+      {{{16, VCP}}, Instructions, {"save", "instructions 5", "close"}, " COM 1"},
+      {{{2, VCP}, {30, VCP}}, Instructions, {"save", "instructions 6", "close"}, " COM 1"}};
   // clang-format on
-  for (const Row& row : rows) {
+  for (const auto& [listed, way, hooked, hostPort] : rows) {
     reset();
     for (Control c : {Control::llegirBtn, Control::cfg_btn, Control::sortirBtn}) main.setEnabled(c, false);
-    plug(row.listed);
+    plug(listed);
     openAndSearch();
-    if (row.way == Timer3Fires) timer3.tick();
-    if (row.way == ClosedFromFrame) setup->closedByOperator();
-    row.way == Accept ? setup->aceptarBtn_Click() : setup->instruccionsBtn_Click();  // no-ops once done
-    EXPECT_EQ(steps, row.steps);
+    if (way == Timer3Fires) timer3.tick();
+    if (way == ClosedFromFrame) setup->closedByOperator();
+    way == Accept ? setup->aceptarBtn_Click() : setup->instruccionsBtn_Click();  // no-ops once done
+    EXPECT_EQ(steps, hooked);
     const bool accepted =
-        row.way == Timer3Fires || row.way == ClosedFromFrame;  // else the read stays locked until a restart
+        way == Timer3Fires || way == ClosedFromFrame;  // else the read stays locked until a restart
     EXPECT_EQ(main.text(Control::Text1), accepted ? texts::kReadyToUse : texts::kNotConfigured);
     EXPECT_TRUE((main.isEnabled(Control::llegirBtn) && main.isEnabled(Control::cfg_btn)) == accepted &&
                 main.isEnabled(Control::sortirBtn));
-    EXPECT_EQ(main.text(Control::port_oma_info_lbl), row.hostPort);
+    EXPECT_EQ(main.text(Control::port_oma_info_lbl), hostPort);
   }
 }
 
 // CONFIG on a working set-up: the port pair it let go of is still listed under its number, ours.
-TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberAndARefusedConsentChangesNothing) {
+TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberARefusedConsentChangesNothingAHeldPortIsOnlyTold) {
   const auto uart = PortKind::Uart, ours = PortKind::Virtual;
   host.exists = true;
   plug({{1, uart}, {2, uart}, {3, uart}, {4, uart}, {5, ours}});
@@ -457,10 +440,7 @@ TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberAndARefusedConsentChangesNot
   setup->closedByOperator(), host.pending(std::nullopt);  // the window closed before the consent came
   EXPECT_TRUE(state.comport2 == 1 && !timer2.active);
   setup.reset(), host.pending(std::nullopt);
-}
-
-TEST_F(PortSetupTest, whileTheHostHoldsItsPortTheWindowOnlySaysSo) {
-  host.exists = host.hostHolds = true;
+  reset(), host.exists = host.hostHolds = true;  // while the host holds its port the window only says so
   openAndSearch();
   EXPECT_EQ(label(), texts::kCloseSerialApps);
   EXPECT_TRUE(host.calls.empty() && !timer2.active && !timer3.active && !buttonsShown());

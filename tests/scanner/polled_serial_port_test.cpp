@@ -39,17 +39,13 @@ struct FakeDevice : ComDevice {
 };
 
 struct Rig {
-  explicit Rig(bool open = true) {
-    if (open) {
-      EXPECT_EQ(port.open(3, "57600,N,8,1"), 0);
-    }
-  }
+  explicit Rig(bool open = true) { EXPECT_EQ(open ? port.open(3, "57600,N,8,1") : 0, 0); }
   testing::FakeTimer* timer = new testing::FakeTimer;
   FakeDevice* device = new FakeDevice;
   PolledSerialPort port{std::unique_ptr<Timer>(timer), std::unique_ptr<ComDevice>(device)};
 };
 
-TEST(SerialLineText, readsTheFourFieldsAndRefusesAnythingElse) {
+TEST(PolledSerialPort, lineTextHasFourFieldsAndOpenPassesTheRefusalAndPollsOnlyWhileOpen) {
   using S = SerialLine::Stop;
   for (const auto& [text, line] : {std::pair{"57600,N,8,1", SerialLine{57600, 'N', 8, S::One}},
                                    {" 9600, e ,7,2 ", SerialLine{9600, 'E', 7, S::Two}},
@@ -59,9 +55,6 @@ TEST(SerialLineText, readsTheFourFieldsAndRefusesAnythingElse) {
   for (const char* bad : {"", "57600,N,8", "57600,N,8,1,", "57600,X,8,1", "57600,NN,8,1", "57600,N,9,1",
                           "57600,N,4,1", "0,N,8,1", "-9600,N,8,1", "576OO,N,8,1", "57600,N,8,3"})
     EXPECT_FALSE(parseSerialLine(bad).has_value()) << bad;
-}
-
-TEST(PolledSerialPort, openPassesTheDevicesRefusalAndPollsOnlyWhileOpen) {
   Rig rig(false);
   EXPECT_EQ(rig.port.open(3, "57600,N,8,X"), kErrPortOther);
   EXPECT_TRUE(rig.device->calls.empty());  // bad settings never reach the device

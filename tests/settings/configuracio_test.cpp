@@ -103,18 +103,17 @@ TEST_F(ConfiguracioTest, opensFromTheFileInTheLocaleAndTheCalculatorsFollowTheAr
 }
 
 TEST_F(ConfiguracioTest, aCalculatorOutsideItsDomainSaysWhyAndLeavesTheFieldAsItWas) {
-  struct Case {
-    const char *chord, *arm, *travel, *why;
-  };
-  for (const Case& c : {Case{"24", "0", "3000", "«Radi»"}, Case{"120", "60", "3000", "«Range»"},
-                        Case{"-130", "60", "3000", "«Range»"}, Case{"24", "60", "0", "«INI - FI»"},
-                        Case{"24", "6x", "3000", "«Radi» no es un número"}}) {
+  for (auto [chord, arm, travel, why] : {std::tuple{"24", "0", "3000", "«Radi»"},
+                                         {"120", "60", "3000", "«Range»"},
+                                         {"-130", "60", "3000", "«Range»"},
+                                         {"24", "60", "0", "«INI - FI»"},
+                                         {"24", "6x", "3000", "«Radi» no es un número"}}) {
     config.show(false);
-    view.setField(obertura_txt, c.chord), view.setField(conf_radi_txt, c.arm);
-    view.setField(conf_carrera_txt, c.travel);
-    EXPECT_FALSE(config.calc_opols_btn_Click()) << c.why;
-    EXPECT_EQ(view.field(conf_graus_txt), "0,00023") << c.why;
-    EXPECT_NE(view.problem.find(c.why), std::string::npos) << view.problem;
+    view.setField(obertura_txt, chord), view.setField(conf_radi_txt, arm),
+        view.setField(conf_carrera_txt, travel);
+    EXPECT_FALSE(config.calc_opols_btn_Click()) << why;
+    EXPECT_EQ(view.field(conf_graus_txt), "0,00023") << why;
+    EXPECT_NE(view.problem.find(why), std::string::npos) << view.problem;
     config.Sortir_Click();
   }
   config.show(false);
@@ -125,18 +124,14 @@ TEST_F(ConfiguracioTest, aCalculatorOutsideItsDomainSaysWhyAndLeavesTheFieldAsIt
 }
 
 TEST_F(ConfiguracioTest, aRefusedSaveNamesTheFieldAndKeepsTheEditsTheSettingsAndTheFile) {
-  struct Case {
-    ConfigField field;
-    const char *typed, *problem;
-  };
-  for (const Case& c : {Case{obertura_txt, "0", "«º/p» no puede ser 0: no se ha guardado nada"},
-                        Case{filtre_conf_txt, "tres", "«Filtre» no es un número: no se ha guardado nada"}}) {
+  for (auto [field, typed, problem] :
+       {std::tuple{obertura_txt, "0", "«º/p» no puede ser 0: no se ha guardado nada"},
+        {filtre_conf_txt, "tres", "«Filtre» no es un número: no se ha guardado nada"}}) {
     config.show(false);
-    view.setField(conf_polsos_txt, "381");
-    view.setField(c.field, c.typed);
+    view.setField(conf_polsos_txt, "381"), view.setField(field, typed);
     config.calc_opols_btn_Click();  // with a Range of 0 the arm turns 0 radians per pulse
     EXPECT_FALSE(config.Guardar_Click());
-    EXPECT_EQ(view.problem, c.problem);
+    EXPECT_EQ(view.problem, problem);
     EXPECT_TRUE(view.opened && view.field(conf_polsos_txt) == "381" && s.polsoseix == 150 && s.comport1 == 3);
     EXPECT_EQ(folder.read(), original);
     config.Sortir_Click();
@@ -245,7 +240,7 @@ class EncoderMonitorTest : public ::testing::Test {
   EncoderMonitor monitor{s, w, port, timer, {[this] { ++beeps; }}};
 };
 
-TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
+TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOffAndAPortItCannotHaveIsTold) {
   w.setText(Control::CalibracioEncoderTxt, "E.Calib");
   monitor.CentEncBtn_Click();
   EXPECT_TRUE(on() && timer.active && port.openedCom == 9999 && shown() == "0");
@@ -272,25 +267,17 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOff) {
   EXPECT_FALSE(on() || port.isOpen() || timer.active);
   EXPECT_EQ(shown(), "0");
   EXPECT_EQ(kEncoderPeriodMs, 10000);  // the spread starts again every ten seconds
-}
-
-TEST_F(EncoderMonitorTest, aPortItCannotHaveIsToldAndTheMonitorStaysOff) {
-  struct Case {
-    int capturing, openError;
-    const char* com;
-    std::string_view why;
-  };
-  for (const Case& c :
-       {Case{1, 0, "3", texts::kEncoderPortBusyReading},
-        Case{0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},
-        Case{0, kErrPortInUse, "3", texts::kEncoderPortInUse},
-        Case{0, kErrPortOther, "3", texts::kEncoderPortFailed}, Case{0, 0, "0", texts::kEncoderPortMissing},
-        Case{0, 0, "10000", texts::kEncoderPortMissing}}) {
-    s.esticCapturant = c.capturing, port.openError = c.openError, s.comport1 = c.com;
+  // Capturing, the port's refusal, the COM number; what is told.
+  for (auto [capturing, openError, com, why] : {std::tuple{1, 0, "3", texts::kEncoderPortBusyReading},
+                                                {0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},
+                                                {0, kErrPortInUse, "3", texts::kEncoderPortInUse},
+                                                {0, kErrPortOther, "3", texts::kEncoderPortFailed},
+                                                {0, 0, "0", texts::kEncoderPortMissing},
+                                                {0, 0, "10000", texts::kEncoderPortMissing}}) {
+    s.esticCapturant = capturing, port.openError = openError, s.comport1 = com;
     monitor.CentEncBtn_Click();
-    EXPECT_FALSE(on()) << c.why;
-    EXPECT_FALSE(port.isOpen() || timer.active) << c.why;
-    EXPECT_EQ(w.text(Control::Text1).rfind(c.why, 0), 0u) << w.text(Control::Text1);
+    EXPECT_FALSE(on() || port.isOpen() || timer.active) << why;
+    EXPECT_EQ(w.text(Control::Text1).rfind(why, 0), 0u) << w.text(Control::Text1);
   }
 }
 

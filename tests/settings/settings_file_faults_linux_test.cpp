@@ -20,14 +20,11 @@ namespace {
 
 using testing::LoadedSettings;
 
-class SettingsAtomicRewritePosix : public ::testing::Test {
- protected:
-  SettingsAtomicRewritePosix() { s.state.midaradi = 61; }  // a change that must not half-reach the disk
+TEST(SettingsAtomicRewritePosix, diskFullMidWriteKeepsTheOldFileAndTheNextFileItsPermissions) {
   const std::string original = SettingsFile::defaultFileContent();
   LoadedSettings s{original, SharedState()};
-};
-
-TEST_F(SettingsAtomicRewritePosix, diskFullMidWriteKeepsTheOldFileAndLeavesNoTemporary) {
+  s.state.midaradi = 61;  // a change that must not half-reach the disk
+  ASSERT_EQ(::chmod(s.folder.file().c_str(), 0600), 0);
   // A file-size limit makes the write stop part-way exactly as a full disk does.
   rlimit previous{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
@@ -45,11 +42,6 @@ TEST_F(SettingsAtomicRewritePosix, diskFullMidWriteKeepsTheOldFileAndLeavesNoTem
   EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(s.folder.file())));
   EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);  // room again: the change goes through
   EXPECT_NE(s.folder.read().find("[RADI]= 61\r\n"), std::string::npos);
-}
-
-TEST_F(SettingsAtomicRewritePosix, newFileKeepsThePermissionsOfTheOldOne) {
-  ASSERT_EQ(::chmod(s.folder.file().c_str(), 0600), 0);
-  ASSERT_EQ(s.file.guarda_dades(s.state), SaveResult::Saved);
   struct stat after {};
   ASSERT_EQ(::stat(s.folder.file().c_str(), &after), 0);
   EXPECT_EQ(after.st_mode & 0777, 0600u);

@@ -24,7 +24,7 @@ using testing::LoadedSettings;
 
 // ---- Numbers as the file holds them, whatever the operator's locale
 
-TEST(NumberReader, knownAnswers) {
+TEST(NumberReader, knownAnswersAndEveryCodePageByteComesBackWhatItCannotHoldAsAQuestionMark) {
   // clang-format off
   const std::vector<std::pair<std::string, double>> rows = {
       {"24.5", 24.5}, {"2 4 .\t5", 24.5}, {"-0.1", -0.1}, {"+3", 3},      {".5", 0.5},    {"-.5", -0.5},
@@ -41,9 +41,6 @@ TEST(NumberReader, knownAnswers) {
   EXPECT_TRUE(parseLocaleNumber("0,15", ',', typed) && typed == 0.15);
   EXPECT_TRUE(parseLocaleNumber("0.15", ',', typed) && typed == 0.15);
   EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed) || parseLocaleNumber("0,15", '.', typed));
-}
-
-TEST(CodePage, everyByteComesBackAndWhatItCannotHoldBecomesAQuestionMark) {
   for (int b = 0; b < 256; ++b) {
     const std::string byte(1, static_cast<char>(b));
     ASSERT_EQ(utf8ToWindows1252(windows1252ToUtf8(byte)), byte) << b;
@@ -93,36 +90,25 @@ TEST(NumberWriter, operatorsLocaleNeverChangesTheDecimalPoint) {
 
 bool startsWith(const std::string& text, std::string_view prefix) { return text.rfind(prefix, 0) == 0; }
 
-// ---- Reading records
-
-TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswers) {
-  struct Row {
-    std::string line;       // as it stands in the file (Windows-1252)
-    double midaradi;        // after the load; the state starts at 60 mm
-    std::string rewritten;  // the line after a save; empty when the save must be refused
-  };
-  const std::vector<Row> rows = {
-      {"[RADI]=62.5", 62.5, "[RADI]= 62.5"},
-      {"[RADI]=12mm", 12, "[RADI]= 12"},
+TEST(SettingsRecords, valueRecordsReadAndRewriteKnownAnswersKeepLineOrderAndRepeatsAndWriteCrLf) {
+  // The line as it stands in the file (Windows-1252); midaradi after the load (the state starts at
+  // 60 mm); the line after a save, empty when the save must be refused.
+  // clang-format off
+  const std::vector<std::tuple<std::string, double, std::string>> rows = {
+      {"[RADI]=62.5", 62.5, "[RADI]= 62.5"}, {"[RADI]=12mm", 12, "[RADI]= 12"},
       {"[RADI] 24.5", 24.5, "[RADI]= 24.5"},                       // any seventh character separates
       {std::string("[RADI]\xBA") + "24.5", 24.5, "[RADI]= 24.5"},  // even one outside ASCII
-      {"   [RADI]=7", 7, "[RADI]= 7"},
-      {"\"[RADI]=8\"", 8, "[RADI]= 8"},
+      {"   [RADI]=7", 7, "[RADI]= 7"}, {"\"[RADI]=8\"", 8, "[RADI]= 8"},
       {"[radi]=1", 60, "[radi]=1"},  // other letter case: not a tag, kept verbatim
-      {"[RADI]=abc", 0, ""},
-      {"[RADI]", 0, ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.line);
-    LoadedSettings s(crlf({"[INIC]", row.line, "[FINL]"}));
-    EXPECT_EQ(s.state.midaradi, row.midaradi);
-    const bool refused = row.rewritten.empty();
-    EXPECT_EQ(s.file.guarda_dades(s.state), refused ? SaveResult::Refused : SaveResult::Saved);
-    EXPECT_EQ(s.folder.read(), crlf({"[INIC]", refused ? row.line : row.rewritten, "[FINL]"}));
+      {"[RADI]=abc", 0, ""}, {"[RADI]", 0, ""}};
+  // clang-format on
+  for (const auto& [line, midaradi, rewritten] : rows) {
+    SCOPED_TRACE(line);
+    LoadedSettings s(crlf({"[INIC]", line, "[FINL]"}));
+    EXPECT_EQ(s.state.midaradi, midaradi);
+    EXPECT_EQ(s.file.guarda_dades(s.state), rewritten.empty() ? SaveResult::Refused : SaveResult::Saved);
+    EXPECT_EQ(s.folder.read(), crlf({"[INIC]", rewritten.empty() ? line : rewritten, "[FINL]"}));
   }
-}
-
-TEST(SettingsRecords, rewriteKeepsLineOrderPutsTheCurrentValuesBehindEveryRepeatAndWritesCrLf) {
   LoadedSettings s(crlf({"[INIC] version 2", "[GPOL]= 0.0002", "; tracer of bench 2", "[COMM]=3",
                          "[PULS]=150", "[PULS]=160", "[FINL]x"}));
   EXPECT_TRUE(s.state.grausperpols == 0.0002 && s.state.comport1.isText());
@@ -159,25 +145,19 @@ TEST(SettingsRecords, textSettingsStayTextNumbersAreWrittenAsNumbersAndAHandType
   EXPECT_TRUE(startsWith(hand.folder.read(), crlf({"[RADI]= 60.5", "[FILT]=2.5", "[OFFS]=-0.1"})));
 }
 
-// ---- Refusal
-
 TEST(SettingsRefusal, anyRequiredSettingAtZeroLeavesTheFileByteIdentical) {
-  const std::vector<std::pair<const char*, std::function<void(SharedState&)>>> zeroings = {
-      {"grausperpols", [](SharedState& s) { s.grausperpols = 0; }},
-      {"midaradi", [](SharedState& s) { s.midaradi = 0; }},
-      {"polsoseix", [](SharedState& s) { s.polsoseix = 0; }},
-      {"polsosini", [](SharedState& s) { s.polsosini = 0; }},
-      {"radi_central", [](SharedState& s) { s.radi_central = 0; }},
-      {"obertura_brac", [](SharedState& s) { s.obertura_brac = 0; }},
-      {"carrera", [](SharedState& s) { s.carrera = 0; }},
-      {"filterscope text 0", [](SharedState& s) { s.filterscope = " 0 "; }},
-      {"comport1 text 0", [](SharedState& s) { s.comport1 = "0"; }},
-      {"comport2 never set", [](SharedState& s) { s.comport2 = Dynamic(); }},
-      {"lletra text 0", [](SharedState& s) { s.lletra = "0"; }},
-      {"primera_instalacio 0", [](SharedState& s) { s.primera_instalacio = 0; }},
-      {"grausperpols NaN", [](SharedState& s) { s.grausperpols = std::nan(""); }},
-      {"OffsetMida infinite", [](SharedState& s) { s.OffsetMida = std::numeric_limits<double>::infinity(); }},
-  };
+  using S = SharedState;
+  // clang-format off
+  const std::vector<std::pair<const char*, std::function<void(S&)>>> zeroings = {
+      {"grausperpols", [](S& s) { s.grausperpols = 0; }}, {"midaradi", [](S& s) { s.midaradi = 0; }},
+      {"polsoseix", [](S& s) { s.polsoseix = 0; }}, {"polsosini", [](S& s) { s.polsosini = 0; }},
+      {"radi_central", [](S& s) { s.radi_central = 0; }}, {"obertura_brac", [](S& s) { s.obertura_brac = 0; }},
+      {"carrera", [](S& s) { s.carrera = 0; }}, {"filterscope text 0", [](S& s) { s.filterscope = " 0 "; }},
+      {"comport1 text 0", [](S& s) { s.comport1 = "0"; }}, {"comport2 never set", [](S& s) { s.comport2 = Dynamic(); }},
+      {"lletra text 0", [](S& s) { s.lletra = "0"; }}, {"primera_instalacio 0", [](S& s) { s.primera_instalacio = 0; }},
+      {"grausperpols NaN", [](S& s) { s.grausperpols = std::nan(""); }},
+      {"OffsetMida infinite", [](S& s) { s.OffsetMida = std::numeric_limits<double>::infinity(); }}};
+  // clang-format on
   const std::string original = SettingsFile::defaultFileContent();
   for (const auto& [name, zero] : zeroings) {
     LoadedSettings s(original, SharedState());
@@ -222,9 +202,7 @@ TEST(SettingsRoundTrip, wornFileWithCommaInFolderSurvivesManyCyclesByteIdentical
   }
 }
 
-// ---- Missing, empty or unusable file ----------------------------------------------------------
-
-TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewrittenUnchanged) {
+TEST(SettingsMissingFile, missingEmptyOrUnwritableFilesGiveTheDefaultAndAJunkFileIsSetAside) {
   for (const bool emptyFile : {false, true}) {
     SCOPED_TRACE(emptyFile ? "empty" : "missing");
     ProgramFolder folder;
@@ -240,28 +218,23 @@ TEST(SettingsMissingFile, missingOrEmptyFileIsReplacedByTheDefaultLoadedAndRewri
     EXPECT_TRUE(state.lletra == folder.text() && file.guarda_dades(state) == SaveResult::Saved);
     EXPECT_EQ(folder.read(), content);
   }
-}
-
-TEST(SettingsMissingFile, whenNoFileCanBeWrittenTheDefaultsAreUsedFromMemory) {
   ProgramFolder folder;
   std::filesystem::create_directory(folder.file());  // nothing can be read from or renamed onto it
   SettingsFile file(folder.path());
   SharedState state;
-  const LoadOutcome outcome = file.carrega_dades(state);
+  LoadOutcome outcome = file.carrega_dades(state);
   EXPECT_TRUE(outcome.replacedByDefault);
   EXPECT_TRUE(startsWith(outcome.problem, texts::kSettingsDefaultsNotSaved)) << outcome.problem;
   EXPECT_TRUE(file.lastError() == outcome.problem && state.polsoseix == D::polsoseix);
   EXPECT_TRUE(file.linies_config().size() == 18u && std::filesystem::is_directory(folder.file()));
   EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(folder.file())));
-}
 
-TEST(SettingsMissingFile, fileWithoutAnySettingIsKeptUnderADatedNameBeforeTheDefaultReplacesIt) {
+  // A file without any setting is kept under a dated name before the default replaces it.
   const std::string junk = std::string("\x7f\x01garbage\r\n[XXXX]=1\r\n\xff", 22);
-  ProgramFolder folder;
+  std::filesystem::remove(folder.file());
   folder.write(junk);
-  SettingsFile file(folder.path());
-  SharedState state;
-  const LoadOutcome outcome = file.carrega_dades(state);
+  state.comport2 = Dynamic();
+  outcome = file.carrega_dades(state);
   EXPECT_TRUE(outcome.replacedByDefault && startsWith(outcome.problem, texts::kSettingsNoSettings));
   EXPECT_TRUE(folder.read() == SettingsFile::defaultFileContent(folder.path()) &&
               state.comport2 == D::comport2);
@@ -272,8 +245,6 @@ TEST(SettingsMissingFile, fileWithoutAnySettingIsKeptUnderADatedNameBeforeTheDef
   EXPECT_NE(outcome.problem.find(aside[0].filename().string()), std::string::npos) << outcome.problem;
   EXPECT_EQ(testing::fileBytes(aside[0]), junk);
 }
-
-// ---- Atomic rewrite ---------------------------------------------------------------------------
 
 TEST(SettingsAtomicRewrite, aSaveBeforeAnyLoadOrThatCannotCreateTheNewFileKeepsTheOldOne) {
   const std::string original = SettingsFile::defaultFileContent();

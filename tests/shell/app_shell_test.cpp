@@ -127,17 +127,14 @@ TEST(SecondCopy, raisesTheLineOnTheVirtualPortOnlyWhenTheSettingsNameOne) {
     return Strings{"open " + com + " 57600,N,8,1", "dtr 1", "close"};
   };
   // settings file (empty: none), message, calls on the port: only ports set up (10) on COM1 to COM255
+  // clang-format off
   for (const auto& [file, message, calls] : {std::tuple{good, std::string(), raised("5")},
-                                             {with("[VSPA]=", "1"), "", raised("1")},
-                                             {with("[VSPA]=", "255"), "", raised("255")},
-                                             {"", why + "no se pudo leer trac_conf.cfg", {}},
-                                             {with("[INST]=", "1"), notSetUp, {}},
-                                             {with("[INST]=", "0"), notSetUp, {}},
-                                             {with("[INST]=", "11"), notSetUp, {}},
-                                             {with("[VSPA]=", "0"), bad + "0", {}},
-                                             {with("[VSPA]=", "256"), bad + "256", {}},
-                                             {with("[VSPA]=", "2.5"), bad + "2.5", {}},
-                                             {with("[VSPA]=", "COM5"), bad + "COM5", {}}}) {
+           {with("[VSPA]=", "1"), "", raised("1")}, {with("[VSPA]=", "255"), "", raised("255")},
+           {"", why + "no se pudo leer trac_conf.cfg", {}}, {with("[INST]=", "1"), notSetUp, {}},
+           {with("[INST]=", "0"), notSetUp, {}}, {with("[INST]=", "11"), notSetUp, {}},
+           {with("[VSPA]=", "0"), bad + "0", {}}, {with("[VSPA]=", "256"), bad + "256", {}},
+           {with("[VSPA]=", "2.5"), bad + "2.5", {}}, {with("[VSPA]=", "COM5"), bad + "COM5", {}}}) {
+    // clang-format on
     SCOPED_TRACE(message);
     fs::remove(folder.file());
     if (!file.empty()) folder.write(file);

@@ -31,13 +31,9 @@ TEST(CliPorts, listsWhatTheProgramSeesAndMovesAnAdapterOnlyToAFreeNumber) {
   fs::create_directories(folders.sysfs / "class" / "tty" / "ttyUSB0");
   fs::create_directory_symlink(tty, folders.sysfs / "class" / "tty" / "ttyUSB0" / "device");
 
-  struct Row {
-    std::vector<std::string> args;
-    int status;
-    std::string said;  // on standard output, or standard error when refused
-  };
   const std::string device = (folders.dev / "ttyUSB0").string();
-  const std::vector<Row> rows = {
+  // The arguments, the exit status, what is said on standard output (standard error when refused).
+  const std::vector<std::tuple<std::vector<std::string>, int, std::string>> rows = {
       {{}, kExitDone, "COM3   usb      " + device + " usb:0403:6001:AAA:00\n"},
       {{"renumber", "COM3", "COM7"}, kExitStopped, "COM7 is taken"},  // another adapter's number
       {{"renumber", "COM3", "COM1"}, kExitStopped, "COM1 is taken"},  // a port present now
@@ -49,10 +45,10 @@ TEST(CliPorts, listsWhatTheProgramSeesAndMovesAnAdapterOnlyToAFreeNumber) {
       {{"renumber", "COM3", "COM9"}, kExitDone, "COM3 (usb:0403:6001:AAA:00) is now COM9"},
       {{}, kExitDone, "COM9   usb      " + device},
   };
-  for (const Row& row : rows) {
+  for (const auto& [args, status, said] : rows) {
     std::ostringstream out, err;
-    EXPECT_EQ(runPorts(row.args, folders, out, err), row.status) << err.str();
-    EXPECT_NE((row.status == kExitDone ? out : err).str().find(row.said), std::string::npos)
+    EXPECT_EQ(runPorts(args, folders, out, err), status) << err.str();
+    EXPECT_NE((status == kExitDone ? out : err).str().find(said), std::string::npos)
         << out.str() << err.str();
   }
   fs::remove_all(root);
