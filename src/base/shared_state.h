@@ -68,6 +68,9 @@ struct SharedState {
   int estic_calibrant = 0;  // the read is a centre calibration
   Dynamic mitja_centre;     // sum, then mean, of the raw samples of a centre calibration
   int ja_Enviat = 0;        // the current shape has been prepared and sent
+  // forma_treball came from another program's trace file: it holds the lens's edge, which the
+  // feeler tip's compensation must leave as it is. Every read of the tracer clears it.
+  int forma_de_fitxer = 0;
 
   // --- Flags and values owned by other windows -----------------------------------------------
   Dynamic obre_offset;              // "si"/"no": the general-offset panel was asked for

@@ -320,6 +320,11 @@ void Capture::handOverShape() {
   s_.signe_x = 1;
   s_.signe_y = 1;
   s_.gir_acumulat = 0.0;
+  s_.forma_de_fitxer = 0;
+  shapeStands();
+}
+
+void Capture::shapeStands() {
   setAll(w_, kEditControls, true);
   setAll(w_, kSendControls, true);
   setAll(w_, kReadControls, false);

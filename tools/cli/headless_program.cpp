@@ -4,6 +4,7 @@
 
 #include "base/number_text.h"
 #include "base/texts.h"
+#include "history/shape_loading.h"
 #include "settings/default_settings.h"
 
 namespace kovrel::cli {
@@ -81,6 +82,8 @@ bool HeadlessProgram::read(const std::vector<std::uint8_t>& stream) {
   }
   return message() == texts::kReadFinished;
 }
+
+void HeadlessProgram::load(const KeptShape& shape) { standShape(state_, window_, capture_, editor_, shape); }
 
 void HeadlessProgram::mirror() { editor_.mirallHoritzontal_Click(); }
 

@@ -17,6 +17,7 @@
 #include "fake_virtual_port.h"
 #include "fake_window.h"
 #include "geometry/shape_editor.h"
+#include "history/history_entry.h"
 #include "host/oma_framing.h"
 #include "host/send_command.h"
 #include "scanner/capture.h"
@@ -35,6 +36,9 @@ class HeadlessProgram {
   // was stopped (or, for a stream that ends early, stopped by the operator's stop button) and
   // message() says what the operator saw.
   bool read(const std::vector<std::uint8_t>& stream);
+
+  // A kept read or a trace file stands on the plot in place of a read (the history's "Cargar").
+  void load(const KeptShape& shape);
 
   // One click of the mirror button.
   void mirror();
