@@ -25,32 +25,32 @@ std::string nameOf(const std::filesystem::path& path) {
 
 }  // namespace
 
+std::string unusableFileText(const std::filesystem::path& file, const std::string& reason) {
+  return "No se puede usar el archivo " + nameOf(file) + ": " + reason;
+}
+
 Historial::Historial(HistoryView& view, Hooks hooks) : view_(view), hooks_(std::move(hooks)) {
   view_.onAction = [this](HistoryAction a) { act(a); };
 }
 
-HistoryRowTexts Historial::textsOf(const HistoryEntry& e, char decimalSeparator) {
+HistoryRowTexts Historial::textsOf(const ArchiveEntry& e, char decimalSeparator) {
   HistoryRowTexts t;
-  char when[40];
-  std::snprintf(when, sizeof when, "%02d/%02d/%04d %02d:%02d", e.day.day, e.day.month, e.day.year, e.hour,
-                e.minute);
+  char when[64];
+  std::snprintf(when, sizeof when, "%02d/%02d/%04d %02d:%02d", e.time.day, e.time.month, e.time.year,
+                e.time.hour, e.time.minute);
   t.when = when;
   t.job = e.job;
   if (!e.readable) {
     t.sent = "Ilegible: " + e.reason;
     return t;
   }
-  t.size = twoDecimals(e.aMm, decimalSeparator) + " × " + twoDecimals(e.bMm, decimalSeparator) + " mm";
-  if (e.sends == 0) {
-    t.sent = "No enviado";
-  } else {
-    t.sent = "Enviado (" + std::to_string(e.sends) + "): " + e.lastOutcome;
-  }
+  t.size = twoDecimals(e.a, decimalSeparator) + " × " + twoDecimals(e.b, decimalSeparator) + " mm";
+  t.sent = e.sends == 0 ? std::string("No enviado")
+                        : "Enviado (" + std::to_string(e.sends) + "): " + e.lastOutcome;
   return t;
 }
 
 void Historial::open() {
-  all_ = hooks_.list ? hooks_.list() : std::vector<HistoryEntry>{};
   view_.setSaveEnabled(hooks_.shapeOnPlot && hooks_.shapeOnPlot());
   applyFilters();
   view_.open();
@@ -77,20 +77,39 @@ void Historial::act(HistoryAction action) {
 }
 
 void Historial::applyFilters() {
-  const std::string digits = digitsOf(view_.jobFilter());
-  const std::optional<Day> day = view_.dateFilter();
-  shown_.clear();
-  for (std::size_t i = 0; i < all_.size(); ++i) {
-    const HistoryEntry& e = all_[i];
-    if (!digits.empty() && e.job.find(digits) == std::string::npos) continue;
-    if (day && e.day != *day) continue;
-    shown_.push_back(i);
+  filter_ = ArchiveFilter{};
+  filter_.jobDigits = digitsOf(view_.jobFilter());
+  if (const std::optional<Day> day = view_.dateFilter()) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d%02d%02d", day->year % 10000, day->month % 100, day->day % 100);
+    filter_.fromDay = filter_.toDay = text;
   }
+  ArchivePage page = hooks_.list ? hooks_.list(filter_, 0, kHistoryPage) : ArchivePage{};
+  rows_ = std::move(page.entries);
+  more_ = page.more;
   view_.rowsChanged(rowCount());
-  if (!shown_.empty()) view_.setCurrentRow(0);
-  std::string status = std::to_string(shown_.size());
-  if (shown_.size() != all_.size()) status += " de " + std::to_string(all_.size());
-  view_.setStatus(status + (all_.size() == 1 ? " lectura" : " lecturas"));
+  if (!rows_.empty()) view_.setCurrentRow(0);
+  showStatus();
+}
+
+void Historial::fetchMore() {
+  if (!more_ || !hooks_.list) return;
+  ArchivePage page = hooks_.list(filter_, rows_.size(), kHistoryPage);
+  const int first = rowCount();
+  rows_.insert(rows_.end(), std::make_move_iterator(page.entries.begin()),
+               std::make_move_iterator(page.entries.end()));
+  more_ = page.more;
+  if (rowCount() > first) view_.rowsAdded(first, rowCount() - first);
+  showStatus();
+}
+
+void Historial::showStatus() {
+  const std::string count = std::to_string(rows_.size());
+  if (more_) {
+    view_.setStatus("Más de " + count + " lecturas");
+  } else {
+    view_.setStatus(count + (rows_.size() == 1 ? " lectura" : " lecturas"));
+  }
 }
 
 void Historial::load(const std::filesystem::path& path) {
@@ -99,19 +118,15 @@ void Historial::load(const std::filesystem::path& path) {
     view_.close();  // the shape stands on the main plot, where the operator works on it
     return;
   }
-  refuse(path, problem);
-}
-
-void Historial::refuse(const std::filesystem::path& path, const std::string& reason) {
-  view_.messageBox("No se puede usar el archivo " + nameOf(path) + ": " + reason, texts::kTitleAttention);
+  view_.messageBox(unusableFileText(path, problem), texts::kTitleAttention);
 }
 
 void Historial::cargar() {
   const int r = view_.currentRow();
   if (r < 0 || r >= rowCount()) return;
-  const HistoryEntry& e = row(r);
+  const ArchiveEntry& e = row(r);
   if (!e.readable) {
-    refuse(e.path, e.reason);
+    view_.messageBox(unusableFileText(e.path, e.reason), texts::kTitleAttention);
     return;
   }
   load(e.path);

@@ -9,9 +9,14 @@
 #include <string>
 #include <string_view>
 
-#include "history/history_entry.h"
+#include "archive/archive_store.h"
 
 namespace kovrel {
+
+// A calendar day of local time.
+struct Day {
+  int year = 0, month = 0, day = 0;
+};
 
 enum class HistoryAction {
   Cargar,       // "Cargar", a double click or Enter on a row
@@ -27,6 +32,8 @@ class HistoryView {
 
   // The rows changed (count and contents): the list shows rows 0..count-1 afresh.
   virtual void rowsChanged(int count) = 0;
+  // Rows first..first+count-1 came after the others (the list was scrolled to its end).
+  virtual void rowsAdded(int first, int count) = 0;
   // The selected row, -1 when none.
   virtual int currentRow() const = 0;
   virtual void setCurrentRow(int row) = 0;

@@ -66,7 +66,20 @@ class HistoryModel : public QAbstractTableModel {
     count_ = count;
     endResetModel();
   }
-  const HistoryEntry* entry(int row) const {
+  void added(int first, int count) {
+    // Called back from fetchMore below, or by the logic on its own.
+    beginInsertRows({}, first, first + count - 1);
+    count_ = first + count;
+    endInsertRows();
+  }
+
+  bool canFetchMore(const QModelIndex& parent) const override {
+    return !parent.isValid() && rows_.canFetchMore && rows_.canFetchMore();
+  }
+  void fetchMore(const QModelIndex& parent) override {
+    if (!parent.isValid() && rows_.fetchMore) rows_.fetchMore();
+  }
+  const ArchiveEntry* entry(int row) const {
     return rows_.entry && row >= 0 && row < count_ ? &rows_.entry(row) : nullptr;
   }
 
@@ -112,10 +125,10 @@ class OutlineDelegate : public QStyledItemDelegate {
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
     QStyledItemDelegate::paint(painter, option, index);
-    const HistoryEntry* e = model_->entry(index.row());
+    const ArchiveEntry* e = model_->entry(index.row());
     if (e == nullptr || !e->readable || e->outline.size() < 3) return;
     double longest = 0.0;
-    for (double r : e->outline) longest = std::max(longest, std::abs(r));
+    for (int r : e->outline) longest = std::max(longest, std::abs(static_cast<double>(r)));
     if (longest <= 0.0) return;
     const QRectF box = QRectF(option.rect).adjusted(2, 2, -2, -2);
     const double scale = std::min(box.width(), box.height()) / 2 / longest;
@@ -269,6 +282,8 @@ QPushButton* HistoryWindow::button(HistoryAction a) const {
 }
 
 void HistoryWindow::rowsChanged(int count) { model_->reset(count); }
+
+void HistoryWindow::rowsAdded(int first, int count) { model_->added(first, count); }
 
 int HistoryWindow::currentRow() const {
   const QModelIndex index = list_->currentIndex();

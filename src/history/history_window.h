@@ -28,7 +28,9 @@ class HistoryWindow : public QDialog, public HistoryView {
   // Where the list's rows come from (Historial's rowTexts and row).
   struct Rows {
     std::function<HistoryRowTexts(int)> texts;
-    std::function<const HistoryEntry&(int)> entry;
+    std::function<const ArchiveEntry&(int)> entry;
+    std::function<bool()> canFetchMore;
+    std::function<void()> fetchMore;
   };
 
   explicit HistoryWindow(QWidget* parent = nullptr);
@@ -36,6 +38,7 @@ class HistoryWindow : public QDialog, public HistoryView {
   void setRows(Rows rows);
 
   void rowsChanged(int count) override;
+  void rowsAdded(int first, int count) override;
   int currentRow() const override;
   void setCurrentRow(int row) override;
   std::string jobFilter() const override;

@@ -1,56 +1,86 @@
 #include "history/shape_loading.h"
 
-#include <cmath>
-#include <cstddef>
+#include <fstream>
+#include <iterator>
 
 #include "base/number_text.h"
 #include "base/texts.h"
-#include "scanner/capture.h"
+#include "files/atomic_write.h"
+#include "geometry/foreign_trace.h"
 
 namespace kovrel {
 
-TraceTable edgeTrace(const std::vector<double>& radiiMm) {
-  TraceTable trace;
-  const std::size_t count = radiiMm.size();
-  if (count == 0) return trace;
-  for (int i = 1; i < kSamplesPerRead; ++i) {
-    const double angle = (i - 1) * kFullTurn / (kSamplesPerRead - 1);  // radians
-    const double at = angle / kFullTurn * static_cast<double>(count);
-    const auto below = static_cast<std::size_t>(std::floor(at)) % count;
-    const double part = at - std::floor(at);
-    trace.angle(i) = angle;
-    trace.radius(i) = radiiMm[below] * (1 - part) + radiiMm[(below + 1) % count] * part;
+std::string putShape(SharedState& s, Window& w, const TraceFileContent& file) {
+  if (!file.usable) return file.reason;
+  std::string job = file.job;
+  double manualMm = 0.0;
+  if (file.kept) {
+    if (!restoreKeptRead(*file.kept, s)) return "la lectura guardada no está completa";
+    s.forma_de_fitxer = 0;
+    job = file.kept->job;
+    manualMm = file.kept->choices.manualOffsetMm;
+  } else {
+    s.forma_treball = workingTraceFromRadii(file.trace.radii);
+    s.forma_de_fitxer = 1;
+    // No read of the tracer's behind it: nothing of the last read may be kept as this shape's.
+    s.raw_samples.clear();
+    s.signe_x = 1;
+    s.signe_y = 1;
+    s.gir_acumulat = 0.0;
+    s.normalOaire = 0.0;
   }
-  return trace;
-}
-
-void putShape(SharedState& s, Window& w, const KeptShape& shape) {
   s.esticCapturant = 0;
-  s.forma_treball = shape.ownRead ? shape.forma_treball : edgeTrace(shape.radiiMm);
-  s.forma_llegida = s.forma_treball;
-  s.forma_de_fitxer = shape.ownRead ? 0 : 1;
-  if (shape.ownRead) s.serial_number = shape.serial_number;
-  s.contador_treballs = shape.job;
-  w.setText(Control::contadorLectures, "Rev.[" + shape.job + "]");
-  s.signe_x = shape.signe_x < 0 ? -1 : 1;
-  s.signe_y = 1;
-  s.gir_acumulat = shape.gir_acumulat;
-  s.normalOaire = shape.normalOaire;
+  s.contador_treballs = job;
+  w.setText(Control::contadorLectures, "Rev.[" + job + "]");
   // A new read for the send: it is prepared afresh and asks for its lens type.
   s.tipoMontura = 0;
   s.ja_Enviat = 0;
-  w.setText(Control::offset_mida, shape.manualOffsetMm == 0.0
-                                      ? std::string(texts::kManualOffsetInitial)
-                                      : localeNumber(shape.manualOffsetMm, w.decimalSeparator()));
+  w.setText(Control::offset_mida, manualMm == 0.0 ? std::string(texts::kManualOffsetInitial)
+                                                  : localeNumber(manualMm, w.decimalSeparator()));
   w.setText(Control::Text1, texts::kReadFinished);
+  return {};
 }
 
-void standShape(SharedState& state, Window& window, Capture& capture, ShapeEditor& editor,
-                const KeptShape& shape) {
-  putShape(state, window, shape);
+std::string standShape(SharedState& state, Window& window, Capture& capture, ShapeEditor& editor,
+                       const TraceFileContent& file) {
+  std::string problem = putShape(state, window, file);
+  if (!problem.empty()) return problem;
   editor.redraw();
   window.setValue(Control::ProgressBar1, 0);
   capture.shapeStands();
+  return {};
+}
+
+TraceFileContent readShapeFile(const std::filesystem::path& file) {
+  TraceFileContent refused;
+  std::error_code error;
+  const auto size = std::filesystem::file_size(file, error);
+  if (error || !std::filesystem::is_regular_file(file, error)) {
+    refused.reason = "no se puede leer";
+    return refused;
+  }
+  if (size > kMaxTraceFileBytes) {
+    refused.reason = "es demasiado grande para ser un trazado";
+    return refused;
+  }
+  std::ifstream in(file, std::ios::binary);
+  std::string text{std::istreambuf_iterator<char>(in), {}};
+  if (!in && !in.eof()) {
+    refused.reason = "no se puede leer";
+    return refused;
+  }
+  return parseTraceFile(text);
+}
+
+std::string saveShapeFile(const std::filesystem::path& file, const SharedState& state,
+                          const std::optional<KeptRead>& kept, double manualOffsetMm, double filterscope,
+                          const WallTime& now) {
+  KeptRead out =
+      kept && state.forma_de_fitxer == 0 ? *kept : keptReadOf(state, manualOffsetMm, filterscope, now);
+  out.choices = shapeChoicesOf(state, manualOffsetMm);
+  remeasure(out, state, filterscope);
+  const WriteOutcome written = replaceFileAtomically(file, writeKeptRead(out));
+  return written.ok() ? std::string() : writeProblemText(written);
 }
 
 }  // namespace kovrel

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/oma_file.h"
+#include "archive/trace_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kovrel::OmaTrace trace, again;

@@ -12,6 +12,7 @@
 #include "geometry/shape_sizes.h"
 #include "headless_program.h"
 #include "history/historial.h"
+#include "history/shape_loading.h"
 
 namespace kovrel {
 namespace {
@@ -19,6 +20,7 @@ namespace {
 class FakeHistoryView : public HistoryView {
  public:
   void rowsChanged(int count) override { rows = count, current = -1; }
+  void rowsAdded(int first, int count) override { rows = first + count; }
   int currentRow() const override { return current; }
   void setCurrentRow(int row) override { current = row; }
   std::string jobFilter() const override { return job; }
@@ -44,73 +46,81 @@ class FakeHistoryView : public HistoryView {
   std::vector<std::string> messages;
 };
 
-HistoryEntry entry(std::string job, Day day, int sends = 0, bool readable = true) {
-  HistoryEntry e;
-  e.path = "2026-12/" + job + ".vca", e.day = day, e.hour = 9, e.minute = 5, e.job = std::move(job);
-  e.aMm = 52.346, e.bMm = 38.1, e.sends = sends, e.lastOutcome = "Envio >OK< ";
+ArchiveEntry entry(std::string job, int day, int sends = 0, bool readable = true) {
+  ArchiveEntry e;
+  e.path = "2026-12/" + job + ".vca", e.time = {2026, 12, day, 9, 5, 0}, e.job = std::move(job);
+  e.a = 52.346, e.b = 38.1, e.sends = sends, e.lastOutcome = "Envio >OK< ";
   e.readable = readable, e.reason = readable ? "" : "TRCFMT=2 no es un trazado de radios";
   return e;
 }
 
-constexpr Day kToday{2026, 12, 7}, kYesterday{2026, 12, 6};
-
 class HistorialTest : public ::testing::Test {
  protected:
-  std::vector<HistoryEntry> kept{entry("1234", kToday, 2), entry("345", kToday), entry("9123", kYesterday),
-                                 entry("12", {2026, 12, 5}, 0, false)};
   FakeHistoryView view;
+  std::vector<ArchiveFilter> asked;
+  std::vector<std::size_t> firsts;
+  std::size_t kept = 3;  // entries the archive holds for each filter
   std::vector<std::filesystem::path> loaded, saved;
   std::string loadProblem, saveProblem;
   bool shape = false;
   Historial history{view,
-                    {[this] { return kept; },
+                    {[this](const ArchiveFilter& f, std::size_t first, std::size_t count) {
+                       asked.push_back(f), firsts.push_back(first);
+                       ArchivePage page;
+                       for (std::size_t i = first; i < kept && page.entries.size() < count; ++i)
+                         page.entries.push_back(entry(std::to_string(i), 7, 0, i != 1));
+                       page.more = first + page.entries.size() < kept;
+                       return page;
+                     },
                      [this](const std::filesystem::path& p) { return loaded.push_back(p), loadProblem; },
                      [this](const std::filesystem::path& p) { return saved.push_back(p), saveProblem; },
                      [this] { return shape; }, [] { return std::filesystem::path("Rev.[1234].vca"); }}};
-
-  std::vector<std::string> shownJobs() const {
-    std::vector<std::string> jobs;
-    for (int i = 0; i < history.rowCount(); ++i) jobs.push_back(history.row(i).job);
-    return jobs;
-  }
 };
 
-TEST_F(HistorialTest, jobDigitsAndDayNarrowTheListNewestFirstAndTheStatusCountsThem) {
+TEST_F(HistorialTest, theArchiveIsAskedAPageAtATimeWithTheJobDigitsTypedAndTheDay) {
   struct Row {
     std::string typed;
     std::optional<Day> day;
-    std::vector<std::string> jobs;
+    std::size_t kept;
+    std::string digits, fromDay;
+    int rows;
     std::string status;
   } rows[] = {
-      {"", {}, {"1234", "345", "9123", "12"}, "4 lecturas"},
-      {"12", {}, {"1234", "9123", "12"}, "3 de 4 lecturas"},
-      {"1 x2", {}, {"1234", "9123", "12"}, "3 de 4 lecturas"},  // only the digits count
-      {"", kToday, {"1234", "345"}, "2 de 4 lecturas"},
-      {"3", kYesterday, {"9123"}, "1 de 4 lecturas"},
-      {"77", {}, {}, "0 de 4 lecturas"},
+      {"", {}, 3, "", "", 3, "3 lecturas"},
+      {"1 x2", {}, 1, "12", "", 1, "1 lectura"},  // only the digits count
+      {"", Day{2026, 3, 9}, 0, "", "20260309", 0, "0 lecturas"},
+      {"7", Day{2026, 12, 7}, 450, "7", "20261207", 200, "Más de 200 lecturas"},
   };
   history.open();
-  EXPECT_TRUE(view.opened && view.rows == 4 && view.current == 0);
+  EXPECT_TRUE(view.opened && view.rows == 3 && view.current == 0);
   for (const Row& r : rows) {
-    view.job = r.typed, view.day = r.day;
+    view.job = r.typed, view.day = r.day, kept = r.kept;
     view.onAction(HistoryAction::Filter);
-    EXPECT_EQ(shownJobs(), r.jobs) << r.typed;
-    EXPECT_EQ(view.rows, static_cast<int>(r.jobs.size())) << r.typed;
-    EXPECT_EQ(view.status, r.status) << r.typed;
+    EXPECT_EQ(std::tie(asked.back().jobDigits, asked.back().fromDay, asked.back().toDay),
+              std::tie(r.digits, r.fromDay, r.fromDay));
+    EXPECT_EQ(std::tie(firsts.back(), view.rows, view.status), std::tie(firsts.front(), r.rows, r.status));
   }
+  // Scrolled to the end: the next pages, with the same filter, until the archive has no more.
+  history.fetchMore();
+  history.fetchMore();
+  EXPECT_FALSE(history.canFetchMore());
+  EXPECT_EQ(firsts, (std::vector<std::size_t>{0, 0, 0, 0, 0, 200, 400}));
+  EXPECT_EQ(std::tie(view.rows, view.status, history.row(449).job),
+            std::make_tuple(450, std::string("450 lecturas"), std::string("449")));
+  EXPECT_EQ(asked.back().jobDigits, "7");
 }
 
 TEST_F(HistorialTest, aRowSaysWhenJobSizeInTheLocalesFormAndTheSendOrWhyTheFileIsUnusable) {
   struct Row {
-    HistoryEntry e;
+    ArchiveEntry e;
     char separator;
     HistoryRowTexts texts;
   } rows[] = {
-      {entry("345", kToday), ',', {"07/12/2026 09:05", "345", "52,35 × 38,10 mm", "No enviado"}},
-      {entry("1234", kToday, 2),
+      {entry("345", 7), ',', {"07/12/2026 09:05", "345", "52,35 × 38,10 mm", "No enviado"}},
+      {entry("1234", 7, 2),
        '.',
        {"07/12/2026 09:05", "1234", "52.35 × 38.10 mm", "Enviado (2): Envio >OK< "}},
-      {entry("12", kYesterday, 0, false),
+      {entry("12", 6, 0, false),
        ',',
        {"06/12/2026 09:05", "12", "", "Ilegible: TRCFMT=2 no es un trazado de radios"}},
   };
@@ -127,16 +137,16 @@ TEST_F(HistorialTest, loadingOpeningAndSavingGoThroughTheHooksAndAFileThatCannot
   view.onAction(HistoryAction::GuardarComo);  // no shape on the plot: nothing to save
   EXPECT_EQ(view.dialogs, 0);
 
-  view.current = 3;  // the unreadable file: told, never loaded
+  view.current = 1;  // the unreadable file: told, never loaded
   view.onAction(HistoryAction::Cargar);
   ASSERT_EQ(view.messages, std::vector<std::string>{
-                               "No se puede usar el archivo 12.vca: TRCFMT=2 no es un trazado de radios"});
+                               "No se puede usar el archivo 1.vca: TRCFMT=2 no es un trazado de radios"});
   EXPECT_TRUE(loaded.empty() && view.opened);
 
   loadProblem = "el archivo está vacío";
-  view.current = 1;
+  view.current = 2;
   view.onAction(HistoryAction::Cargar);
-  EXPECT_EQ(view.messages.back(), "No se puede usar el archivo 345.vca: el archivo está vacío");
+  EXPECT_EQ(view.messages.back(), "No se puede usar el archivo 2.vca: el archivo está vacío");
   EXPECT_TRUE(view.opened);
 
   loadProblem.clear();
@@ -144,7 +154,7 @@ TEST_F(HistorialTest, loadingOpeningAndSavingGoThroughTheHooksAndAFileThatCannot
   EXPECT_EQ(loaded.size(), 1u);
   view.openAnswer = "/lab/otro.vca";
   view.onAction(HistoryAction::Abrir);
-  EXPECT_EQ(loaded, (std::vector<std::filesystem::path>{"2026-12/345.vca", "/lab/otro.vca"}));
+  EXPECT_EQ(loaded, (std::vector<std::filesystem::path>{"2026-12/2.vca", "/lab/otro.vca"}));
   EXPECT_FALSE(view.opened) << "the loaded shape stands on the main window";
 
   shape = true, view.saveAnswer = "/lab/guardada.vca", saveProblem = "disco lleno";
@@ -162,16 +172,6 @@ TEST_F(HistorialTest, loadingOpeningAndSavingGoThroughTheHooksAndAFileThatCannot
 }
 
 // --- On the plot, then ENVIAR ------------------------------------------------------------------
-
-// What the history keeps of the read the program holds now.
-KeptShape keptFrom(const SharedState& s, double manualMm) {
-  KeptShape k;
-  k.ownRead = true, k.forma_treball = s.forma_treball, k.serial_number = s.serial_number;
-  k.job = shortestNumber(s.contador_treballs.toNumber());
-  k.signe_x = s.signe_x.toNumber() < 0 ? -1 : 1, k.gir_acumulat = s.gir_acumulat;
-  k.normalOaire = s.normalOaire.toNumber(), k.manualOffsetMm = manualMm;
-  return k;
-}
 
 TEST(KeptReadOnThePlot, aKeptReadStandsAsAFreshOneAndEnviarSendsByteForByteWhatItSentTheFirstTime) {
   struct Row {
@@ -197,7 +197,9 @@ TEST(KeptReadOnThePlot, aKeptReadStandsAsAFreshOneAndEnviarSendsByteForByteWhatI
     cli::HeadlessProgram later(3.0, 0.05);
     ASSERT_TRUE(later.read(stream));  // a read of another day stands on the plot first
     later.turn(3);
-    later.load(keptFrom(first.state(), r.manualMm.value_or(0.0)));
+    // Through the archive's file, as "Cargar" reads it.
+    const KeptRead kept = keptReadOf(first.state(), r.manualMm.value_or(0.0), 3.0, {2026, 12, 7, 9, 5, 0});
+    ASSERT_EQ(later.load(parseTraceFile(writeKeptRead(kept))), "");
     EXPECT_EQ(later.message(), texts::kReadFinished);
     EXPECT_EQ(later.state().tipoMontura.toNumber(), 0) << "the lens type is asked again";
     ASSERT_TRUE(later.send(r.lens, !r.manualMm, r.manualMm, again));
@@ -205,17 +207,19 @@ TEST(KeptReadOnThePlot, aKeptReadStandsAsAFreshOneAndEnviarSendsByteForByteWhatI
   }
 }
 
-// Radii of an ellipse with half-axes a (along x) and b, mm, `count` of them from 0 radians on.
-std::vector<double> ellipseRadii(double a, double b, int count) {
-  std::vector<double> radii;
+// A lab's file: an ellipse with half-axes a (along x) and b, mm, in `count` radii.
+std::string ellipseFile(double a, double b, int count) {
+  std::vector<int> radii;
   for (int i = 0; i < count; ++i) {
     const double t = 2 * std::numbers::pi * i / count;
-    radii.push_back(a * b / std::hypot(b * std::cos(t), a * std::sin(t)));
+    radii.push_back(
+        static_cast<int>(std::lround(100 * a * b / std::hypot(b * std::cos(t), a * std::sin(t)))));
   }
-  return radii;
+  return "JOB=77\r\n" + writeOmaTrace(radii);
 }
 
 TEST(ForeignTraceOnThePlot, resampledAnyCountTurnedAndSizedButTheFeelerTipIsNotAddedAgain) {
+  const auto stream = toolkit::buildStream(toolkit::circle(20), toolkit::TracerCalibration{}, 0, 4321);
   struct Row {
     int count;
     double a, b;
@@ -227,16 +231,25 @@ TEST(ForeignTraceOnThePlot, resampledAnyCountTurnedAndSizedButTheFeelerTipIsNotA
               {1000, 25, 15, 0, LensType::Smaller, 50, 30}};
   for (const Row& r : rows) {
     cli::HeadlessProgram program(3.0, 0.0);
-    KeptShape file;
-    file.radiiMm = ellipseRadii(r.a, r.b, r.count), file.job = "77";
-    program.load(file);
+    ASSERT_TRUE(program.read(stream));  // the tracer's serial and job must not stay with it
+    ASSERT_EQ(program.load(parseTraceFile(ellipseFile(r.a, r.b, r.count))), "");
+    EXPECT_TRUE(program.state().raw_samples.empty() && program.state().contador_treballs == "77");
     program.turn(r.turnSteps);
     oma::Bytes sent;
     ASSERT_TRUE(program.send(r.lens, true, std::nullopt, sent));
     const ShapeSizes sizes = measureShape(sentRadii(program.state().forma_auxiliar));
     EXPECT_NEAR(sizes.a, r.boxA, 0.03) << r.count;
     EXPECT_NEAR(sizes.b, r.boxB, 0.03) << r.count;
+
+    // A file it cannot use is refused with the codec's reason and leaves the shape as it stood.
+    const TraceTable before = program.state().forma_treball;
+    for (const std::string& bad :
+         {std::string("basura"), ellipseFile(25, 15, 360).replace(0, 6, "TRCFMT=2")}) {
+      EXPECT_NE(program.load(parseTraceFile(bad)), "");
+      EXPECT_TRUE(program.state().forma_treball == before && program.message() == texts::kSentOk);
+    }
   }
+  EXPECT_EQ(readShapeFile("/no/such/file.vca").reason, "no se puede leer");
 }
 
 }  // namespace

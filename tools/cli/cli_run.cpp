@@ -8,10 +8,10 @@
 #include "cli_args.h"
 #include "cli_outputs.h"
 #include "cli_ports.h"
-#include "common/oma_file.h"
+#include "archive/trace_file.h"
 #include "headless_program.h"
 #include "settings/default_settings.h"
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
 #include "settings/settings_file.h"
 
 namespace kovrel::cli {

@@ -83,7 +83,9 @@ bool HeadlessProgram::read(const std::vector<std::uint8_t>& stream) {
   return message() == texts::kReadFinished;
 }
 
-void HeadlessProgram::load(const KeptShape& shape) { standShape(state_, window_, capture_, editor_, shape); }
+std::string HeadlessProgram::load(const TraceFileContent& file) {
+  return standShape(state_, window_, capture_, editor_, file);
+}
 
 void HeadlessProgram::mirror() { editor_.mirallHoritzontal_Click(); }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/read_command.h"
+#include "archive/kept_read.h"
 #include "base/shared_state.h"
 #include "fake_plot.h"
 #include "fake_serial_port.h"
@@ -17,7 +18,6 @@
 #include "fake_virtual_port.h"
 #include "fake_window.h"
 #include "geometry/shape_editor.h"
-#include "history/history_entry.h"
 #include "host/oma_framing.h"
 #include "host/send_command.h"
 #include "scanner/capture.h"
@@ -38,7 +38,8 @@ class HeadlessProgram {
   bool read(const std::vector<std::uint8_t>& stream);
 
   // A kept read or a trace file stands on the plot in place of a read (the history's "Cargar").
-  void load(const KeptShape& shape);
+  // Empty when it stands, else why the file cannot be used (nothing changed).
+  std::string load(const TraceFileContent& file);
 
   // One click of the mirror button.
   void mirror();

@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "program_folder.h"
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
 
 namespace kovrel {
 namespace {
