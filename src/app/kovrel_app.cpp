@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/history_link.h"
 #include "app/platform.h"
 #include "app/read_command.h"
 #include "app/startup.h"
@@ -13,8 +14,10 @@
 #include "base/qt_timer.h"
 #include "base/system_clock.h"
 #include "base/texts.h"
+#include "files/user_folders.h"
 #include "geometry/shape_editor.h"
 #include "geometry/shape_sizes.h"
+#include "history/history_window.h"
 #include "host/send_command.h"
 #include "ports/ports_flow.h"
 #include "ports/puertos_window.h"
@@ -131,6 +134,14 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   encoder_ = std::make_unique<EncoderMonitor>(state_, w, *encoderPort_, timer(AppTimer::TimerEncoder),
                                               EncoderMonitor::Hooks{[] { QApplication::beep(); }});
 
+  const std::filesystem::path archiveFolder =
+      options_.archiveFolder.empty() ? userDataFolder() / kArchiveFolderName : options_.archiveFolder;
+  archive_ = std::make_unique<ArchiveStore>(archiveFolder, systemWallTime);
+  keeper_ = std::make_unique<ArchiveKeeper>(*archive_);
+  history_ = std::make_unique<HistoryLink>(HistoryLink::Parts{state_, w, *capture_, *editor_, *archive_,
+                                                              *keeper_, [this] { sizes_->shapeReady(); }});
+  w.onFileDropped = [this](const std::filesystem::path& file) { history_->openFile(file); };
+
   tracerPort_->onReceive = [this] { capture_->onReceive(); };
   hostPort_->canvi_senyal = [this] { onLineSignal(); };
   w.onEvent = [this](Control c, UiEvent e) { dispatch(c, e); };
@@ -142,6 +153,7 @@ KovrelApp::~KovrelApp() {
   // Nothing may reach the handlers while the parts go away.
   window_->onEvent = nullptr;
   window_->inputBlocked = nullptr;
+  window_->onFileDropped = nullptr;
   tracerPort_->onReceive = nullptr;
   encoderPort_->onReceive = nullptr;
   configWindow_->onClick = nullptr;
@@ -358,6 +370,9 @@ void KovrelApp::click(Control c) {
       break;
     case Control::autochk:
       shell_->autochk_Click();
+      break;
+    case Control::historialBtn:
+      history_->open();
       break;
     case Control::inicio_adminBtn:
       shell_->inicio_adminBtn_Click();

@@ -22,6 +22,9 @@ namespace kovrel {
 
 enum class PortsTimer;
 class AppShell;
+class ArchiveKeeper;
+class ArchiveStore;
+class HistoryLink;
 class Capture;
 class CentreCalibration;
 class ConfigWindow;
@@ -75,6 +78,8 @@ class KovrelApp {
     std::function<std::string()> versio_major;
     // The ports window's timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(PortsTimer)> makePortsTimer;
+    // The archive of kept reads; the user's data folder's when empty.
+    std::filesystem::path archiveFolder;
     // Ends the event loop; QCoreApplication::quit when empty.
     std::function<void()> quit;
   };
@@ -112,6 +117,7 @@ class KovrelApp {
   SendCommand& sendCommand() { return *send_; }
   SerialPort& encoderPort() { return *encoderPort_; }
   ConfigWindow& configWindow() { return *configWindow_; }
+  HistoryLink& history() { return *history_; }
 
  private:
   void dispatch(Control c, UiEvent e);
@@ -154,6 +160,9 @@ class KovrelApp {
   std::unique_ptr<EncoderMonitor> encoder_;
   std::unique_ptr<AppShell> shell_;
   std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<ArchiveStore> archive_;
+  std::unique_ptr<ArchiveKeeper> keeper_;
+  std::unique_ptr<HistoryLink> history_;
   bool quitRequested_ = false;
   std::unique_ptr<PortsFlow> ports_;  // last: it goes before the ports and windows it uses
 };

@@ -1,5 +1,6 @@
 #include "history/shape_loading.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -35,8 +36,10 @@ std::string putShape(SharedState& s, Window& w, const TraceFileContent& file) {
   // A new read for the send: it is prepared afresh and asks for its lens type.
   s.tipoMontura = 0;
   s.ja_Enviat = 0;
-  w.setText(Control::offset_mida, manualMm == 0.0 ? std::string(texts::kManualOffsetInitial)
-                                                  : localeNumber(manualMm, w.decimalSeparator()));
+  // In the operator's own form: the send reads it back with the locale's separator.
+  std::string manual(texts::kManualOffsetInitial);
+  std::replace(manual.begin(), manual.end(), ',', w.decimalSeparator());
+  w.setText(Control::offset_mida, manualMm == 0.0 ? manual : localeNumber(manualMm, w.decimalSeparator()));
   w.setText(Control::Text1, texts::kReadFinished);
   return {};
 }

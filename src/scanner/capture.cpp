@@ -291,13 +291,13 @@ void Capture::handOverShape() {
   s_.gir_acumulat = 0.0;
   s_.forma_de_fitxer = 0;
   shapeStands();
+  if (hooks_.shapeHandedOver) hooks_.shapeHandedOver();
 }
 
 void Capture::shapeStands() {
   setAll(w_, kEditControls, true);
   setAll(w_, kSendControls, true);
   setAll(w_, kReadControls, false);
-  if (hooks_.shapeHandedOver) hooks_.shapeHandedOver();
 }
 
 std::string Capture::readChars(int count) {

@@ -9,16 +9,19 @@
 #include <QAccessible>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <filesystem>
 #include <map>
 
+#include "app/history_link.h"
 #include "base/texts.h"
 #include "common/tracer_stream.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"
 #include "gui_test_support.h"
+#include "history/history_window.h"
 #include "program_folder.h"
 #include "settings/config_window.h"
 #include "settings/settings_file.h"
@@ -44,6 +47,7 @@ class KovrelAppTest : public ::testing::Test {
   bool start(const std::function<void(KovrelApp::Options&)>& adjust = {}) {
     KovrelApp::Options o;
     o.programFolder = folder, o.tracerPort = std::make_unique<FakeSerialPort>();
+    o.archiveFolder = folder / "trazados";
     o.encoderPort = std::make_unique<FakeSerialPort>(), o.hostPort = std::make_unique<FakeVirtualPort>();
     tracer = static_cast<FakeSerialPort*>(o.tracerPort.get());
     host = static_cast<FakeVirtualPort*>(o.hostPort.get()), o.clock = std::make_unique<testing::FakeClock>();
@@ -266,6 +270,50 @@ TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLe
   key(Qt::Key_Space), slide(AppTimer::Timer1), key(Qt::Key_Tab), key(Qt::Key_Tab), key(Qt::Key_Tab);
   key(Qt::Key_Return);
   EXPECT_TRUE(win().isVisible(offset_mida) && win().isVisible(OK_manualbtn));
+}
+
+// The history is offered exactly when a read is; it opens with Ctrl+H, narrows to the job typed and
+// Enter stands the kept read on the plot as a finished read, its buttons named by their captions.
+TEST_F(KovrelAppTest, historialFollowsLeerOpensWithCtrlHNarrowsByJobAndEnterStandsTheKeptReadOnThePlot) {
+  ASSERT_TRUE(start());
+  win().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&win()));
+  click(llegirBtn);
+  EXPECT_FALSE(win().isEnabled(historialBtn)) << "never during a read";
+  tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 2));
+  EXPECT_FALSE(win().isEnabled(historialBtn) || win().isEnabled(llegirBtn));
+  int minute = 0;
+  ArchiveStore store(folder / "trazados", [&minute] { return WallTime{2026, 12, 7, 9, ++minute, 0}; });
+  for (const char* job : {"101", "102", "2101"}) {
+    KeptRead kept = keptReadOf(app->state(), 0.0, 3.0, {});
+    kept.job = job;
+    ASSERT_TRUE(store.keep(kept).ok);
+  }
+  click(parada);
+  ASSERT_TRUE(win().isEnabled(historialBtn) && win().isEnabled(llegirBtn));
+
+  QTest::keyClick(&win(), Qt::Key_H, Qt::ControlModifier);
+  for (const auto& timer : QAbstractEventDispatcher::instance()->registeredTimers(w(historialBtn))) {
+    QTimerEvent up(timer.timerId);  // the button comes up after 100 ms: now
+    QCoreApplication::sendEvent(w(historialBtn), &up);
+  }
+  HistoryWindow& history = app->history().window();
+  ASSERT_TRUE(history.isVisible());
+  EXPECT_EQ(history.list()->model()->rowCount(), 3);
+  EXPECT_EQ(history.list()->model()->index(0, 1).data().toString(), "2101");  // newest first
+  QTest::keyClicks(history.jobBox(), "02");
+  ASSERT_EQ(history.list()->model()->rowCount(), 1);
+  QTest::keyClick(history.list(), Qt::Key_Return);
+  EXPECT_FALSE(history.isVisible());
+  EXPECT_EQ(win().text(Text1), texts::kReadFinished);
+  EXPECT_EQ(win().text(contadorLectures), "Rev.[102]");
+  EXPECT_TRUE(win().isEnabled(interpola) && !win().isEnabled(historialBtn));
+  EXPECT_EQ(win().text(midesLbl).rfind("A 60", 0), 0u) << win().text(midesLbl);
+  for (QPushButton* button : history.findChildren<QPushButton*>())
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(button)
+                    ->text(QAccessible::Name)
+                    .startsWith(button->text().remove('&')))
+        << button->text().toStdString();
 }
 
 }  // namespace
