@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 
+#include "archive/archive_keeper.h"
 #include "base/texts.h"
 #include "common/tracer_stream.h"
 #include "fake_serial_port.h"
@@ -223,6 +224,37 @@ TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   EXPECT_TRUE(app->state().serial_number == "A123" && messages.empty());  // no message box inside a step
   QApplication::processEvents();
   expectNotSavedMessage();
+}
+
+// The read is kept at its end and follows its changes and sends; an archive that cannot be written
+// is told once after the read's message, and the read is sent all the same.
+TEST_F(KovrelAppTest, aReadIsKeptWithItsChoicesAndSendsAndAFailedArchiveIsToldWithoutStoppingTheSend) {
+  for (const bool writable : {true, false}) {
+    SCOPED_TRACE(writable ? "archive" : "archive folder under a file");
+    const fs::path archive = writable ? folder / "trazados" : programFolder.file() / "trazados";
+    ASSERT_TRUE(start([&](KovrelApp::Options& o) { o.archiveFolder = archive; }));
+    host->hostHolds = true;
+    click(llegirBtn);
+    tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 57));
+    const std::string readEnd(texts::kReadFinished);
+    EXPECT_EQ(win().text(Text1).rfind(readEnd + (writable ? "" : " · No se pudo guardar la lectura"), 0), 0u)
+        << win().text(Text1);
+    click(mirallHoritzontal);
+    click(interpola);
+    for (int i = 0; i < 99 && timers.at(AppTimer::Timer1)->isActive(); ++i)
+      timers.at(AppTimer::Timer1)->tick();
+    click(Image_fosca_gran);
+    host->hostSends(std::vector<std::uint8_t>{6, 29});
+    EXPECT_EQ(win().text(Text1), texts::kSentOk);  // told once: not again after the send
+    if (writable) {
+      const fs::path file = app->archiveKeeper().currentFile();
+      const TraceFileContent kept = parseTraceFile(testing::fileBytes(file));
+      ASSERT_TRUE(kept.kept) << file;
+      EXPECT_TRUE(kept.job == "57" && kept.kept->choices.mirrored && kept.kept->choices.lensOffsetMm == 0.2);
+      EXPECT_EQ(kept.lastOutcome, texts::kSentOk);
+    }
+    app.reset();
+  }
 }
 
 // Every send needs a lens type: each choice is a button that the keyboard (Tab, Space, Enter) and
