@@ -10,11 +10,14 @@
 #include "app/platform.h"
 #include "app/read_command.h"
 #include "app/startup.h"
+#include "archive/archive_keeper.h"
 #include "base/com_name.h"
+#include "base/number_text.h"
 #include "base/qt_timer.h"
 #include "base/system_clock.h"
 #include "base/texts.h"
 #include "files/user_folders.h"
+#include "geometry/prepare_steps.h"
 #include "geometry/shape_editor.h"
 #include "geometry/shape_sizes.h"
 #include "history/history_window.h"
@@ -67,6 +70,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
     timers_[static_cast<std::size_t>(t)] =
         options_.makeTimer ? options_.makeTimer(t) : std::make_unique<QtTimer>(intervalMs(t));
   }
+  const bool programFolderGiven = !options_.programFolder.empty();
   if (options_.programFolder.empty()) {
     // Asked of the system as a path, never through a Qt string: a folder named "Ópticas" must not
     // depend on the locale's conversion of wide text.
@@ -75,7 +79,13 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
         {program, installedDefaultFolder(program), machineSettingsFolder(program), userSettingsFolder()},
         folderTakesFiles);
   }
+  if (options_.archiveFolder.empty()) {
+    const std::filesystem::path data = programFolderGiven ? options_.programFolder : userDataFolder();
+    options_.archiveFolder = (data.empty() ? runningProgramFolder() : data) / kArchiveFolderName;
+  }
   settings_ = std::make_unique<SettingsFile>(options_.programFolder);
+  archive_ = std::make_unique<ArchiveStore>(options_.archiveFolder, systemWallTime);
+  keeper_ = std::make_unique<ArchiveKeeper>(*archive_);
 
   // The header of every read becomes the file's calibration: a failure to write it is told
   // once the capture step has ended, so no message box runs inside a step.
@@ -83,7 +93,10 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   capture_ = std::make_unique<Capture>(
       state_, w, plot, *tracerPort_,
       Capture::Hooks{[this] { saveSettings(false); }, [this] { calibration_->nous_valors_centre(); },
-                     [this] { sizes_->shapeReady(); }});
+                     [this] {
+                       sizes_->shapeReady();
+                       keepRead(Keeping::ReadEnd);
+                     }});
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
       ReadCommand::Hooks{[this] { showConfiguration(false); }, [this] { offsets_->activa_offset(); },
@@ -92,6 +105,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
                          [this] {
                            encoder_->yieldToRead();
                            sizes_->clear();
+                           keeper_->release();
                          }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
@@ -99,8 +113,11 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   offsets_ = std::make_unique<SizeOffsets>(
       state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
       SizeOffsets::Hooks{[this] { send_->interpola_Click(); }, [this] { send_->lensTypePromptClosed(); }});
-  send_ = std::make_unique<SendCommand>(state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
-                                        SendCommand::Hooks{[this] { offsets_->openPanel(); }, {}});
+  send_ = std::make_unique<SendCommand>(
+      state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
+      SendCommand::Hooks{[this] { offsets_->openPanel(); },
+                         {},
+                         [this](const std::string& outcome) { keepRead(Keeping::Send, outcome); }});
   AppShell::Hooks shellHooks;
   shellHooks.askOkCancel = [this](std::string_view text, std::string_view title) {
     return askOkCancel(text, title);
@@ -134,10 +151,6 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   encoder_ = std::make_unique<EncoderMonitor>(state_, w, *encoderPort_, timer(AppTimer::TimerEncoder),
                                               EncoderMonitor::Hooks{[] { QApplication::beep(); }});
 
-  const std::filesystem::path archiveFolder =
-      options_.archiveFolder.empty() ? userDataFolder() / kArchiveFolderName : options_.archiveFolder;
-  archive_ = std::make_unique<ArchiveStore>(archiveFolder, systemWallTime);
-  keeper_ = std::make_unique<ArchiveKeeper>(*archive_);
   history_ = std::make_unique<HistoryLink>(HistoryLink::Parts{state_, w, *capture_, *editor_, *archive_,
                                                               *keeper_, [this] { sizes_->shapeReady(); }});
   w.onFileDropped = [this](const std::filesystem::path& file) { history_->openFile(file); };
@@ -205,6 +218,25 @@ void KovrelApp::saveSettings(bool messageNow) {
           Qt::QueuedConnection);
     }
   }
+}
+
+void KovrelApp::keepRead(Keeping moment, const std::string& outcome) {
+  // The archive keeps what the send would deliver; inputs the send refuses keep nothing new.
+  double manualMm = 0.0;
+  const double filterscope = state_.filterscope.toNumber();
+  const bool sendable =
+      parseLocaleNumber(window_->text(Control::offset_mida), window_->decimalSeparator(), manualMm) &&
+      preparation::filterInRange(filterscope);
+  std::optional<std::string> problem;
+  if (moment == Keeping::Send) {
+    problem = keeper_->sent(state_, outcome, filterscope);
+  } else if (sendable && moment == Keeping::ReadEnd) {
+    problem = keeper_->readFinished(state_, manualMm, filterscope);
+  } else if (sendable && state_.ja_Enviat != 1) {  // once sent, the shape is the one delivered
+    problem = keeper_->choicesMayHaveChanged(state_, manualMm, filterscope);
+  }
+  // Told after the information box's own message; the read stays as usable as before.
+  if (problem) window_->setText(Control::Text1, window_->text(Control::Text1) + " · " + *problem);
 }
 
 void KovrelApp::sortirBtn_Click() {
@@ -314,6 +346,7 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
     case UiEvent::Click:
       click(c);
       sizes_->refresh();  // a mirror, a lens type, an offset set: the sizes follow
+      keepRead(Keeping::Change);
       break;
     case UiEvent::DoubleClick:
       if (c == Control::Text1) read_->Text1_DblClick();
@@ -337,6 +370,7 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
     case UiEvent::Change:
       if (c == Control::offset_mida) offsets_->offset_mida_Change();
       sizes_->refresh();
+      keepRead(Keeping::Change);
       break;
     case UiEvent::Close:
       sortirBtn_Click();
@@ -352,6 +386,7 @@ void KovrelApp::click(Control c) {
     case Control::parada:
       capture_->parada_Click();
       sizes_->clear();  // the plot is cleared: no shape to send
+      keeper_->release();
       break;
     case Control::sortirBtn:
       sortirBtn_Click();

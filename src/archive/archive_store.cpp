@@ -131,10 +131,13 @@ bool matches(const ArchiveEntry& e, const ArchiveFilter& f) {
   return (f.fromDay.empty() || day >= f.fromDay) && (f.toDay.empty() || day <= f.toDay);
 }
 
+// At most `limit` + 1 bytes: enough to tell a file over the limit.
 bool readWhole(const fs::path& file, std::string& bytes, std::uintmax_t limit) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
-  bytes.resize(static_cast<std::size_t>(limit) + 1);
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(file, error);
+  bytes.resize(static_cast<std::size_t>(std::min(error ? limit : size, limit)) + 1);
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<std::size_t>(in.gcount()));
   return !in.bad();
@@ -171,8 +174,8 @@ ArchiveEntry archiveEntryOf(const fs::path& file) {
   if (!content.usable) return entry;
   const std::vector<int>& radii = content.trace.radii;
   const ShapeSizes sizes = measureShape(std::vector<double>(radii.begin(), radii.end()));
-  entry.a = sizes.a / 100.0;
-  entry.b = sizes.b / 100.0;
+  entry.a = sizes.a;
+  entry.b = sizes.b;
   for (int i = 0; i < kOutlineRadii; ++i)
     entry.outline.push_back(radii[static_cast<std::size_t>(i) * radii.size() / kOutlineRadii]);
   return entry;

@@ -1,9 +1,11 @@
 #include "archive/kept_read.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "geometry/prepare.h"
+#include "geometry/prepare_steps.h"
 #include "scanner/capture.h"
 
 namespace kovrel {
@@ -141,8 +143,13 @@ void remeasure(KeptRead& kept, const SharedState& s, double filterscope) {
         prepareShape(s.forma_treball, preparationInputs(s, kept.choices.manualOffsetMm, filterscope))
             .forma_auxiliar);
   }
-  kept.sizes = measureShape(radii);
-  kept.radii.assign(radii.begin(), radii.end());
+  // The host takes the first radius rounded (halves to even) and adds the whole codes to it:
+  // those are the radii it rebuilds, and the ones the file gives.
+  kept.radii.clear();
+  const double first = radii.empty() ? 0.0 : preparation::roundHalfEven(radii.front());
+  for (const double r : radii)
+    kept.radii.push_back(static_cast<int>(std::lround(first + (r - radii.front()))));
+  kept.sizes = measureShape(std::vector<double>(kept.radii.begin(), kept.radii.end()));
 }
 
 KeptRead keptReadOf(const SharedState& s, double manualOffsetMm, double filterscope, const WallTime& time) {

@@ -15,6 +15,7 @@
 #include <map>
 
 #include "app/history_link.h"
+#include "archive/archive_keeper.h"
 #include "base/texts.h"
 #include "common/tracer_stream.h"
 #include "fake_serial_port.h"
@@ -47,7 +48,6 @@ class KovrelAppTest : public ::testing::Test {
   bool start(const std::function<void(KovrelApp::Options&)>& adjust = {}) {
     KovrelApp::Options o;
     o.programFolder = folder, o.tracerPort = std::make_unique<FakeSerialPort>();
-    o.archiveFolder = folder / "trazados";
     o.encoderPort = std::make_unique<FakeSerialPort>(), o.hostPort = std::make_unique<FakeVirtualPort>();
     tracer = static_cast<FakeSerialPort*>(o.tracerPort.get());
     host = static_cast<FakeVirtualPort*>(o.hostPort.get()), o.clock = std::make_unique<testing::FakeClock>();
@@ -229,6 +229,37 @@ TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   expectNotSavedMessage();
 }
 
+// The read is kept at its end and follows its changes and sends; an archive that cannot be written
+// is told once after the read's message, and the read is sent all the same.
+TEST_F(KovrelAppTest, aReadIsKeptWithItsChoicesAndSendsAndAFailedArchiveIsToldWithoutStoppingTheSend) {
+  for (const bool writable : {true, false}) {
+    SCOPED_TRACE(writable ? "archive" : "archive folder under a file");
+    const fs::path archive = writable ? folder / "trazados" : programFolder.file() / "trazados";
+    ASSERT_TRUE(start([&](KovrelApp::Options& o) { o.archiveFolder = archive; }));
+    host->hostHolds = true;
+    click(llegirBtn);
+    tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 57));
+    const std::string readEnd(texts::kReadFinished);
+    EXPECT_EQ(win().text(Text1).rfind(readEnd + (writable ? "" : " · No se pudo guardar la lectura"), 0), 0u)
+        << win().text(Text1);
+    click(mirallHoritzontal);
+    click(interpola);
+    for (int i = 0; i < 99 && timers.at(AppTimer::Timer1)->isActive(); ++i)
+      timers.at(AppTimer::Timer1)->tick();
+    click(Image_fosca_gran);
+    host->hostSends(std::vector<std::uint8_t>{6, 29});
+    EXPECT_EQ(win().text(Text1), texts::kSentOk);  // told once: not again after the send
+    if (writable) {
+      const fs::path file = app->archiveKeeper().currentFile();
+      const TraceFileContent kept = parseTraceFile(testing::fileBytes(file));
+      ASSERT_TRUE(kept.kept) << file;
+      EXPECT_TRUE(kept.job == "57" && kept.kept->choices.mirrored && kept.kept->choices.lensOffsetMm == 0.2);
+      EXPECT_EQ(kept.lastOutcome, texts::kSentOk);
+    }
+    app.reset();
+  }
+}
+
 // Every send needs a lens type: each choice is a button that the keyboard (Tab, Space, Enter) and
 // assistive technology (its press action) reach as the mouse does, each with its own offset.
 TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLensWithItsOffset) {
@@ -283,7 +314,7 @@ TEST_F(KovrelAppTest, historialFollowsLeerOpensWithCtrlHNarrowsByJobAndEnterStan
   tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 2));
   EXPECT_FALSE(win().isEnabled(historialBtn) || win().isEnabled(llegirBtn));
   int minute = 0;
-  ArchiveStore store(folder / "trazados", [&minute] { return WallTime{2026, 12, 7, 9, ++minute, 0}; });
+  ArchiveStore store(folder / "trazados", [&minute] { return WallTime{2027, 1, 7, 9, ++minute, 0}; });
   for (const char* job : {"101", "102", "2101"}) {
     KeptRead kept = keptReadOf(app->state(), 0.0, 3.0, {});
     kept.job = job;
@@ -299,7 +330,7 @@ TEST_F(KovrelAppTest, historialFollowsLeerOpensWithCtrlHNarrowsByJobAndEnterStan
   }
   HistoryWindow& history = app->history().window();
   ASSERT_TRUE(history.isVisible());
-  EXPECT_EQ(history.list()->model()->rowCount(), 3);
+  EXPECT_EQ(history.list()->model()->rowCount(), 4);  // the read itself was kept too
   EXPECT_EQ(history.list()->model()->index(0, 1).data().toString(), "2101");  // newest first
   QTest::keyClicks(history.jobBox(), "02");
   ASSERT_EQ(history.list()->model()->rowCount(), 1);

@@ -61,7 +61,7 @@ HeadlessProgram::HeadlessProgram(double filterscope, double generalOffsetMm)
           state_, window_, timer1_, timer2_,
           SizeOffsets::Hooks{[this] { send_.interpola_Click(); }, [this] { send_.lensTypePromptClosed(); }}),
       send_(state_, window_, plot_, hostPort_, clock_, pollTimer_,
-            SendCommand::Hooks{[this] { offsets_.openPanel(); }, {}}) {
+            SendCommand::Hooks{[this] { offsets_.openPanel(); }, {}, {}}) {
   installDefaults(state_, filterscope, generalOffsetMm);
   initialWindow(window_);
   // The host program is running and holds the virtual port the program created at start-up.
