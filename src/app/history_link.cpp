@@ -57,6 +57,9 @@ void HistoryLink::openFile(const std::filesystem::path& file) {
 }
 
 std::string HistoryLink::load(const std::filesystem::path& file) {
+  // A shape takes the read's place only when a read could start: never over a read under way or
+  // an exchange with the host.
+  if (!p_.window.isEnabled(Control::llegirBtn)) return "hay una lectura o un envío en curso";
   const TraceFileContent content = readShapeFile(file);
   std::string problem = standShape(p_.state, p_.window, p_.capture, p_.editor, content);
   if (!problem.empty()) return problem;

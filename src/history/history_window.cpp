@@ -45,6 +45,7 @@ constexpr const char* kHeaders[kColumns] = {"Fecha", "Trabajo", "Forma", "A × B
 void name(QWidget* w, const QString& caption, const QString& purpose) {
   QString shown = caption;
   shown.remove(QLatin1Char('&'));
+  if (shown.endsWith(QLatin1Char(':'))) shown.chop(1);
   w->setAccessibleName(purpose.isEmpty() ? shown : shown + QStringLiteral(", ") + purpose);
 }
 
@@ -164,6 +165,8 @@ class OutlineDelegate : public QStyledItemDelegate {
 HistoryWindow::HistoryWindow(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("Historial"));
   setWindowTitle(QStringLiteral("Historial"));
+  // While it is open the main window waits: no read or send starts under a choice being made.
+  setWindowModality(Qt::ApplicationModal);
   resize(760, 520);
 
   auto* filters = new QHBoxLayout;
