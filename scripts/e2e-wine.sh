@@ -135,8 +135,8 @@ cmp -s "$out/host-received.bin" "$out/linux-answer.bin" && same=yes
 echo "e2e: send under Wine: host simulator exit $host_rc; $sent bytes after the host's message, identical to the Linux program's answer: $same"
 cmp -s "$out/host-received.oma" "$out/linux.oma" && echo "e2e: the host's decoded trace is the Linux program's OMA file byte for byte"
 
-# The archive kept the read (in the user's %LOCALAPPDATA%\Kovrel\trazados); "Historial" (under
-# the turn buttons, on again after the send) lists it, and a double click on its row puts it back
+# The archive kept the read (in the user's %LOCALAPPDATA%\Kovrel\trazados); "Historial" (at the
+# foot of the buttons on the right, on again after the send) lists it, and a double click on its row puts it back
 # on the plot.
 kept=$(find "$WINEPREFIX/drive_c/users" -path '*Kovrel/trazados/*' -name '*.vca' 2>/dev/null | wc -l)
 click 407 361
