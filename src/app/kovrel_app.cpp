@@ -95,7 +95,10 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
       Capture::Hooks{[this] { saveSettings(false); }, [this] { calibration_->nous_valors_centre(); },
                      [this] {
                        sizes_->shapeReady();
-                       keepRead(Keeping::ReadEnd);
+                       // Kept once the read's step has ended and its message shows: forcing the
+                       // file to the disk never holds the read's end back.
+                       QMetaObject::invokeMethod(
+                           window_.get(), [this] { keepRead(Keeping::ReadEnd); }, Qt::QueuedConnection);
                      }});
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,

@@ -27,9 +27,12 @@ std::string twoDecimals(double mm) {
   return std::string(buf, error == std::errc() ? end : buf);
 }
 
+// A hand edit may write anything: only finite values within what a read or an operator can give
+// (|value| below a million) come back.
 bool parseExact(std::string_view s, double& value) {
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-  return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+  return !s.empty() && ec == std::errc() && end == s.data() + s.size() && std::isfinite(value) &&
+         std::fabs(value) < 1e6;
 }
 
 bool parseInt(std::string_view s, int& value) {
@@ -282,9 +285,13 @@ TraceFileContent parseTraceFile(std::string_view text) {
   content.usable = true;
   if (!ours) return content;  // a lab's trace: the radii are the shape
 
-  const bool whole = versionGiven && own.mirrored && own.turn && own.lens && own.manual && own.tip &&
-                     own.header && own.temperature && own.jobs && own.arm && own.end && !malformed &&
-                     kept.read.samples.size() == static_cast<std::size_t>(kSamplesPerRead) &&
+  // The operator's choices within what the buttons give: a turn of a few turns, offsets of mm.
+  const ShapeChoices& c = kept.choices;
+  const bool sensible = std::fabs(c.turn) < 100 && std::fabs(c.lensOffsetMm) < 10 &&
+                        std::fabs(c.manualOffsetMm) < 10 && (c.lensTypeChosen == 0 || c.lensTypeChosen == 1);
+  const bool whole = sensible && versionGiven && own.mirrored && own.turn && own.lens && own.manual &&
+                     own.tip && own.header && own.temperature && own.jobs && own.arm && own.end &&
+                     !malformed && kept.read.samples.size() == static_cast<std::size_t>(kSamplesPerRead) &&
                      endCount == static_cast<int>(kept.read.samples.size());
   if (!whole) {
     content.usable = false;

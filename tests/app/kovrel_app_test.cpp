@@ -239,6 +239,8 @@ TEST_F(KovrelAppTest, aReadIsKeptWithItsChoicesAndSendsAndAFailedArchiveIsToldWi
     host->hostHolds = true;
     click(llegirBtn);
     tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 57));
+    EXPECT_EQ(win().text(Text1), texts::kReadFinished);  // kept after the read's end
+    QApplication::processEvents();
     const std::string readEnd(texts::kReadFinished);
     EXPECT_EQ(win().text(Text1).rfind(readEnd + (writable ? "" : " · No se pudo guardar la lectura"), 0), 0u)
         << win().text(Text1);

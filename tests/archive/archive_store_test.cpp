@@ -1,16 +1,12 @@
 // The archive on disk: month folders, names that never take another job's file, the listing and
-// its index cache, unreadable files, and folders that refuse to be written.
+// its index cache, unreadable files.
 
 #include "archive/archive_store.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <fstream>
-#include <random>
 
-#include "archive/archive_keeper.h"
 #include "archive_rig.h"
 #include "file_bytes.h"
 
@@ -18,47 +14,7 @@ namespace kovrel {
 namespace {
 
 namespace fs = std::filesystem;
-namespace tk = toolkit;
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device random;
-    do path_ = fs::temp_directory_path() / ("kovrel-archive-" + std::to_string(random()));
-    while (!fs::create_directory(path_));
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    for (const auto& e : fs::recursive_directory_iterator(path_, ignored))
-      fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-struct Archive {
-  TempFolder folder;
-  WallTime now{2026, 12, 7, 14, 30, 12};
-  ArchiveStore store{folder.path() / "trazados", [this] { return now; }};
-  const SharedState read = testing::capturedRead(tk::superellipse(26, 17, 6), 42);
-
-  ArchiveWrite keep(const std::string& job, const WallTime& at) {
-    now = at;
-    KeptRead kept = keptReadOf(read, 0, 3, {});
-    kept.job = job;
-    return store.keep(kept);
-  }
-  std::vector<std::string> jobs(const ArchiveFilter& filter = {}, std::size_t first = 0,
-                                std::size_t count = 100) {
-    std::vector<std::string> jobs;
-    for (const ArchiveEntry& e : store.list(filter, first, count).entries)
-      jobs.push_back(e.readable ? e.job : "?");
-    return jobs;
-  }
-};
+using testing::Archive;
 
 TEST(ArchiveStore, readsAreKeptByMonthUnderNamesThatSortByDateAndNeverTakeAnotherReadsFile) {
   Archive a;
@@ -139,64 +95,6 @@ TEST(ArchiveStore, theIndexIsACacheRebuiltWhenMissingBrokenOrStaleAndTheFilesSta
   EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "1"}));
   fs::remove_all(a.store.root() / ".indice");
   EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "1"}));
-}
-
-TEST(ArchiveFaults, aFolderThatCannotBeMadeOrWrittenOrADiskFullIsToldOnceAndKeepsEveryFile) {
-  Archive a;
-  ASSERT_TRUE(a.keep("1", a.now).ok);
-  const fs::path month = a.store.root() / "2026-12";
-  const auto files = [&] { return std::distance(fs::directory_iterator(month), fs::directory_iterator()); };
-
-  // Read-only (root writes anyway: there the check proves nothing).
-  fs::permissions(month, fs::perms::owner_read | fs::perms::owner_exec);
-  const ArchiveWrite refused = a.keep("2", a.now);
-  fs::permissions(month, fs::perms::owner_all);
-  if (::geteuid() != 0) {
-    EXPECT_NE(refused.message.find(
-                  "No se pudo guardar la lectura en el archivo de trazados: sin permiso de escritura"),
-              std::string::npos)
-        << refused.message;
-    EXPECT_EQ(files(), 1);
-  }
-  fs::remove(refused.path);
-
-  // Writes cut short as a full disk cuts them: told once, nothing half written or left behind.
-  ArchiveKeeper keeper(a.store);
-  SharedState turned = a.read;
-  turned.gir_acumulat = 0.5;
-  rlimit previous{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  rlimit small = previous;
-  small.rlim_cur = 4096;
-  const auto handler = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const auto told = keeper.readFinished(a.read, 0, 3);
-  const auto again = keeper.choicesMayHaveChanged(turned, 0, 3);
-  setrlimit(RLIMIT_FSIZE, &previous);
-  signal(SIGXFSZ, handler);
-  ASSERT_TRUE(told);
-  EXPECT_NE(told->find("disco lleno"), std::string::npos) << *told;
-  EXPECT_FALSE(again);
-  EXPECT_EQ(files(), 1);
-
-  // Room again: the read is kept at its next change; nothing changed, nothing written.
-  turned.gir_acumulat = 0.25;
-  EXPECT_FALSE(keeper.choicesMayHaveChanged(turned, 0, 3));
-  ASSERT_FALSE(keeper.currentFile().empty());
-  EXPECT_EQ(parseTraceFile(testing::fileBytes(keeper.currentFile())).kept->choices.turn, 0.25);
-  const auto stamp = fs::last_write_time(keeper.currentFile());
-  EXPECT_FALSE(keeper.choicesMayHaveChanged(turned, 0, 3));
-  EXPECT_EQ(fs::last_write_time(keeper.currentFile()), stamp);
-
-  // The archive's folder under a file: it cannot be made, and a list of it is empty.
-  std::ofstream(a.folder.path() / "fichero") << "x";
-  ArchiveStore lost(a.folder.path() / "fichero" / "trazados", [&] { return a.now; });
-  ArchiveKeeper lostKeeper(lost);
-  const auto notMade = lostKeeper.readFinished(a.read, 0, 3);
-  ASSERT_TRUE(notMade);
-  EXPECT_NE(notMade->find("fichero"), std::string::npos) << *notMade;
-  EXPECT_FALSE(lostKeeper.sent(a.read, "Envio >OK< ", 3));
-  EXPECT_TRUE(lost.list({}, 0, 10).entries.empty());
 }
 
 }  // namespace
