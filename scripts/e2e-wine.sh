@@ -134,5 +134,23 @@ same=no
 cmp -s "$out/host-received.bin" "$out/linux-answer.bin" && same=yes
 echo "e2e: send under Wine: host simulator exit $host_rc; $sent bytes after the host's message, identical to the Linux program's answer: $same"
 cmp -s "$out/host-received.oma" "$out/linux.oma" && echo "e2e: the host's decoded trace is the Linux program's OMA file byte for byte"
+
+# The archive kept the read (in the user's %LOCALAPPDATA%\Kovrel\trazados); "Historial" (at the
+# foot of the buttons on the right, on again after the send) lists it, and a double click on its row puts it back
+# on the plot.
+kept=$(find "$WINEPREFIX/drive_c/users" -path '*Kovrel/trazados/*' -name '*.vca' 2>/dev/null | wc -l)
+click 407 361
+history=$(timeout 20 xdotool search --sync --onlyvisible --name 'Historial' | head -1)
+history_rows=no
+reloaded=0
+if [ -n "$history" ]; then
+  sleep 1
+  import -window "$history" "$out/history-window.png"
+  xdotool mousemove --window "$history" 80 100 click --repeat 2 --delay 80 1  # the newest row
+  sleep 2
+  xdotool search --onlyvisible --name 'Historial' >/dev/null || history_rows=yes  # loaded: it closed
+  reloaded=$(outline_pixels "$out/main-window-after-history.png")
+fi
+echo "e2e: archive under Wine: $kept kept read(s); history window: ${history:-none}, a row loaded: $history_rows, outline pixels after it: $reloaded"
 echo "e2e: $((SECONDS - started)) s"
-[ "$host_rc" = 0 ] && [ "$same" = yes ]
+[ "$host_rc" = 0 ] && [ "$same" = yes ] && [ "$kept" -ge 1 ] && [ "$history_rows" = yes ] && [ "$reloaded" -gt 300 ]

@@ -73,7 +73,8 @@ checked=0
 while read -r expected args; do
   case "$expected" in '' | '#'*) continue ;; esac
   # shellcheck disable=SC2086
-  set -- ${args//STREAM/$data/offcentre_rect.stream}
+  args=${args//STREAM/$data/offcentre_rect.stream}
+  set -- ${args//DATA\//$data/}
   if ! "$wine" "$build/tools/cli/kovrel-cli.exe" "$@" </dev/null >"$out/$expected" || ! same_output "$expected"; then
     echo "kovrel-cli $args: differs from $data/$expected (output in $out/$expected)"
     failed=$((failed + 1))

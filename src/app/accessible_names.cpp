@@ -30,6 +30,7 @@ constexpr Entry kEntries[] = {
     {Control::autochk, "Auto, modo automático", {}},
     {Control::veri_instrument_txt, {}, "Aviso de verificación del instrumento"},
     {Control::midesLbl, {}, "Medidas de la forma"},
+    {Control::historialBtn, "Historial, lecturas guardadas", {}},
     {Control::Frame1, {}, "Opciones de servicio técnico"},
     {Control::temp_actual, {}, "Temperatura"},
     {Control::Label9, {}, {}},

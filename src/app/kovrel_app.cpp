@@ -6,15 +6,21 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/history_link.h"
 #include "app/platform.h"
 #include "app/read_command.h"
 #include "app/startup.h"
+#include "archive/archive_keeper.h"
 #include "base/com_name.h"
+#include "base/number_text.h"
 #include "base/qt_timer.h"
 #include "base/system_clock.h"
 #include "base/texts.h"
+#include "files/user_folders.h"
+#include "geometry/prepare_steps.h"
 #include "geometry/shape_editor.h"
 #include "geometry/shape_sizes.h"
+#include "history/history_window.h"
 #include "host/send_command.h"
 #include "ports/ports_flow.h"
 #include "ports/puertos_window.h"
@@ -64,6 +70,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
     timers_[static_cast<std::size_t>(t)] =
         options_.makeTimer ? options_.makeTimer(t) : std::make_unique<QtTimer>(intervalMs(t));
   }
+  const bool programFolderGiven = !options_.programFolder.empty();
   if (options_.programFolder.empty()) {
     // Asked of the system as a path, never through a Qt string: a folder named "Ópticas" must not
     // depend on the locale's conversion of wide text.
@@ -72,7 +79,13 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
         {program, installedDefaultFolder(program), machineSettingsFolder(program), userSettingsFolder()},
         folderTakesFiles);
   }
+  if (options_.archiveFolder.empty()) {
+    const std::filesystem::path data = programFolderGiven ? options_.programFolder : userDataFolder();
+    options_.archiveFolder = (data.empty() ? runningProgramFolder() : data) / kArchiveFolderName;
+  }
   settings_ = std::make_unique<SettingsFile>(options_.programFolder);
+  archive_ = std::make_unique<ArchiveStore>(options_.archiveFolder, systemWallTime);
+  keeper_ = std::make_unique<ArchiveKeeper>(*archive_);
 
   // The header of every read becomes the file's calibration: a failure to write it is told
   // once the capture step has ended, so no message box runs inside a step.
@@ -80,7 +93,13 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   capture_ = std::make_unique<Capture>(
       state_, w, plot, *tracerPort_,
       Capture::Hooks{[this] { saveSettings(false); }, [this] { calibration_->nous_valors_centre(); },
-                     [this] { sizes_->shapeReady(); }});
+                     [this] {
+                       sizes_->shapeReady();
+                       // Kept once the read's step has ended and its message shows: forcing the
+                       // file to the disk never holds the read's end back.
+                       QMetaObject::invokeMethod(
+                           window_.get(), [this] { keepRead(Keeping::ReadEnd); }, Qt::QueuedConnection);
+                     }});
   read_ = std::make_unique<ReadCommand>(
       state_, w, plot, *capture_,
       ReadCommand::Hooks{[this] { showConfiguration(false); }, [this] { offsets_->activa_offset(); },
@@ -89,6 +108,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
                          [this] {
                            encoder_->yieldToRead();
                            sizes_->clear();
+                           keeper_->release();
                          }});
   editor_ = std::make_unique<ShapeEditor>(state_, w, plot, timer(AppTimer::Timer_horari),
                                           timer(AppTimer::Timer_antiHorari));
@@ -96,8 +116,11 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   offsets_ = std::make_unique<SizeOffsets>(
       state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
       SizeOffsets::Hooks{[this] { send_->interpola_Click(); }, [this] { send_->lensTypePromptClosed(); }});
-  send_ = std::make_unique<SendCommand>(state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
-                                        SendCommand::Hooks{[this] { offsets_->openPanel(); }, {}});
+  send_ = std::make_unique<SendCommand>(
+      state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
+      SendCommand::Hooks{[this] { offsets_->openPanel(); },
+                         {},
+                         [this](const std::string& outcome) { keepRead(Keeping::Send, outcome); }});
   AppShell::Hooks shellHooks;
   shellHooks.askOkCancel = [this](std::string_view text, std::string_view title) {
     return askOkCancel(text, title);
@@ -131,6 +154,10 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   encoder_ = std::make_unique<EncoderMonitor>(state_, w, *encoderPort_, timer(AppTimer::TimerEncoder),
                                               EncoderMonitor::Hooks{[] { QApplication::beep(); }});
 
+  history_ = std::make_unique<HistoryLink>(HistoryLink::Parts{state_, w, *capture_, *editor_, *archive_,
+                                                              *keeper_, [this] { sizes_->shapeReady(); }});
+  w.onFileDropped = [this](const std::filesystem::path& file) { history_->openFile(file); };
+
   tracerPort_->onReceive = [this] { capture_->onReceive(); };
   hostPort_->canvi_senyal = [this] { onLineSignal(); };
   w.onEvent = [this](Control c, UiEvent e) { dispatch(c, e); };
@@ -142,6 +169,7 @@ KovrelApp::~KovrelApp() {
   // Nothing may reach the handlers while the parts go away.
   window_->onEvent = nullptr;
   window_->inputBlocked = nullptr;
+  window_->onFileDropped = nullptr;
   tracerPort_->onReceive = nullptr;
   encoderPort_->onReceive = nullptr;
   configWindow_->onClick = nullptr;
@@ -193,6 +221,25 @@ void KovrelApp::saveSettings(bool messageNow) {
           Qt::QueuedConnection);
     }
   }
+}
+
+void KovrelApp::keepRead(Keeping moment, const std::string& outcome) {
+  // The archive keeps what the send would deliver; inputs the send refuses keep nothing new.
+  double manualMm = 0.0;
+  const double filterscope = state_.filterscope.toNumber();
+  const bool sendable =
+      parseLocaleNumber(window_->text(Control::offset_mida), window_->decimalSeparator(), manualMm) &&
+      preparation::filterInRange(filterscope);
+  std::optional<std::string> problem;
+  if (moment == Keeping::Send) {
+    problem = keeper_->sent(state_, outcome, filterscope);
+  } else if (sendable && moment == Keeping::ReadEnd) {
+    problem = keeper_->readFinished(state_, manualMm, filterscope);
+  } else if (sendable && state_.ja_Enviat != 1) {  // once sent, the shape is the one delivered
+    problem = keeper_->choicesMayHaveChanged(state_, manualMm, filterscope);
+  }
+  // Told after the information box's own message; the read stays as usable as before.
+  if (problem) window_->setText(Control::Text1, window_->text(Control::Text1) + " · " + *problem);
 }
 
 void KovrelApp::sortirBtn_Click() {
@@ -302,6 +349,7 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
     case UiEvent::Click:
       click(c);
       sizes_->refresh();  // a mirror, a lens type, an offset set: the sizes follow
+      keepRead(Keeping::Change);
       break;
     case UiEvent::DoubleClick:
       if (c == Control::Text1) read_->Text1_DblClick();
@@ -325,6 +373,7 @@ void KovrelApp::dispatch(Control c, UiEvent e) {
     case UiEvent::Change:
       if (c == Control::offset_mida) offsets_->offset_mida_Change();
       sizes_->refresh();
+      keepRead(Keeping::Change);
       break;
     case UiEvent::Close:
       sortirBtn_Click();
@@ -340,6 +389,7 @@ void KovrelApp::click(Control c) {
     case Control::parada:
       capture_->parada_Click();
       sizes_->clear();  // the plot is cleared: no shape to send
+      keeper_->release();
       break;
     case Control::sortirBtn:
       sortirBtn_Click();
@@ -358,6 +408,9 @@ void KovrelApp::click(Control c) {
       break;
     case Control::autochk:
       shell_->autochk_Click();
+      break;
+    case Control::historialBtn:
+      history_->open();
       break;
     case Control::inicio_adminBtn:
       shell_->inicio_adminBtn_Click();

@@ -22,6 +22,9 @@ namespace kovrel {
 
 enum class PortsTimer;
 class AppShell;
+class ArchiveKeeper;
+class ArchiveStore;
+class HistoryLink;
 class Capture;
 class CentreCalibration;
 class ConfigWindow;
@@ -54,6 +57,9 @@ class KovrelApp {
   struct Options {
     // Folder of the program and its settings file; the executable's folder when empty.
     std::filesystem::path programFolder;
+    // The archive of kept reads; when empty the user's data folder's "trazados", or, for a
+    // program folder given here (tests, benchmarks), its own "trazados".
+    std::filesystem::path archiveFolder;
     // The tracer's port and the host's port; this platform's serial port and host port when
     // empty.
     std::unique_ptr<SerialPort> tracerPort;
@@ -112,6 +118,9 @@ class KovrelApp {
   SendCommand& sendCommand() { return *send_; }
   SerialPort& encoderPort() { return *encoderPort_; }
   ConfigWindow& configWindow() { return *configWindow_; }
+  HistoryLink& history() { return *history_; }
+  ArchiveStore& archive() { return *archive_; }
+  ArchiveKeeper& archiveKeeper() { return *keeper_; }
 
  private:
   void dispatch(Control c, UiEvent e);
@@ -125,6 +134,10 @@ class KovrelApp {
   void exitFromTray();
   // guarda_dades, telling the operator when the file could not be written.
   void saveSettings(bool messageNow);
+  // The read on the plot kept in the archive: at its end, after a change of its choices, after a
+  // send. A failed write is told once, after what the information box says.
+  enum class Keeping { ReadEnd, Change, Send };
+  void keepRead(Keeping moment, const std::string& outcome = {});
   void onLineSignal();
   void bringBack();
   void releaseHostPort();
@@ -145,6 +158,8 @@ class KovrelApp {
   std::unique_ptr<ReadCommand> read_;
   std::unique_ptr<ShapeEditor> editor_;
   std::unique_ptr<ShapeSizesView> sizes_;
+  std::unique_ptr<ArchiveStore> archive_;
+  std::unique_ptr<ArchiveKeeper> keeper_;
   std::unique_ptr<SizeOffsets> offsets_;
   std::unique_ptr<SendCommand> send_;
   std::unique_ptr<SerialPort> encoderPort_;
@@ -154,6 +169,7 @@ class KovrelApp {
   std::unique_ptr<EncoderMonitor> encoder_;
   std::unique_ptr<AppShell> shell_;
   std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<HistoryLink> history_;
   bool quitRequested_ = false;
   std::unique_ptr<PortsFlow> ports_;  // last: it goes before the ports and windows it uses
 };

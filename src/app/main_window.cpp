@@ -3,12 +3,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScopedValueRollback>
@@ -80,6 +83,7 @@ constexpr std::pair<Control, Control> kLensChoices[] = {
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
   colours_.fill(kBlack);
   buildControls();
+  setAcceptDrops(true);
   connectEvents();
   qApp->installEventFilter(new InputGate(
       this, [this] { return blocked(); }, keyboardLast_));
@@ -192,6 +196,21 @@ void MainWindow::lensPanelFolded(bool folded) {
   control(Control::Image_fosca_gran)->setFocus(keyboardLast_ ? Qt::TabFocusReason : Qt::OtherFocusReason);
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  // A trace file is taken when a read could start now; never during a read or an exchange.
+  if (event->mimeData()->hasUrls() && event->mimeData()->urls().size() == 1 &&
+      event->mimeData()->urls().front().isLocalFile() && isEnabled(Control::historialBtn) && !blocked())
+    event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls.front().isLocalFile() || !isEnabled(Control::historialBtn) || blocked())
+    return;
+  event->acceptProposedAction();
+  if (onFileDropped) onFileDropped(std::filesystem::path(urls.front().toLocalFile().toStdU16String()));
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (blocked()) {
     event->ignore();
@@ -208,7 +227,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // --- Window ----------------------------------------------------------------------------------
 
-void MainWindow::setEnabled(Control c, bool on) { control(c)->setEnabled(on); }
+void MainWindow::setEnabled(Control c, bool on) {
+  control(c)->setEnabled(on);
+  // The history loads a shape in place of a read: it is offered exactly when a read is.
+  if (c == Control::llegirBtn) control(Control::historialBtn)->setEnabled(on);
+}
 
 bool MainWindow::isEnabled(Control c) const {
   // The control's own setting, whatever its container says.

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <array>
+#include <filesystem>
 #include <functional>
 
 #include "base/window.h"
@@ -74,6 +75,8 @@ class MainWindow : public QWidget, public Window {
   std::function<bool()> inputBlocked;
   // Shows a message; a modal information box unless replaced (tests record instead).
   std::function<void(std::string_view text, std::string_view title)> showMessage;
+  // A file dropped on the window while a read could start (the history's "Abrir…" takes it).
+  std::function<void(const std::filesystem::path&)> onFileDropped;
 
   QWidget* control(Control c) const { return controls_[static_cast<std::size_t>(c)]; }
   PlotWidget& plot() const { return *plot_; }
@@ -84,6 +87,8 @@ class MainWindow : public QWidget, public Window {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct TwipsRect {

@@ -83,6 +83,7 @@ constexpr ControlLayout kLayout[] = {
   {Control::menys_offset, Kind::Button, Control::Form1, 6160, 4440, 500, 330, texts::kStepDown, {}},
   {Control::mes_offset, Kind::Button, Control::Form1, 6700, 4440, 500, 330, texts::kStepUp, {}},
   {Control::sortir_offset, Kind::Button, Control::Form1, 5000, 4860, 2200, 360, texts::kGeneralOffsetExit, {}},
+  {Control::historialBtn, Kind::Button, Control::Form1, 5000, 5250, 2200, 360, texts::kHistoryCaption, texts::kHistoryButton},
   {Control::veri_instrument_txt, Kind::Label, Control::Form1, 900, 1200, 3135, 900, texts::kCalibrationNotice, {}},
   // Administrator notice, in place of the plot.
   {Control::info_vista, Kind::Notice, Control::Form1, kPlotLeft, kPlotTop, kPlotWidthTwips, 3600, texts::kAdminNotice, {}},
@@ -239,6 +240,27 @@ QIcon turnIcon(bool clockwise, int size) {
                             QPointF(arc.center().x() - s * 0.02, arc.top() + s * 0.14)});
   }
   return QIcon(QPixmap::fromImage(clockwise ? image : image.mirrored(true, false)));
+}
+
+// A clock face with a turning arrow: the reads kept over time.
+QIcon historyIcon(int size) {
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const double s = size;
+  const QColor ink(30, 50, 90);
+  const QRectF face(s * 0.14, s * 0.14, s * 0.72, s * 0.72);
+  p.setPen(QPen(ink, std::max(1.5, s * 0.08), Qt::SolidLine, Qt::FlatCap));
+  p.drawArc(face, 120 * 16, 300 * 16);
+  p.drawLine(face.center(), QPointF(face.center().x(), face.top() + s * 0.14));
+  p.drawLine(face.center(), QPointF(face.center().x() + s * 0.16, face.center().y() + s * 0.08));
+  p.setPen(Qt::NoPen);
+  p.setBrush(ink);
+  const QPointF end(face.center().x() - s * 0.18, face.top() + s * 0.05);
+  p.drawPolygon(QPolygonF{end + QPointF(-s * 0.16, -s * 0.04), end + QPointF(s * 0.04, -s * 0.12),
+                          end + QPointF(-s * 0.02, s * 0.12)});
+  return QIcon(pixmap);
 }
 
 QIcon mirrorIcon(int size) {
@@ -423,6 +445,11 @@ void MainWindow::buildControls() {
   clockwise->setIcon(turnIcon(true, iconSize));
   mirror->setIcon(mirrorIcon(iconSize));
   for (QPushButton* b : {anti, clockwise, mirror}) b->setIconSize(QSize(iconSize, iconSize));
+  // The history follows the read button: a shortcut of a disabled button does nothing.
+  auto* history = static_cast<QPushButton*>(control(Control::historialBtn));
+  history->setIcon(historyIcon(toPixels(300)));
+  history->setIconSize(QSize(toPixels(300), toPixels(300)));
+  history->setShortcut(QKeySequence(QStringLiteral("Ctrl+H")));
   QFont bold = control(Control::llegirBtn)->font();
   bold.setBold(true);
   control(Control::llegirBtn)->setFont(bold);

@@ -8,6 +8,7 @@
 // stores as text but the program computes with are `Dynamic`; the others are plain numbers.
 
 #include <string>
+#include <vector>
 
 #include "base/dynamic.h"
 #include "base/trace_table.h"
@@ -16,12 +17,13 @@ namespace kovrel {
 
 struct SharedState {
   // --- Trace tables -------------------------------------------------------------------------
-  TraceTable forma_llegida;   // the shape exactly as read, point n = sample n
-  TraceTable forma_treball;   // the shape the program works on (points 1..4095)
-  TraceTable forma_auxiliar;  // resampling output: rows 1..800
-  double gir_acumulat = 0.0;  // radians added to every angle when drawn or resampled
-  Dynamic signe_x = 1;        // mirror factor for x: +1 or -1
-  Dynamic signe_y = 1;        // factor for y: always +1
+  TraceTable forma_llegida;      // the shape exactly as read, point n = sample n
+  TraceTable forma_treball;      // the shape the program works on (points 1..4095)
+  TraceTable forma_auxiliar;     // resampling output: rows 1..800
+  std::vector<int> raw_samples;  // the arm counts of the last read as they arrived (the archive keeps them)
+  double gir_acumulat = 0.0;     // radians added to every angle when drawn or resampled
+  Dynamic signe_x = 1;           // mirror factor for x: +1 or -1
+  Dynamic signe_y = 1;           // factor for y: always +1
 
   // --- Calibration constants (settings file; the header of each read overwrites several) ----
   double grausperpols = 0.0;   // radians of arm swing per count of the radius channel
@@ -68,6 +70,9 @@ struct SharedState {
   int estic_calibrant = 0;  // the read is a centre calibration
   Dynamic mitja_centre;     // sum, then mean, of the raw samples of a centre calibration
   int ja_Enviat = 0;        // the current shape has been prepared and sent
+  // forma_treball came from another program's trace file: it holds the lens's edge, which the
+  // feeler tip's compensation must leave as it is. Every read of the tracer clears it.
+  int forma_de_fitxer = 0;
 
   // --- Flags and values owned by other windows -----------------------------------------------
   Dynamic obre_offset;              // "si"/"no": the general-offset panel was asked for

@@ -25,6 +25,8 @@ inline constexpr std::string_view kReadCaption = "LEER";
 inline constexpr std::string_view kSendCaption = "ENVIAR";
 inline constexpr std::string_view kStopCaption = "STOP";
 inline constexpr std::string_view kExitCaption = "SALIR";
+inline constexpr std::string_view kHistoryCaption = "Historial";
+inline constexpr std::string_view kHistoryButton = "Lecturas guardadas (Ctrl+H)";
 // Service panel captions and starting values.
 inline constexpr std::string_view kPanelZero = "0";
 inline constexpr std::string_view kTemperatureLabel = "Temp";

@@ -15,7 +15,7 @@ namespace kovrel {
 #define KOVREL_CONTROLS(X)                                                                    \
   X(Form1) X(Text1) X(llegirBtn) X(parada) X(sortirBtn) X(cfg_btn) X(interpola)                \
   X(antiHorari) X(Horari) X(mirallHoritzontal) X(Picture1) X(ProgressBar1)                     \
-  X(port_oma_info_lbl) X(autochk) X(veri_instrument_txt) X(midesLbl)                           \
+  X(port_oma_info_lbl) X(autochk) X(veri_instrument_txt) X(midesLbl) X(historialBtn)            \
   /* service panel, in the order it is shown and hidden */                                     \
   X(Frame1) X(temp_actual) X(Label9) X(polsos_temp) X(CompSiNoChk) X(label20) X(serieLbl)      \
   X(openCfgBtn) X(Shape2) X(contadorLectures) X(noCapsaleraChk) X(Label3) X(noMidesChk)        \

@@ -115,6 +115,7 @@ PrepareInputs preparationInputs(const SharedState& state, double manualOffsetMm,
   in.manualOffsetMm = manualOffsetMm;
   in.normalOaire = state.normalOaire.toNumber();
   in.OffsetMida = state.OffsetMida.toNumber();
+  in.edgeOutline = state.forma_de_fitxer == 1;
   return in;
 }
 
@@ -124,7 +125,7 @@ PreparedShape prepareShape(const TraceTable& forma_treball, const PrepareInputs&
   turnAndMirror(trace, inputs.gir_acumulat, inputs.signe_x, inputs.signe_y);
   orderFromMinimum(trace, inputs.signe_x == -1);
   centreOnBox(trace);
-  compensateTip(trace, probeTipRadius(inputs.serial_number), inputs.filterscope);
+  if (!inputs.edgeOutline) compensateTip(trace, probeTipRadius(inputs.serial_number), inputs.filterscope);
   normaliseAndSortSeam(trace);
 
   PreparedShape shape;

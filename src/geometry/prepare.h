@@ -25,6 +25,9 @@ struct PrepareInputs {
   double manualOffsetMm = 0.0;  // offset_mida as a number, mm of diameter
   double normalOaire = 0.0;     // lens-type offset, mm of diameter
   double OffsetMida = 0.0;      // general offset, mm of diameter
+  // The outline is the lens's edge already (a trace file's), not the feeler tip's path: the
+  // tip's radius must not be added a second time.
+  bool edgeOutline = false;
 };
 
 struct PreparedShape {

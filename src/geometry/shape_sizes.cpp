@@ -16,7 +16,9 @@ struct Point {
   double x, y;  // mm
 };
 
-// Two decimals whatever the process locale (to_chars never consults it).
+}  // namespace
+
+// to_chars never consults the process locale.
 std::string twoDecimals(double mm, char decimalSeparator) {
   char buf[32];
   auto [end, error] = std::to_chars(buf, buf + sizeof buf, mm, std::chars_format::fixed, 2);
@@ -24,8 +26,6 @@ std::string twoDecimals(double mm, char decimalSeparator) {
   std::replace(text.begin(), text.end(), '.', decimalSeparator);
   return text;
 }
-
-}  // namespace
 
 ShapeSizes measureShape(const std::vector<double>& radiiHundredths) {
   ShapeSizes sizes;

@@ -29,6 +29,9 @@ ShapeSizes measureShape(const std::vector<double>& radiiHundredths);
 // forma_auxiliar: the first radius, then the running sum of the signed byte codes.
 std::vector<double> sentRadii(const TraceTable& forma_auxiliar);
 
+// A length in mm with two decimals and the operator's decimal separator ("52,34").
+std::string twoDecimals(double mm, char decimalSeparator);
+
 // "A 52,34 mm  B 38,10 mm  DM 54,02 mm  Perímetro 150,12 mm", two decimals with the operator's
 // decimal separator.
 std::string sizesText(const ShapeSizes& sizes, char decimalSeparator);

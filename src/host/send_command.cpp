@@ -141,6 +141,7 @@ void SendCommand::interpola_Click() {
   } catch (const std::range_error&) {
     w_.setText(Control::Text1, texts::kShapeNotSendable);
     w_.setEnabled(Control::parada, true);
+    tellEnded();
     return;
   }
 
@@ -279,6 +280,7 @@ void SendCommand::writeAnswer() {
 
   // In automatic mode the host's next request brings the window back.
   if (w_.isChecked(Control::autochk)) w_.setVisible(Control::Form1, false);
+  tellEnded();
 }
 
 void SendCommand::lensTypePromptClosed() {
@@ -301,6 +303,7 @@ void SendCommand::endNoHost(bool afterPreparing) {
     w_.setText(Control::Text1, sizesLine(s_.mida_h, s_.mida_v, s_.offset_radi, w_.decimalSeparator()));
     w_.setEnabled(Control::interpola, false);
   }
+  tellEnded();
 }
 
 void SendCommand::endTimeOut(bool lockReadAndSend) {
@@ -311,6 +314,7 @@ void SendCommand::endTimeOut(bool lockReadAndSend) {
     w_.setEnabled(Control::interpola, false);
     w_.setEnabled(Control::llegirBtn, false);
   }
+  tellEnded();
 }
 
 void SendCommand::endPortMissing() {
@@ -319,6 +323,7 @@ void SendCommand::endPortMissing() {
   // After the lens-type prompt only SALIR would be left, and SALIR waits for the host to let go
   // of the port: STOP gives the operator a way on to a new read.
   w_.setEnabled(Control::parada, true);
+  tellEnded();
 }
 
 void SendCommand::endPortUnavailable() {
@@ -327,6 +332,11 @@ void SendCommand::endPortUnavailable() {
   w_.setText(Control::Text1, texts::kVirtualPortUnavailable);
   w_.setEnabled(Control::sortirBtn, true);
   w_.setEnabled(Control::interpola, true);
+  tellEnded();
+}
+
+void SendCommand::tellEnded() {
+  if (hooks_.ended) hooks_.ended(w_.text(Control::Text1));
 }
 
 }  // namespace kovrel

@@ -28,6 +28,8 @@ class SendCommand {
     std::function<void()> showLensTypePanel;
     // The preparation of the read shape; prepareShape when left empty.
     std::function<PreparedShape(const TraceTable&, const PrepareInputs&)> prepare;
+    // A send ended, with what the information box says of it (the archive notes it).
+    std::function<void(const std::string&)> ended;
   };
 
   enum class Phase { Idle, WaitingAck, ReadingMessage };
@@ -73,6 +75,7 @@ class SendCommand {
   void endPortMissing();
   void endPortUnavailable();
   int secondsWaited() const;
+  void tellEnded();
 
   SharedState& s_;
   Window& w_;

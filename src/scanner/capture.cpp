@@ -8,6 +8,7 @@
 #include "base/header.h"
 #include "base/number_text.h"
 #include "base/texts.h"
+#include "scanner/read_samples.h"
 
 namespace kovrel {
 namespace {
@@ -26,9 +27,6 @@ constexpr int kHideNoticeFrom = 6;                  // sample from which the cal
 // The arm may rest up to this many counts inside its innermost position before the shape is
 // taken as out of the measurable range.
 constexpr double kInnermostSlack = 5;
-
-// Points of the read looked at when the angles that passed a full turn are brought back.
-constexpr int kWrapRun = 100;
 
 // The port could not be opened: carries the error number the operator message is chosen by.
 class PortFault : public std::runtime_error {
@@ -166,6 +164,8 @@ void Capture::startRead() {
   // the start of this one's: its calibration fields sit at fixed positions.
   s_.dades_capsalera.clear();
   s_.mitja_centre = 0;
+  s_.raw_samples.clear();
+  s_.raw_samples.reserve(kSamplesPerRead);
   setAll(w_, kEditControls, false);
   w_.setEnabled(Control::sortirBtn, false);
   w_.setEnabled(Control::llegirBtn, false);
@@ -238,28 +238,14 @@ bool Capture::takeSample() {
     return false;
   }
 
-  // Counts from the needle's innermost position, then the arm angle (radians). The needle
-  // swings on an arc of radius midaradi, so its distance from the turntable centre is the
-  // chord of that angle, and its polar angle about the centre lags by half the arm angle.
-  const double counts = s_.carrera.toNumber() - (4095 - raw);
-  s_.datoPurDecimal = counts;
-  const double armAngle = counts * s_.grausperpols + s_.angle_radi_central.toNumber();
-  const double radius = 2.0 * s_.midaradi * std::sin(armAngle / 2.0);  // mm
+  s_.raw_samples.push_back(raw);
+  const ArmCalibration arm = armCalibrationOf(s_);
+  s_.datoPurDecimal = sampleCounts(raw, arm);
+  const SamplePolar sample = decodeSample(raw, arm);
+  const double radius = sample.radius;
   s_.midapuradecimal = radius;
-  const double polar = s_.PI - armAngle / 2.0;
-
+  placeSample(n, sample, arm, s_.forma_llegida, s_.incrementangles);
   TraceTable& read = s_.forma_llegida;
-  if (n == 1) {
-    read.angle(1) = polar;
-    read.radius(1) = radius;
-    s_.incrementangles = polar;
-  } else {
-    s_.incrementangles = s_.incrementangles + kTurntableStep + s_.angleplus;
-    read.angle(n) = polar - read.angle(1) + s_.incrementangles;
-    read.radius(n) = radius;
-  }
-  // The point just stored keeps its angle; the end of the read brings back those past a turn.
-  if (s_.incrementangles >= 2.0 * s_.PI) s_.incrementangles -= kFullTurn;
 
   s_.xPur = std::cos(read.angle(n)) * radius;
   s_.yPur = std::sin(read.angle(n)) * radius;
@@ -299,31 +285,19 @@ void Capture::endCalibration() {
 }
 
 void Capture::handOverShape() {
-  TraceTable& read = s_.forma_llegida;
-  // Points stored just before the running angle wrapped may lie past a full turn.
-  int k = 0;
-  for (int i = 1; i <= 4095; ++i) {
-    if (read.angle(i) > kFullTurn) {
-      k = i;
-      break;
-    }
-  }
-  for (int i = k; i <= k + kWrapRun && i <= TraceTable::kLastPoint; ++i) {
-    if (read.angle(i) < kFullTurn) break;
-    read.angle(i) -= kFullTurn;
-  }
-  // Point 4096 closes the turn on point 1 and is left out.
-  for (int i = (k == 0 ? 0 : 1); i <= 4095; ++i) {
-    s_.forma_treball.angle(i) = read.angle(i);
-    s_.forma_treball.radius(i) = read.radius(i);
-  }
+  handOverTrace(s_.forma_llegida, s_.forma_treball);
   s_.signe_x = 1;
   s_.signe_y = 1;
   s_.gir_acumulat = 0.0;
+  s_.forma_de_fitxer = 0;
+  shapeStands();
+  if (hooks_.shapeHandedOver) hooks_.shapeHandedOver();
+}
+
+void Capture::shapeStands() {
   setAll(w_, kEditControls, true);
   setAll(w_, kSendControls, true);
   setAll(w_, kReadControls, false);
-  if (hooks_.shapeHandedOver) hooks_.shapeHandedOver();
 }
 
 std::string Capture::readChars(int count) {

@@ -42,6 +42,10 @@ class Capture {
   void onReceive();
   // Stop button: ends the read, shows the abort text, brings the read and exit buttons back.
   void parada_Click();
+  // A shape put into forma_treball from elsewhere (a kept read, a trace file) stands as a
+  // finished read's does: the edit and send buttons on, the read's off. It is no read: the
+  // hook of a read's end is not told. The caller shows the read's end text and draws the shape.
+  void shapeStands();
 
  private:
   void step();

@@ -9,14 +9,12 @@
 
 #include <filesystem>
 
+#include "files/user_folders.h"  // userSettingsFolder
+
 namespace kovrel {
 
 // Empty when the system cannot say.
 std::filesystem::path runningProgramFolder();
-
-// The user's own folder for the settings file: $XDG_CONFIG_HOME/kovrel (~/.config/kovrel) on
-// Linux, %LOCALAPPDATA%\Kovrel on Windows. Empty when the system cannot say.
-std::filesystem::path userSettingsFolder();
 
 // True when the running user may create files in `folder` and it is not a folder the system's
 // package manager owns (under /usr, /usr/local apart: an upgrade would overwrite the file there,

@@ -1,6 +1,5 @@
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string_view>
 #include <system_error>
 
@@ -25,15 +24,6 @@ std::filesystem::path runningProgramFolder() {
   std::error_code error;
   const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
   return error ? std::filesystem::path() : program.parent_path();
-}
-
-std::filesystem::path userSettingsFolder() {
-  // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules ask.
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config && config[0] == '/') return std::filesystem::path(config) / "kovrel";
-  const char* home = std::getenv("HOME");
-  if (home && home[0] == '/') return std::filesystem::path(home) / ".config" / "kovrel";
-  return {};
 }
 
 bool folderTakesFiles(const std::filesystem::path& folder) {

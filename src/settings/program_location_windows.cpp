@@ -1,6 +1,5 @@
 #include <windows.h>
 
-#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -19,11 +18,6 @@ std::filesystem::path runningProgramFolder() {
     if (buffer.size() >= 32768) return {};
     buffer.resize(buffer.size() * 2);
   }
-}
-
-std::filesystem::path userSettingsFolder() {
-  const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
-  return local && local[0] ? std::filesystem::path(local) / L"Kovrel" : std::filesystem::path();
 }
 
 bool folderTakesFiles(const std::filesystem::path& folder) {

@@ -13,8 +13,8 @@
 
 #include "base/number_text.h"
 #include "base/texts.h"
+#include "files/atomic_write.h"
 #include "settings/default_settings.h"
-#include "settings/file_sync.h"
 #include "settings/windows1252.h"
 
 namespace kovrel {
@@ -196,19 +196,6 @@ std::string_view replacedText(ReadProblem problem) {
   }
 }
 
-std::string reasonOf(const WriteOutcome& outcome) {
-  switch (outcome.problem) {
-    case WriteProblem::DiskFull:
-      return std::string(texts::kDiskFull);
-    case WriteProblem::NotPermitted:
-      return std::string(texts::kNoWritePermission);
-    case WriteProblem::ReadOnly:
-      return std::string(texts::kReadOnly);
-    default:
-      return outcome.detail;
-  }
-}
-
 std::string folderTextOf(const std::filesystem::path& folder) {
   const std::u8string utf8 = folder.u8string();
   std::string text(utf8.begin(), utf8.end());
@@ -365,7 +352,8 @@ LoadOutcome SettingsFile::carrega_dades(SharedState& state) {
     } else {
       // The defaults still let the operator read and send; they are saved once the folder
       // takes a file again.
-      outcome.problem = std::string(texts::kSettingsDefaultsNotSaved) + " (" + reasonOf(written) + ")";
+      outcome.problem =
+          std::string(texts::kSettingsDefaultsNotSaved) + " (" + writeProblemText(written) + ")";
       lastError_ = outcome.problem;
     }
   }
@@ -424,7 +412,7 @@ SaveResult SettingsFile::guarda_dades(SharedState& state) {
     readOnlyTold_ = true;
   }
   if (!written.ok()) {
-    lastError_ = std::string(texts::kSettingsNotSaved) + ": " + reasonOf(written);
+    lastError_ = std::string(texts::kSettingsNotSaved) + ": " + writeProblemText(written);
     return SaveResult::Failed;
   }
   return SaveResult::Saved;

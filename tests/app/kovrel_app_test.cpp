@@ -9,16 +9,20 @@
 #include <QAccessible>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <filesystem>
 #include <map>
 
+#include "app/history_link.h"
+#include "archive/archive_keeper.h"
 #include "base/texts.h"
 #include "common/tracer_stream.h"
 #include "fake_serial_port.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"
 #include "gui_test_support.h"
+#include "history/history_window.h"
 #include "program_folder.h"
 #include "settings/config_window.h"
 #include "settings/settings_file.h"
@@ -225,6 +229,39 @@ TEST_F(KovrelAppTest, aSaveThatFailsDuringAReadIsToldAfterTheStep) {
   expectNotSavedMessage();
 }
 
+// The read is kept at its end and follows its changes and sends; an archive that cannot be written
+// is told once after the read's message, and the read is sent all the same.
+TEST_F(KovrelAppTest, aReadIsKeptWithItsChoicesAndSendsAndAFailedArchiveIsToldWithoutStoppingTheSend) {
+  for (const bool writable : {true, false}) {
+    SCOPED_TRACE(writable ? "archive" : "archive folder under a file");
+    const fs::path archive = writable ? folder / "trazados" : programFolder.file() / "trazados";
+    ASSERT_TRUE(start([&](KovrelApp::Options& o) { o.archiveFolder = archive; }));
+    host->hostHolds = true;
+    click(llegirBtn);
+    tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 57));
+    EXPECT_EQ(win().text(Text1), texts::kReadFinished);  // kept after the read's end
+    QApplication::processEvents();
+    const std::string readEnd(texts::kReadFinished);
+    EXPECT_EQ(win().text(Text1).rfind(readEnd + (writable ? "" : " · No se pudo guardar la lectura"), 0), 0u)
+        << win().text(Text1);
+    click(mirallHoritzontal);
+    click(interpola);
+    for (int i = 0; i < 99 && timers.at(AppTimer::Timer1)->isActive(); ++i)
+      timers.at(AppTimer::Timer1)->tick();
+    click(Image_fosca_gran);
+    host->hostSends(std::vector<std::uint8_t>{6, 29});
+    EXPECT_EQ(win().text(Text1), texts::kSentOk);  // told once: not again after the send
+    if (writable) {
+      const fs::path file = app->archiveKeeper().currentFile();
+      const TraceFileContent kept = parseTraceFile(testing::fileBytes(file));
+      ASSERT_TRUE(kept.kept) << file;
+      EXPECT_TRUE(kept.job == "57" && kept.kept->choices.mirrored && kept.kept->choices.lensOffsetMm == 0.2);
+      EXPECT_EQ(kept.lastOutcome, texts::kSentOk);
+    }
+    app.reset();
+  }
+}
+
 // Every send needs a lens type: each choice is a button that the keyboard (Tab, Space, Enter) and
 // assistive technology (its press action) reach as the mouse does, each with its own offset.
 TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLensWithItsOffset) {
@@ -266,6 +303,51 @@ TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLe
   key(Qt::Key_Space), slide(AppTimer::Timer1), key(Qt::Key_Tab), key(Qt::Key_Tab), key(Qt::Key_Tab);
   key(Qt::Key_Return);
   EXPECT_TRUE(win().isVisible(offset_mida) && win().isVisible(OK_manualbtn));
+}
+
+// The history is offered exactly when a read is; it opens with Ctrl+H, narrows to the job typed and
+// Enter stands the kept read on the plot as a finished read, its buttons named by their captions.
+TEST_F(KovrelAppTest, historialFollowsLeerOpensWithCtrlHNarrowsByJobAndEnterStandsTheKeptReadOnThePlot) {
+  ASSERT_TRUE(start());
+  win().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&win()));
+  click(llegirBtn);
+  EXPECT_FALSE(win().isEnabled(historialBtn)) << "never during a read";
+  tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 2));
+  QApplication::processEvents();  // the read is kept just after its step
+  EXPECT_FALSE(win().isEnabled(historialBtn) || win().isEnabled(llegirBtn));
+  int minute = 0;
+  ArchiveStore store(folder / "trazados", [&minute] { return WallTime{2027, 1, 7, 9, ++minute, 0}; });
+  for (const char* job : {"101", "102", "2101"}) {
+    KeptRead kept = keptReadOf(app->state(), 0.0, 3.0, {});
+    kept.job = job;
+    ASSERT_TRUE(store.keep(kept).ok);
+  }
+  click(parada);
+  ASSERT_TRUE(win().isEnabled(historialBtn) && win().isEnabled(llegirBtn));
+
+  QTest::keyClick(&win(), Qt::Key_H, Qt::ControlModifier);
+  for (const auto& timer : QAbstractEventDispatcher::instance()->registeredTimers(w(historialBtn))) {
+    QTimerEvent up(timer.timerId);  // the button comes up after 100 ms: now
+    QCoreApplication::sendEvent(w(historialBtn), &up);
+  }
+  HistoryWindow& history = app->history().window();
+  ASSERT_TRUE(history.isVisible());
+  EXPECT_EQ(history.list()->model()->rowCount(), 4);                          // the read itself was kept too
+  EXPECT_EQ(history.list()->model()->index(0, 1).data().toString(), "2101");  // newest first
+  QTest::keyClicks(history.jobBox(), "02");
+  ASSERT_EQ(history.list()->model()->rowCount(), 1);
+  QTest::keyClick(history.list(), Qt::Key_Return);
+  EXPECT_FALSE(history.isVisible());
+  EXPECT_EQ(win().text(Text1), texts::kReadFinished);
+  EXPECT_EQ(win().text(contadorLectures), "Rev.[102]");
+  EXPECT_TRUE(win().isEnabled(interpola) && !win().isEnabled(historialBtn));
+  EXPECT_EQ(win().text(midesLbl).rfind("A 60", 0), 0u) << win().text(midesLbl);
+  for (QPushButton* button : history.findChildren<QPushButton*>())
+    EXPECT_TRUE(QAccessible::queryAccessibleInterface(button)
+                    ->text(QAccessible::Name)
+                    .startsWith(button->text().remove('&')))
+        << button->text().toStdString();
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "base/qt_timer.h"
 #include "base/texts.h"
 #include "cli_run.h"
-#include "common/oma_file.h"
+#include "archive/trace_file.h"
 #include "common/tracer_stream.h"
 #include "e2e_rig.h"
 #include "fake_timer.h"

@@ -12,7 +12,7 @@
 
 #include "base/texts.h"
 #include "program_folder.h"
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
 #include "settings/settings_file.h"
 
 namespace kovrel {

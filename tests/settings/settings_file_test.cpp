@@ -13,7 +13,7 @@
 #include "base/number_text.h"
 #include "base/texts.h"
 #include "program_folder.h"
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
 #include "settings/windows1252.h"
 
 namespace kovrel {

@@ -7,8 +7,10 @@
 #include <iterator>
 #include <sstream>
 
+#include "archive/trace_file.h"
 #include "cli_args.h"
 #include "cli_run.h"
+#include "file_bytes.h"
 #include "headless_program.h"
 
 namespace kovrel::cli {
@@ -25,8 +27,10 @@ TEST(CliGolden, outputsMatchTheRecordedExpectations) {
     std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
     const std::string expectedFile = args.front();
     args.erase(args.begin());
-    for (std::string& arg : args)
+    for (std::string& arg : args) {
       if (arg == "STREAM") arg = folder + "offcentre_rect.stream";
+      if (arg.starts_with("DATA/")) arg = folder + arg.substr(5);
+    }
     std::istringstream noInput;
     std::ostringstream out, err, expected;
     ASSERT_EQ(runCli(args, noInput, out, err), kExitDone) << line << "\n" << err.str();
@@ -37,6 +41,11 @@ TEST(CliGolden, outputsMatchTheRecordedExpectations) {
     ++checked;
   }
   EXPECT_GE(checked, 5);
+  // The archive's file gives the radii the host rebuilt from the same send.
+  OmaTrace kept, decoded;
+  ASSERT_TRUE(readOmaTrace(testing::fileBytes(folder + "offcentre_rect.edited.vca"), kept, nullptr));
+  ASSERT_TRUE(readOmaTrace(testing::fileBytes(folder + "offcentre_rect.edited.oma"), decoded, nullptr));
+  EXPECT_EQ(kept.radii, decoded.radii);
 }
 
 // One program read after read, as the soak benchmark runs it: dropping what the in-memory window

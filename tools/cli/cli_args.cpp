@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "archive/kept_read.h"
 #include "common/command_line.h"
 #include "geometry/prepare_steps.h"
 
@@ -20,6 +21,8 @@ std::optional<Command> commandFromName(const std::string& name) {
   if (name == "answer") return Command::Answer;
   if (name == "oma") return Command::Oma;
   if (name == "svg") return Command::Svg;
+  if (name == "archive") return Command::Archive;
+  if (name == "measure") return Command::Measure;
   if (name == "settings-file") return Command::SettingsFile;
   return std::nullopt;
 }
@@ -34,6 +37,8 @@ Usage:
   kovrel-cli answer STREAM [options]  > answer.bin
   kovrel-cli oma    STREAM [options]  > trace.oma
   kovrel-cli svg    STREAM [options]  > shape.svg
+  kovrel-cli archive STREAM [options] [--time YYYY-MM-DDTHH:MM:SS]  > 20261207-143012-J0042.vca
+  kovrel-cli measure FILE
   kovrel-cli settings-file FOLDER
 
 STREAM is a raw read of the tracer (8262 bytes: header, temperature, 4096 samples, two job
@@ -48,11 +53,15 @@ Commands:
   oma     the 800 radii the host decodes from that answer, as a plain-text OMA trace file
           (TRCFMT=1;800;E;R;D, radii in hundredths of a millimetre)
   svg     the decoded outline drawn at true size (width and height in mm)
+  archive the read as the archive keeps it after that send: a VCA trace file a lab's reader
+          reads, with the records that reproduce the read exactly (--time: the read's time)
+  measure the four sizes of any VCA trace file (TRCFMT=1, any count of radii): A (boxed
+          width), B (boxed height), DM (effective diameter) and the perimeter, in mm
   settings-file
           installs the settings file of a fresh installation (trac_conf.cfg) in FOLDER, the
           program's folder; a file already there is left as it is
 
-Options (answer, oma, svg; --filter for all):
+Options (answer, oma, svg, archive; --filter for all but measure):
   --filter N          the filter setting (start of the probe-tip neighbour search; default 3),
                       -4095..4095
   --mirror            one click of the mirror button
@@ -77,7 +86,7 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
     return a;
   }
   if (args.empty()) {
-    error = "a command is needed: trace, answer, oma, svg or settings-file";
+    error = "a command is needed: trace, answer, oma, svg, archive, measure or settings-file";
     return std::nullopt;
   }
   auto command = commandFromName(args[0]);
@@ -92,13 +101,20 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
     auto value = [&](std::string& out) { return toolkit::takeValue(args, i, out, error); };
     const bool shapeOption = opt == "--mirror" || opt == "--turn-steps" || opt == "--lens" ||
                              opt == "--manual" || opt == "--general";
-    if (shapeOption && a.command == Command::Trace) {
-      error = opt + " acts on the send: use it with answer, oma or svg";
+    if (shapeOption && (a.command == Command::Trace || a.command == Command::Measure)) {
+      error = opt + " acts on the send: use it with answer, oma, svg or archive";
       return std::nullopt;
     }
     std::string v;
     if (opt == "--help" || opt == "-h") {
       a.help = true;
+    } else if (opt == "--time" && a.command == Command::Archive) {
+      if (!value(a.time)) return std::nullopt;
+      if (a.time.size() > 10 && a.time[10] == 'T') a.time[10] = ' ';  // one word on a command line
+      if (!parseWallTime(a.time)) {
+        error = "--time takes \"YYYY-MM-DD HH:MM:SS\", not '" + a.time + "'";
+        return std::nullopt;
+      }
     } else if (opt == "--mirror") {
       a.mirror = true;
     } else if (opt == "--filter") {

@@ -9,7 +9,7 @@
 
 namespace kovrel::cli {
 
-enum class Command { Trace, Answer, Oma, Svg, SettingsFile };
+enum class Command { Trace, Answer, Oma, Svg, Archive, Measure, SettingsFile };
 
 struct CliArgs {
   bool help = false;
@@ -22,6 +22,7 @@ struct CliArgs {
   bool lensGiven = false;           // --lens on the command line
   std::optional<double> manualMm;   // manual offset typed on the lens-type panel, mm
   std::optional<double> generalMm;  // general offset (OffsetMida), mm
+  std::string time;                 // the archive file's time, "YYYY-MM-DD HH:MM:SS"; now when empty
 };
 
 // Parses the arguments after the program name. Returns nullopt and sets `error` on a mistake.

@@ -5,27 +5,32 @@
 #include <iostream>
 #include <iterator>
 
+#include "archive/archive_store.h"
+#include "archive/trace_file.h"
 #include "cli_args.h"
 #include "cli_outputs.h"
 #include "cli_ports.h"
-#include "common/oma_file.h"
+#include "files/atomic_write.h"
 #include "headless_program.h"
 #include "settings/default_settings.h"
-#include "settings/file_sync.h"
 #include "settings/settings_file.h"
 
 namespace kovrel::cli {
 namespace {
 
-bool readStream(const std::string& path, std::istream& in, std::vector<std::uint8_t>& bytes) {
-  if (path == "-") {
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
+// At most `limit` bytes (a device or an endless pipe named as the file ends there).
+bool readStream(const std::string& path, std::istream& in, std::vector<std::uint8_t>& bytes,
+                std::size_t limit = std::size_t(-1)) {
+  std::ifstream file;
+  if (path != "-") {
+    file.open(path, std::ios::binary);
+    if (!file) return false;
   }
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+  std::istream& source = path == "-" ? in : file;
+  bytes.clear();
+  for (std::istreambuf_iterator<char> it(source), end; it != end && bytes.size() < limit; ++it)
+    bytes.push_back(static_cast<std::uint8_t>(*it));
+  return !source.bad();
 }
 
 // What an installation puts next to the program: the default settings file, never over one the
@@ -43,6 +48,24 @@ int installSettingsFile(const std::filesystem::path& folder, std::ostream& out, 
     return kExitUsage;
   }
   out << target.string() << " written\n";
+  return kExitDone;
+}
+
+// The four sizes of a trace file, as the line under the plot gives them.
+int measure(const std::string& path, std::istream& in, std::ostream& out, std::ostream& err) {
+  std::vector<std::uint8_t> bytes;
+  if (!readStream(path, in, bytes, kMaxTraceFileBytes + 1)) {
+    err << "kovrel-cli: cannot read " << path << "\n";
+    return kExitUsage;
+  }
+  const TraceFileContent content =
+      parseTraceFile(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  if (!content.usable) {
+    err << "kovrel-cli: " << path << " " << content.reason << "\n";
+    return kExitUsage;
+  }
+  const std::vector<int>& radii = content.trace.radii;
+  out << sizesText(measureShape(std::vector<double>(radii.begin(), radii.end())), '.') << "\n";
   return kExitDone;
 }
 
@@ -64,6 +87,7 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
   }
 
   if (a.command == Command::SettingsFile) return installSettingsFile(a.stream, out, err);
+  if (a.command == Command::Measure) return measure(a.stream, in, out, err);
 
   std::vector<std::uint8_t> stream;
   if (!readStream(a.stream, in, stream)) {
@@ -95,6 +119,14 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
   }
   if (a.command == Command::Answer) {
     write(out, answer);
+    return kExitDone;
+  }
+
+  if (a.command == Command::Archive) {
+    const WallTime time = a.time.empty() ? systemWallTime() : *parseWallTime(a.time);
+    KeptRead kept = keptReadOf(program.state(), a.manualMm.value_or(0.0), a.filterscope, time);
+    kept.sends.push_back({time, program.message()});
+    out << writeKeptRead(kept);
     return kExitDone;
   }
 

@@ -4,6 +4,7 @@
 
 #include "base/number_text.h"
 #include "base/texts.h"
+#include "history/shape_loading.h"
 #include "settings/default_settings.h"
 
 namespace kovrel::cli {
@@ -60,7 +61,7 @@ HeadlessProgram::HeadlessProgram(double filterscope, double generalOffsetMm)
           state_, window_, timer1_, timer2_,
           SizeOffsets::Hooks{[this] { send_.interpola_Click(); }, [this] { send_.lensTypePromptClosed(); }}),
       send_(state_, window_, plot_, hostPort_, clock_, pollTimer_,
-            SendCommand::Hooks{[this] { offsets_.openPanel(); }, {}}) {
+            SendCommand::Hooks{[this] { offsets_.openPanel(); }, {}, {}}) {
   installDefaults(state_, filterscope, generalOffsetMm);
   initialWindow(window_);
   // The host program is running and holds the virtual port the program created at start-up.
@@ -80,6 +81,10 @@ bool HeadlessProgram::read(const std::vector<std::uint8_t>& stream) {
     return false;
   }
   return message() == texts::kReadFinished;
+}
+
+std::string HeadlessProgram::load(const TraceFileContent& file) {
+  return standShape(state_, window_, capture_, editor_, file);
 }
 
 void HeadlessProgram::mirror() { editor_.mirallHoritzontal_Click(); }

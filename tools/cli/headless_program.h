@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/read_command.h"
+#include "archive/kept_read.h"
 #include "base/shared_state.h"
 #include "fake_plot.h"
 #include "fake_serial_port.h"
@@ -35,6 +36,10 @@ class HeadlessProgram {
   // was stopped (or, for a stream that ends early, stopped by the operator's stop button) and
   // message() says what the operator saw.
   bool read(const std::vector<std::uint8_t>& stream);
+
+  // A kept read or a trace file stands on the plot in place of a read (the history's "Cargar").
+  // Empty when it stands, else why the file cannot be used (nothing changed).
+  std::string load(const TraceFileContent& file);
 
   // One click of the mirror button.
   void mirror();

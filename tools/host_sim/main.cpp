@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "common/oma_file.h"
+#include "archive/trace_file.h"
 #include "host_args.h"
 #include "host_line.h"
 #include "host_simulator.h"

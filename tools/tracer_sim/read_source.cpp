@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/oma_file.h"
+#include "archive/trace_file.h"
 
 namespace kovrel::tools {
 namespace {

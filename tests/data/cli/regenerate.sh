@@ -32,7 +32,8 @@ fi
 while read -r output args; do
   case "$output" in '' | '#'*) continue ;; esac
   # shellcheck disable=SC2086
-  set -- ${args//STREAM/$stream}
+  args=${args//STREAM/$stream}
+  set -- ${args//DATA\//$here/}
   "$cli" "$@" > "$here/$output"
   echo "wrote $output"
 done < "$here/cases.txt"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/wide_text_windows.h"
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
 
 // Windows: the new bytes are flushed to the disk (FlushFileBuffers) before MoveFileExW puts the
 // temporary file in place of the old one; write-through makes the move itself wait for the disk.

@@ -19,6 +19,10 @@ struct WriteOutcome {
   bool ok() const { return problem == WriteProblem::None; }
 };
 
+// The operator's words for a failed write: "disco lleno", "sin permiso de escritura", "el archivo
+// es de solo lectura", or the system's own.
+std::string writeProblemText(const WriteOutcome& outcome);
+
 // The temporary file used while `target` is replaced: same folder, so the final rename never
 // crosses file systems.
 std::filesystem::path temporaryPathFor(const std::filesystem::path& target);

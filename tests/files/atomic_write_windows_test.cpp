@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "files/atomic_write.h"
 #include "program_folder.h"
-#include "settings/file_sync.h"
 
 namespace kovrel {
 namespace {

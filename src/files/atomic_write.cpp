@@ -1,4 +1,6 @@
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
+
+#include "base/texts.h"
 
 namespace kovrel {
 
@@ -25,6 +27,19 @@ WriteOutcome replaceFileAtomically(const std::filesystem::path& link, std::strin
   const std::filesystem::path target = writeTargetOf(link);
   if (ownerMadeReadOnly(target)) return {WriteProblem::ReadOnly, "read-only"};
   return replaceFileContents(target, bytes);
+}
+
+std::string writeProblemText(const WriteOutcome& outcome) {
+  switch (outcome.problem) {
+    case WriteProblem::DiskFull:
+      return std::string(texts::kDiskFull);
+    case WriteProblem::NotPermitted:
+      return std::string(texts::kNoWritePermission);
+    case WriteProblem::ReadOnly:
+      return std::string(texts::kReadOnly);
+    default:
+      return outcome.detail;
+  }
 }
 
 std::filesystem::path temporaryPathFor(const std::filesystem::path& target) {

@@ -1,4 +1,4 @@
-#include "common/oma_file.h"
+#include "archive/trace_file.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,6 +6,10 @@
 
 namespace kovrel {
 namespace {
+
+// Fewer radii cannot draw an outline; a radius beyond 200 mm is no lens.
+constexpr int kMinRadii = 3;
+constexpr int kMaxRadius = 20000;
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -52,6 +56,10 @@ std::optional<double> boxFor(std::string_view values, const std::string& side) {
 }  // namespace
 
 bool readOmaTrace(std::string_view fileText, OmaTrace& out, std::string* error) {
+  if (fileText.size() > kMaxTraceFileBytes) {
+    return fail(error, "es demasiado grande para un archivo de trazado (" + std::to_string(fileText.size()) +
+                           " bytes; como mucho " + std::to_string(kMaxTraceFileBytes) + ")");
+  }
   OmaTrace trace;
   bool found = false;       // a TRCFMT record has been met
   bool collecting = false;  // the R= records that follow it belong to the trace
@@ -72,7 +80,10 @@ bool readOmaTrace(std::string_view fileText, OmaTrace& out, std::string* error) 
       for (std::string_view field : split(value, ';')) {
         if (field.empty()) continue;
         int radius = 0;
-        if (!parseInt(field, radius)) return fail(error, "malformed radius \"" + std::string(field) + "\"");
+        if (!parseInt(field, radius) || radius < 0 || radius > kMaxRadius)
+          return fail(error, "contiene un radio no válido: \"" + std::string(field.substr(0, 20)) + "\"");
+        // More radii than announced: the count check below tells it, without storing them all.
+        if (static_cast<int>(trace.radii.size()) > trace.count) continue;
         trace.radii.push_back(radius);
       }
       continue;
@@ -82,26 +93,29 @@ bool readOmaTrace(std::string_view fileText, OmaTrace& out, std::string* error) 
 
     found = true;
     const auto fields = split(value, ';');
-    if (fields.size() < 4) return fail(error, "TRCFMT record with too few fields");
+    if (fields.size() < 4) return fail(error, "tiene un registro TRCFMT incompleto");
     if (fields[0] != "1") {
-      return fail(
-          error, "trace format " + std::string(fields[0]) + " is not supported (only format 1, ASCII radii)");
+      return fail(error, "guarda el trazado en el formato " + std::string(fields[0].substr(0, 20)) +
+                             " (solo se leen trazados TRCFMT=1, radios en texto)");
     }
-    if (!parseInt(fields[1], trace.count) || trace.count <= 0) {
-      return fail(error, "bad number of radii \"" + std::string(fields[1]) + "\"");
+    if (!parseInt(fields[1], trace.count) || trace.count < kMinRadii || trace.count > kMaxTraceRadii) {
+      return fail(error,
+                  "anuncia un número de radios no válido: \"" + std::string(fields[1].substr(0, 20)) + "\"");
     }
-    if (fields[2] != "E") return fail(error, "only radii at equal angle steps (E) are supported");
+    if (fields[2] != "E") return fail(error, "no guarda los radios a pasos de ángulo iguales (E)");
     if (fields[3] != "R" && fields[3] != "L" && fields[3] != "B") {
-      return fail(error, "unknown side \"" + std::string(fields[3]) + "\"");
+      return fail(error, "nombra un lado desconocido: \"" + std::string(fields[3].substr(0, 20)) + "\"");
     }
     trace.side = std::string(fields[3]);
     collecting = true;
   }
 
-  if (!found) return fail(error, "no TRCFMT record");
+  if (!found) return fail(error, "no contiene ningún trazado (falta el registro TRCFMT)");
   if (static_cast<int>(trace.radii.size()) != trace.count) {
-    return fail(error, "expected " + std::to_string(trace.count) + " radii, found " +
-                           std::to_string(trace.radii.size()));
+    return fail(
+        error, "anuncia " + std::to_string(trace.count) + " radios y contiene " +
+                   (static_cast<int>(trace.radii.size()) > trace.count ? "más"
+                                                                       : std::to_string(trace.radii.size())));
   }
   if (!hbox.empty()) trace.hbox = boxFor(hbox, trace.side);
   if (!vbox.empty()) trace.vbox = boxFor(vbox, trace.side);

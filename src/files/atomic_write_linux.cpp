@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
 
 namespace kovrel {
 namespace {

@@ -1,7 +1,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "settings/file_sync.h"
+#include "files/atomic_write.h"
 
 // Systems without POSIX calls: the stream is flushed and closed before the rename, which the
 // standard library performs as a replacing move.

@@ -1,0 +1,40 @@
+// The user's folders follow the base directory rules: an absolute XDG variable, else the home.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "files/user_folders.h"
+
+namespace kovrel {
+namespace {
+
+TEST(UserFoldersLinux, settingsAndDataFollowTheirXdgVariableAndFallBackToTheHomeWhenItIsRelativeOrUnset) {
+  struct Case {
+    const char* variable;
+    const char* value;  // nullptr: unset
+    std::filesystem::path (*folder)();
+    const char* expected;
+  } cases[] = {
+      {"XDG_CONFIG_HOME", nullptr, userSettingsFolder, "/home/ana/.config/kovrel"},
+      {"XDG_CONFIG_HOME", "relative", userSettingsFolder, "/home/ana/.config/kovrel"},
+      {"XDG_CONFIG_HOME", "/home/ana/cfg", userSettingsFolder, "/home/ana/cfg/kovrel"},
+      {"XDG_DATA_HOME", nullptr, userDataFolder, "/home/ana/.local/share/kovrel"},
+      {"XDG_DATA_HOME", "data", userDataFolder, "/home/ana/.local/share/kovrel"},
+      {"XDG_DATA_HOME", "/srv/datos", userDataFolder, "/srv/datos/kovrel"},
+  };
+  const std::string home = ::getenv("HOME") ? ::getenv("HOME") : "";
+  ::setenv("HOME", "/home/ana", 1);
+  for (const Case& c : cases) {
+    c.value ? ::setenv(c.variable, c.value, 1) : ::unsetenv(c.variable);
+    EXPECT_EQ(c.folder(), c.expected) << c.variable << "=" << (c.value ? c.value : "(unset)");
+    ::unsetenv(c.variable);
+  }
+  ::setenv("HOME", "relative", 1);  // no home to fall back on
+  EXPECT_TRUE(userDataFolder().empty());
+  ::setenv("HOME", home.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace kovrel
