@@ -432,7 +432,9 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
     EXPECT_EQ(steps, hooked);
     const bool accepted =
         way == Timer3Fires || way == ClosedFromFrame;  // else the read stays locked until a restart
-    EXPECT_EQ(main.text(Control::Text1), accepted ? texts::kReadyToUse : texts::kNotConfigured);
+    EXPECT_EQ(main.text(Control::Text1),
+              accepted ? "...ya puede usar el Kovrel, Tavrek debe usar COM" + hostPort.substr(5)
+                       : std::string(texts::kNotConfigured));
     EXPECT_TRUE((main.isEnabled(Control::llegirBtn) && main.isEnabled(Control::cfg_btn)) == accepted &&
                 main.isEnabled(Control::sortirBtn));
     EXPECT_EQ(main.text(Control::port_oma_info_lbl), hostPort);
@@ -464,7 +466,8 @@ TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberARefusedConsentChangesNothin
   }
   setup->instruccionsBtn_Click();  // after a refusal: its own instructions, the set-up as it was
   EXPECT_EQ(steps, (std::vector<std::string>{"save", "close", "instructions 7"}));
-  EXPECT_EQ(main.text(Control::Text1), texts::kReadyToUse);
+  EXPECT_EQ(main.text(Control::Text1),
+            "...ya puede usar el Kovrel, Tavrek debe usar COM5");  // the port it kept
   reset(), host.asks = true, setup->Form_Load();
   setup->closedByOperator(), host.pending(std::nullopt);  // the window closed before the consent came
   EXPECT_TRUE(state.comport2 == 1 && !timer2.active);
