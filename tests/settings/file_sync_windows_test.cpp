@@ -1,12 +1,17 @@
 // The settings file's replace on Windows, where another program (an editor, a backup) may hold
 // trac_conf.cfg open without sharing it, and the technician's read-only file and link count as
-// they do on every other system.
+// they do on every other system; and a per-machine installation's Program Files folder, which
+// never takes the file even where this process may write there (elevated, under Wine).
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cwctype>
+
+#include "base/known_folder_windows.h"
 #include "program_folder.h"
 #include "settings/file_sync.h"
+#include "settings/program_location.h"
 
 namespace kovrel {
 namespace {
@@ -48,6 +53,21 @@ TEST(FileReplaceWindows, aReadOnlyFileIsLeftAsItIsAndALinkIsWrittenThroughToItsT
   ASSERT_TRUE(replaceFileAtomically(folder.file(), "new\r\n").ok());
   EXPECT_TRUE(isLink());
   EXPECT_EQ(testing::fileBytes(target), "new\r\n");
+}
+
+TEST(ProgramLocationWindows, programFilesNeverTakesTheFileTheMachinesIsInProgramData) {
+  const auto programFiles = knownFolder(FOLDERID_ProgramFiles);
+  const std::wstring name = L"Kovrel-" + std::to_wstring(GetCurrentProcessId());
+  const std::filesystem::path installed = *programFiles / name, beside = programFiles->wstring() + name;
+  std::wstring upper = installed.wstring();  // the same folder to Windows
+  for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+  for (auto [folder, takes] :
+       {std::pair{installed, false}, {std::filesystem::path(upper), false}, {beside, true}}) {
+    std::filesystem::create_directories(folder);
+    EXPECT_EQ(folderTakesFiles(folder), takes) << folder;
+  }
+  EXPECT_EQ(machineSettingsFolder(installed), *knownFolder(FOLDERID_ProgramData) / "Kovrel");
+  std::filesystem::remove_all(installed), std::filesystem::remove_all(beside);
 }
 
 }  // namespace
