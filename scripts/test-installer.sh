@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, from the Windows program's install folder
 # (build/windows-program/Kovrel, or the folder given as $1): a silent install for the user
-# alone, the files, the Start-menu shortcut and the uninstaller's registration present; kovrel.exe
-# started from the installed folder writes its settings there; while a copy runs or a file of the
-# folder is in use, a silent setup and a silent uninstall stop (exit code 2) and change nothing; a
-# silent upgrade keeps the settings byte for byte; a silent uninstall removes the program and
-# keeps them.
+# alone, the files, the Start-menu shortcut and the uninstaller's registration present, the
+# settings a first installation's ([INST]=1); kovrel.exe started from the installed folder writes
+# its settings there; while a copy runs or a file of the folder is in use, a silent setup and a
+# silent uninstall stop (exit code 2) and change nothing; a silent upgrade keeps the settings byte
+# for byte; a silent uninstall removes the program and keeps them and the user's data folder
+# (%LOCALAPPDATA%\Kovrel, the archive's). Then the same for a silent install for every user
+# (/ALLUSERS): Program Files, the settings in ProgramData\Kovrel where kovrel.exe finds them, the
+# registration under HKLM.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -51,6 +54,7 @@ installed_files() { (cd "$program" && find . -type f ! -name trac_conf.cfg); }
 while read -r file; do [ -f "$dir/$file" ] || fail "$file not installed"; done < <(installed_files)
 [ -f "$settings" ] && [ -f "$dir/kovrel.ico" ] && [ -f "$dir/uninstall.exe" ] && [ -f "$shortcut" ] || fail "settings, uninstaller or shortcut missing"
 "$wine" reg query "$key" /v QuietUninstallString >/dev/null || fail "the uninstaller is not registered"
+grep -aq $'^\\[INST\\]=1\r$' "$settings" || fail "the installed settings are not a first installation's"
 echo "installed for the user: $(installed_files | wc -l) files in ${dir#"$WINEPREFIX/"}, trac_conf.cfg, uninstall.exe, Start-menu shortcut, $key"
 
 # The program from its installed folder, as the shortcut starts it. The installed default is set
@@ -123,10 +127,55 @@ before=$(sha256sum <"$settings")
 [ "$(sha256sum <"$settings")" = "$before" ] || fail "the upgrade changed trac_conf.cfg"
 echo "upgraded over the install: trac_conf.cfg byte for byte as it was"
 
+data="$profile/AppData/Local/Kovrel/trazados/2026-12/20261207-120000_J42.vca"  # the archive's
+mkdir -p "$(dirname "$data")" && echo 'JOB="42"' >"$data"
 "$wine" "$dir/uninstall.exe" /S
 "$wineserver" -w  # the uninstaller runs on from a copy of itself
 while read -r file; do [ ! -e "$dir/$file" ] || fail "$file left behind"; done < <(installed_files)
 [ ! -e "$dir/uninstall.exe" ] && [ ! -e "$dir/kovrel.ico" ] && [ ! -e "$shortcut" ] || fail "uninstaller or shortcut left behind"
 ! "$wine" reg query "$key" >/dev/null 2>&1 || fail "the uninstaller's registration left behind"
 [ "$(sha256sum <"$settings")" = "$before" ] || fail "the uninstall changed trac_conf.cfg"
-echo "uninstalled: program, uninstaller, shortcut and registration removed; trac_conf.cfg kept byte for byte"
+[ -f "$data" ] || fail "the uninstall removed the user's data folder"
+echo "uninstalled: program, uninstaller, shortcut and registration removed; trac_conf.cfg and the data folder kept"
+
+# For every user of the PC (Wine runs it as an administrator): the program in Program Files, the
+# settings every operator shares in ProgramData, where the program finds them.
+echo "== for every user (/ALLUSERS)"
+dir="$WINEPREFIX/drive_c/Program Files/Kovrel"
+settings="$WINEPREFIX/drive_c/ProgramData/Kovrel/trac_conf.cfg"
+shortcut="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kovrel.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kovrel'
+"$wine" "$setup" /S /ALLUSERS
+"$wineserver" -w
+while read -r file; do [ -f "$dir/$file" ] || fail "$file not installed in Program Files"; done < <(installed_files)
+[ -f "$dir/uninstall.exe" ] && [ -f "$shortcut" ] && [ ! -e "$dir/trac_conf.cfg" ] || fail "uninstaller or shortcut missing, or settings beside the program"
+grep -aq $'^\\[INST\\]=1\r$' "$settings" || fail "no first installation's settings in ProgramData"
+"$wine" reg query "$key" /v QuietUninstallString >/dev/null || fail "the uninstaller is not registered for every user"
+echo "installed for every user: ${dir#"$WINEPREFIX/"}, ${settings#"$WINEPREFIX/"}, $key"
+# Program Files takes no settings even where the process may write there, as under Wine.
+mv "$settings" "${settings%/*}/installed.cfg"
+(cd "$dir" && QT_QPA_PLATFORM=$platform "$wine" kovrel.exe >/dev/null 2>&1) &
+for _ in $(seq 150); do
+  [ -f "$settings" ] && break
+  sleep 0.2
+done
+"$wine" taskkill /IM kovrel.exe >/dev/null 2>&1 || true
+sleep 2
+"$wine" taskkill /F /IM kovrel.exe >/dev/null 2>&1 || true
+wait
+mv "${settings%/*}/installed.cfg" "$settings"
+[ ! -e "$dir/trac_conf.cfg" ] || fail "kovrel.exe wrote its settings in Program Files"
+echo "kovrel.exe started from Program Files: its settings in ProgramData\Kovrel"
+printf '; calibrado el 7-12\r\n' >>"$settings"
+before=$(sha256sum <"$settings")
+"$wine" "$setup" /S  # an upgrade keeps the kind of the last install
+"$wineserver" -w
+[ "$(sha256sum <"$settings")" = "$before" ] && [ -f "$dir/kovrel.exe" ] || fail "the upgrade changed the shared settings"
+[ ! -e "$profile/AppData/Local/Programs/Kovrel/kovrel.exe" ] || fail "the upgrade went to the user's folder"
+"$wine" "$dir/uninstall.exe" /S
+"$wineserver" -w
+while read -r file; do [ ! -e "$dir/$file" ] || fail "$file left in Program Files"; done < <(installed_files)
+[ ! -e "$dir/uninstall.exe" ] && [ ! -e "$shortcut" ] || fail "uninstaller or shortcut left behind"
+! "$wine" reg query "$key" >/dev/null 2>&1 || fail "the registration for every user left behind"
+[ "$(sha256sum <"$settings")" = "$before" ] && [ -f "$data" ] || fail "the uninstall changed the shared settings or the data folder"
+echo "upgraded and uninstalled for every user: ProgramData\Kovrel\trac_conf.cfg and the data folder kept byte for byte"

@@ -45,6 +45,14 @@ win() { printf '%s' "$1" | tr / '\\'; }
   echo "RMDir \"\$INSTDIR\\$(win "${dir#./}")\""
 done >"$lists/folders.nsh"
 
+# The settings of a first installation: the build folder's file with the ports not set up, so the
+# first start on the lab's PC runs the port set-up instead of claiming the simulators' COM3.
+sed 's/^\[INST\]=10\r$/[INST]=1\r/' "$source/trac_conf.cfg" >"$lists/trac_conf.cfg"
+grep -aq '^\[INST\]=1'$'\r''$' "$lists/trac_conf.cfg" || {
+  echo "$source/trac_conf.cfg: no [INST] record to make a first installation of" >&2
+  exit 1
+}
+
 for size in 16 32 48 256; do
   rsvg-convert -w "$size" -h "$size" -o "$lists/icon-$size.png" "$here/../org.kovrel.Kovrel.svg"
 done

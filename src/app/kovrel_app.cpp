@@ -1,5 +1,6 @@
 #include "app/kovrel_app.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -333,6 +334,8 @@ bool KovrelApp::askOkCancel(std::string_view text, std::string_view title) {
   QMessageBox box(QMessageBox::Information,
                   QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), shown,
                   QMessageBox::Ok | QMessageBox::Cancel, window_.get());
+  box.button(QMessageBox::Ok)->setText(QString::fromUtf8(texts::kOk.data(), texts::kOk.size()));
+  box.button(QMessageBox::Cancel)->setText(QString::fromUtf8(texts::kCancel.data(), texts::kCancel.size()));
   return box.exec() == QMessageBox::Ok;
 }
 

@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QScopedValueRollback>
 
+#include "base/texts.h"
 #include "scanner/plot_scale.h"
 #include "scanner/plot_widget.h"
 
@@ -364,7 +365,9 @@ void MainWindow::messageBox(std::string_view text, std::string_view title) {
     showMessage(text, title);
     return;
   }
-  QMessageBox::information(this, toQString(title), toQString(text));
+  QMessageBox box(QMessageBox::Information, toQString(title), toQString(text), QMessageBox::Ok, this);
+  box.button(QMessageBox::Ok)->setText(toQString(texts::kOk));
+  box.exec();
 }
 
 char MainWindow::decimalSeparator() const {

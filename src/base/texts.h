@@ -138,6 +138,8 @@ inline constexpr std::string_view kTitleConfiguration = "Configuracón";
 inline constexpr std::string_view kConfigureButton = "CONFIG";
 inline constexpr std::string_view kAuto = "Auto";
 inline constexpr std::string_view kContinue = "Continuar";
+// The message boxes' buttons, as a Spanish Windows names them (Qt's own are English).
+inline constexpr std::string_view kOk = "Aceptar";
 inline constexpr std::string_view kCancel = "Cancelar";
 inline constexpr std::string_view kExitWhileHostHolds = "Abortar primero en Tavrek luego en Kovrel ";
 // info_vista: the administrator notice, after a line of blanks.

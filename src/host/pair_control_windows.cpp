@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 
+#include "base/known_folder_windows.h"
 #include "base/wide_text_windows.h"
 
 namespace kovrel {
@@ -18,15 +19,6 @@ namespace {
 // ERROR_ELEVATION_REQUIRED: the program asks for administrator rights we were not started with.
 // Older MinGW-w64 headers lack its name.
 constexpr DWORD kElevationRequired = 740;
-
-std::optional<std::filesystem::path> knownFolder(REFKNOWNFOLDERID id) {
-  PWSTR path = nullptr;
-  std::optional<std::filesystem::path> folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &path)))
-    folder = std::filesystem::path(path);
-  CoTaskMemFree(path);
-  return folder;
-}
 
 bool isFile(const std::filesystem::path& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());

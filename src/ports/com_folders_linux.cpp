@@ -1,6 +1,7 @@
-// Where COM names live for this user on Linux: numbers given to USB adapters are state that
-// must survive a restart (XDG state folder); published names lead to ptys that die with their
-// process, so they belong in the runtime folder when the session has one.
+// Where COM names live on Linux: numbers given to USB adapters are state that must survive a
+// restart, the machine's when its folder takes them (else the user's XDG state folder); published
+// names lead to ptys that die with their process, so they belong in this user's runtime folder
+// when the session has one.
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -44,13 +45,21 @@ ComFolders comFoldersFromEnvironment(const EnvLookup& env) {
 }
 
 ComFolders systemComFolders() {
-  return comFoldersFromEnvironment([](const char* name) -> std::optional<std::string> {
-    if (const char* value = std::getenv(name)) return std::string(value);
-    // A service started without HOME still has a home in the password database.
-    if (std::string_view(name) == "HOME")
-      if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return std::string(entry->pw_dir);
-    return std::nullopt;
-  });
+  // The Debian package's folder for what every operator shares (the settings file lives there
+  // too); a user outside its group keeps numbers of their own.
+  const auto writable = [](const std::filesystem::path& folder) {
+    std::error_code ec;
+    return std::filesystem::is_directory(folder, ec) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+  };
+  return withMachineNumbers(comFoldersFromEnvironment([](const char* name) -> std::optional<std::string> {
+                              if (const char* value = std::getenv(name)) return std::string(value);
+                              // A service started without HOME still has a home in the password database.
+                              if (std::string_view(name) == "HOME")
+                                if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir)
+                                  return std::string(entry->pw_dir);
+                              return std::nullopt;
+                            }),
+                            "/var/lib/kovrel", writable);
 }
 
 int currentProcessId() { return static_cast<int>(getpid()); }

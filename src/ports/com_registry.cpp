@@ -47,7 +47,8 @@ void createPrivateFolders(const fs::path& folder) {
     fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
 }
 
-bool writeAtomically(const fs::path& file, const std::string& content, const std::string& tmpTag) {
+bool writeAtomically(const fs::path& file, const std::string& content, const std::string& tmpTag,
+                     bool shared = false) {
   fs::path tmp = file;
   tmp += "." + tmpTag + ".tmp";
   {
@@ -56,7 +57,9 @@ bool writeAtomically(const fs::path& file, const std::string& content, const std
     if (!out.flush()) return false;
   }
   std::error_code ec;
-  fs::permissions(tmp, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
+  // Every operator of the machine writes the machine's numbers (the folder gives them its group).
+  const fs::perms group = shared ? fs::perms::group_read | fs::perms::group_write : fs::perms::none;
+  fs::permissions(tmp, fs::perms::owner_read | fs::perms::owner_write | group, fs::perm_options::replace, ec);
   fs::rename(tmp, file, ec);
   if (ec) fs::remove(tmp, ec);
   return !ec;
@@ -174,6 +177,19 @@ std::optional<int> parseComName(std::string_view name) {
 }
 
 std::string comNameOf(int number) { return "COM" + std::to_string(number); }
+
+ComFolders withMachineNumbers(ComFolders folders, const fs::path& machine,
+                              const std::function<bool(const fs::path&)>& takesFiles) {
+  if (machine.empty() || !takesFiles(machine)) return folders;
+  const fs::path file = machine / kAssignmentsFileName, earlier = folders.state / kAssignmentsFileName;
+  std::error_code ec;
+  if (!fs::exists(file, ec) && fs::exists(earlier, ec))
+    writeAtomically(file, assignmentsText(loadAssignments(earlier)), std::to_string(currentProcessId()),
+                    true);
+  folders.state = machine;
+  folders.sharedState = true;
+  return folders;
+}
 
 ComRegistry::ComRegistry(ComFolders folders) : folders_(std::move(folders)) {}
 
@@ -328,7 +344,8 @@ std::vector<ComPort> ComRegistry::ports() {
     // A number that cannot be saved still holds for this run; the next run assigns again.
     std::error_code ec;
     createPrivateFolders(folders_.state);
-    writeAtomically(assignmentsFile, assignmentsText(assigned), std::to_string(currentProcessId()));
+    writeAtomically(assignmentsFile, assignmentsText(assigned), std::to_string(currentProcessId()),
+                    folders_.sharedState);
   }
   for (const auto& [number, pub] : published) byNumber[number] = ComPort{number, pub.kind, pub.target, true};
 
@@ -379,7 +396,7 @@ void ComRegistry::renumber(int from, int to) {
   std::error_code ec;
   fs::create_directories(folders_.state, ec);
   if (!writeAtomically(folders_.state / kAssignmentsFileName, assignmentsText(assigned),
-                       std::to_string(currentProcessId())))
+                       std::to_string(currentProcessId()), folders_.sharedState))
     throw ComRegistryError("cannot write " + (folders_.state / kAssignmentsFileName).string());
 }
 

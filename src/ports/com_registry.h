@@ -40,6 +40,7 @@ struct ComFolders {
   std::filesystem::path proc = "/proc";  // <pid>/fd and <pid>/fdinfo, for owner checks
   std::filesystem::path state;           // holds the file of assigned numbers
   std::filesystem::path links;           // published COMn links, mode 0700
+  bool sharedState = false;              // `state` is every operator's: its files group-writable
 };
 
 enum class PortKind { UsbSerial, Uart, Virtual };
@@ -65,9 +66,9 @@ struct Publication {
   PortKind kind = PortKind::Virtual;
 };
 
-// This user's folders on this platform, read from the environment: the state folder
-// ($XDG_STATE_HOME/kovrel, else ~/.local/state/kovrel) and the link folder
-// ($XDG_RUNTIME_DIR/kovrel, else <state folder>/ports).
+// The folders on this platform: the state folder (the machine's /var/lib/kovrel when writable,
+// see withMachineNumbers; else $XDG_STATE_HOME/kovrel or ~/.local/state/kovrel) and this
+// user's link folder ($XDG_RUNTIME_DIR/kovrel, else <user's state folder>/ports).
 // The kind as the owner records and `kovrel-cli ports` write it: "usb", "uart", "virtual".
 std::string_view kindText(PortKind kind);
 
@@ -76,6 +77,13 @@ ComFolders systemComFolders();
 // as the XDG rules ask.
 using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 ComFolders comFoldersFromEnvironment(const EnvLookup& env);
+// The numbers of USB adapters are the machine's, as the tracer plugged into it is: they live in
+// `machine` (/var/lib/kovrel, which the Debian package makes for the group dialout) when this
+// process may write there, so every operator and `sudo kovrel-cli ports renumber` see the same
+// COM numbers; else in the user's own state folder (`folders.state`). The machine's file is
+// first made from the user's earlier numbers, so the tracer keeps the COM number its settings name.
+ComFolders withMachineNumbers(ComFolders folders, const std::filesystem::path& machine,
+                              const std::function<bool(const std::filesystem::path&)>& takesFiles);
 // The id of this process, for owner records.
 int currentProcessId();
 // True when `folder` belongs to the user this process runs as.

@@ -143,7 +143,8 @@ void PortSetup::Timer3_Timer() {
   w.setText(Control::port_oma_info_lbl, " COM " + comName(p_.state.comport2).substr(3));
   w.setEnabled(Control::cfg_btn, true);
   w.setEnabled(Control::llegirBtn, true);
-  w.setText(Control::Text1, texts::kReadyToUse);
+  w.setText(Control::Text1,
+            std::string(texts::kReadyToUse) + std::string(texts::kHostMustUse) + comName(p_.state.comport2));
   if (p_.state.primera_instalacio == 1) {
     w.setText(Control::Text1, texts::kNotConfigured);
     w.setEnabled(Control::llegirBtn, false);

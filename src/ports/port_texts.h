@@ -43,6 +43,9 @@ inline constexpr std::string_view kUnknownError =
 
 // The finishing step, in the main window's information box
 inline constexpr std::string_view kReadyToUse = "...ya puede usar el Kovrel";
+// After it: the set-up may have given the host's port another number (the first free one), and
+// the lab's host program finds Kovrel only on that one.
+inline constexpr std::string_view kHostMustUse = ", Tavrek debe usar ";  // then "COM2"
 inline constexpr std::string_view kNotConfigured = "...Kovrel no configurado!!!";
 
 // The instructions window

@@ -17,8 +17,9 @@ namespace kovrel {
 std::filesystem::path runningProgramFolder();
 
 // True when the running user may create files in `folder` and it is not a folder the system's
-// package manager owns (under /usr, /usr/local apart: an upgrade would overwrite the file there,
-// even for root, who may write anywhere).
+// package manager or a per-machine installation owns (under /usr, /usr/local apart; under
+// Program Files): an upgrade would overwrite the file there, even for root or an administrator,
+// who may write anywhere.
 bool folderTakesFiles(const std::filesystem::path& folder);
 
 // The folder of the machine's default trac_conf.cfg for a program in `programFolder`: beside the
@@ -28,7 +29,9 @@ std::filesystem::path installedDefaultFolder(const std::filesystem::path& progra
 
 // The folder of the settings every operator of the machine shares (the tracer's calibration and
 // ports are the machine's, not a user's): /var/lib/kovrel for the Debian package, writable by the
-// group dialout that may use the tracer. Empty for any other installation.
+// group dialout that may use the tracer; on Windows %ProgramData%\Kovrel, which the per-machine
+// installer makes writable by the PC's users (elsewhere it is absent and takes no files). Empty
+// for any other Linux installation.
 std::filesystem::path machineSettingsFolder(const std::filesystem::path& programFolder);
 
 }  // namespace kovrel

@@ -178,7 +178,8 @@ TEST_F(FirstInstallation, findsTheTracerThatGotStartAndSavesItsPort) {
   QTest::mouseClick(ports.window().control(PortsControl::aceptarBtn), Qt::LeftButton);
   EXPECT_EQ(ports.window().text(PortsControl::TextLbl), "...puerto USB Kovrel en COM9");
   timers.at(PortsTimer::Timer3)->tick();
-  EXPECT_EQ(text(), texts::kReadyToUse);
+  EXPECT_EQ(text(),
+            std::string(texts::kReadyToUse) + std::string(texts::kHostMustUse) + comName(state().comport2));
   EXPECT_TRUE(app_->window().isEnabled(Control::llegirBtn) && app_->window().isEnabled(Control::cfg_btn));
   EXPECT_FALSE(ports.window().isVisible());
 

@@ -136,6 +136,30 @@ TEST_F(FakeSystem, adapterKeepsItsNumberByIdentityInterfaceOrSocketAcrossRestart
   EXPECT_EQ(listed(restarted), "1:ttyS0 2:ttyUSB5 3:ttyUSB4 4:ttyUSB3 5:ttyUSB1 6:ttyUSB2 7:ttyUSB0");
 }
 
+// The numbers are the machine's where its folder takes files, carried over from the user's own
+// once; a machine folder this process may not write leaves them the user's.
+TEST_F(FakeSystem, adapterNumbersAreTheMachinesWhenItsFolderTakesThemAndTheUsersOtherwise) {
+  const fs::path machine = root_ / "machine", file = machine / kAssignmentsFileName;
+  fs::create_directories(machine);
+  writeFile(folders_.state / kAssignmentsFileName, "4 usb:0403:6001:A1:00\n");
+  plugUsb("ttyUSB0", "0403:6001", "A1");
+  plugUsb("ttyUSB1", "0403:6001", "B2", "1-2");
+  const auto yes = [](const fs::path&) { return true; };
+  const auto no = [](const fs::path&) { return false; };
+  EXPECT_TRUE(withMachineNumbers(folders_, machine, no).state == folders_.state && !fs::exists(file));
+  const mode_t previous = ::umask(077);
+  ComRegistry registry(withMachineNumbers(folders_, machine, yes));
+  EXPECT_EQ(listed(registry), "1:ttyUSB1 4:ttyUSB0");  // the tracer keeps the COM4 its settings name
+  ::umask(previous);
+  using P = fs::perms;  // published names stay this user's
+  EXPECT_TRUE(registry.folders().links == folders_.links &&
+              fs::status(file).permissions() ==
+                  (P::owner_read | P::owner_write | P::group_read | P::group_write));
+  writeFile(folders_.state / kAssignmentsFileName, "9 usb:0403:6001:A1:00\n");  // no longer counts
+  ComRegistry again(withMachineNumbers(folders_, machine, yes));
+  EXPECT_EQ(listed(again), "1:ttyUSB1 4:ttyUSB0");
+}
+
 // Saved numbers hold (a damaged line of the file costs only that line); a new adapter takes the
 // lowest number not held by a real UART, a published name or a saved adapter that is absent.
 TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkipped) {
@@ -403,7 +427,9 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
     EXPECT_EQ(steps, hooked);
     const bool accepted =
         way == Timer3Fires || way == ClosedFromFrame;  // else the read stays locked until a restart
-    EXPECT_EQ(main.text(Control::Text1), accepted ? texts::kReadyToUse : texts::kNotConfigured);
+    EXPECT_EQ(main.text(Control::Text1),
+              accepted ? "...ya puede usar el Kovrel, Tavrek debe usar COM" + hostPort.substr(5)
+                       : std::string(texts::kNotConfigured));
     EXPECT_TRUE((main.isEnabled(Control::llegirBtn) && main.isEnabled(Control::cfg_btn)) == accepted &&
                 main.isEnabled(Control::sortirBtn));
     EXPECT_EQ(main.text(Control::port_oma_info_lbl), hostPort);
@@ -435,7 +461,8 @@ TEST_F(PortSetupTest, thePortStillOursKeepsItsNumberARefusedConsentChangesNothin
   }
   setup->instruccionsBtn_Click();  // after a refusal: its own instructions, the set-up as it was
   EXPECT_EQ(steps, (std::vector<std::string>{"save", "close", "instructions 7"}));
-  EXPECT_EQ(main.text(Control::Text1), texts::kReadyToUse);
+  EXPECT_EQ(main.text(Control::Text1),
+            "...ya puede usar el Kovrel, Tavrek debe usar COM5");  // the port it kept
   reset(), host.asks = true, setup->Form_Load();
   setup->closedByOperator(), host.pending(std::nullopt);  // the window closed before the consent came
   EXPECT_TRUE(state.comport2 == 1 && !timer2.active);
