@@ -16,6 +16,9 @@
 #include "geometry/shape_editor.h"
 #include "geometry/shape_sizes.h"
 #include "host/send_command.h"
+#include "links/link_switch.h"
+#include "links/make_link.h"
+#include "links/serial_link.h"
 #include "ports/ports_flow.h"
 #include "ports/puertos_window.h"
 #include "scanner/capture.h"
@@ -96,7 +99,10 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   offsets_ = std::make_unique<SizeOffsets>(
       state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
       SizeOffsets::Hooks{[this] { send_->interpola_Click(); }, [this] { send_->lensTypePromptClosed(); }});
-  send_ = std::make_unique<SendCommand>(state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
+  link_ = std::make_unique<LinkSwitch>();
+  link_->onLabelChanged = [this] { showLinkLabel(); };
+  link_->use(std::make_unique<SerialLink>(*hostPort_, state_));
+  send_ = std::make_unique<SendCommand>(state_, w, plot, *link_, *clock_, timer(AppTimer::Poll),
                                         SendCommand::Hooks{[this] { offsets_->openPanel(); }, {}});
   AppShell::Hooks shellHooks;
   shellHooks.askOkCancel = [this](std::string_view text, std::string_view title) {
@@ -119,7 +125,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   configWindow_ = std::make_unique<ConfigWindow>();
   Configuracio::Hooks configHooks;
   configHooks.saved = [this] {
-    window_->setText(Control::port_oma_info_lbl, " COM " + comName(state_.comport2).substr(3));
+    showLinkLabel();
     sizes_->refresh();  // the filter setting shapes what is sent
   };
   configHooks.replacedOnLoad = [this](const std::string& problem) {
@@ -159,9 +165,41 @@ bool KovrelApp::start() {
   hooks.activatePrevInstance = [this] { return handOver(); };
   hooks.loadSettings = [this] { return loadSettings(); };
   hooks.cfg_btn_Click = [this] { shell_->cfg_btn_Click(); };
+  // The virtual port is made at start-up only when it is the link in use.
+  const LinkLoad saved = loadLinkChoice(settings_->path().parent_path());
+  linkChoice_ = saved.choice;
+  hooks.serialLink = linkChoice_.kind == LinkKind::Serial;
   const bool started = Form_Load(state_, *window_, window_->plot(), *hostPort_, hooks);
+  if (started) takeSavedLink();
   window_->plot().refresh();
   return started;
+}
+
+void KovrelApp::takeSavedLink() {
+  if (linkChoice_.kind == LinkKind::Serial) return;
+  MadeLink made = makeHostLink(linkChoice_, *hostPort_, state_);
+  if (made.link) {
+    link_->use(std::move(made.link));
+    return;
+  }
+  // The saved link cannot be set up now (the port taken, the folder gone): the serial port
+  // carries the sends until the technician chooses again.
+  window_->setText(Control::Text1, made.refusal);
+  linkChoice_ = LinkChoice{};
+}
+
+std::string KovrelApp::chooseLink(const LinkChoice& choice) {
+  MadeLink made = makeHostLink(choice, *hostPort_, state_);
+  if (!made.link) return made.refusal;
+  if (const std::string problem = saveLinkChoice(settings_->path().parent_path(), choice); !problem.empty())
+    return std::string(kLinkFileName) + ": " + problem;
+  link_->use(std::move(made.link));
+  linkChoice_ = choice;
+  return {};
+}
+
+void KovrelApp::showLinkLabel() {
+  if (link_) window_->setText(Control::port_oma_info_lbl, link_->label());
 }
 
 bool KovrelApp::handOver() {
@@ -182,7 +220,7 @@ void KovrelApp::saveSettings(bool messageNow) {
   const SaveResult result = settings_->guarda_dades(state_);
   if (result == SaveResult::Saved) {
     // The writer shows the host's port as it saved it.
-    window_->setText(Control::port_oma_info_lbl, " COM " + comName(state_.comport2).substr(3));
+    showLinkLabel();
   } else if (result == SaveResult::Failed) {
     const std::string problem = settings_->lastError();
     if (messageNow) {

@@ -16,6 +16,7 @@
 #include "base/shared_state.h"
 #include "base/timer.h"
 #include "host/virtual_port.h"
+#include "links/link_choice.h"
 #include "scanner/serial_port.h"
 
 namespace kovrel {
@@ -30,6 +31,7 @@ class EncoderMonitor;
 class PortsFlow;
 class ReadCommand;
 class SendCommand;
+class LinkSwitch;
 class SettingsFile;
 class ShapeEditor;
 class ShapeSizesView;
@@ -108,6 +110,12 @@ class KovrelApp {
   SettingsFile& settings() { return *settings_; }
   SerialPort& tracerPort() { return *tracerPort_; }
   VirtualPort& hostPort() { return *hostPort_; }
+  // The link the send runs on (the serial port unless the technician chose another).
+  LinkSwitch& hostLink() { return *link_; }
+  // Sets up and takes the link `choice` names, and keeps it in kovrel_enlace.cfg; the old link
+  // stays, and the reason comes back, when it cannot be set up.
+  std::string chooseLink(const LinkChoice& choice);
+  const LinkChoice& linkChoice() const { return linkChoice_; }
   Timer& timer(AppTimer which) { return *timers_[static_cast<std::size_t>(which)]; }
   SendCommand& sendCommand() { return *send_; }
   SerialPort& encoderPort() { return *encoderPort_; }
@@ -126,6 +134,9 @@ class KovrelApp {
   // guarda_dades, telling the operator when the file could not be written.
   void saveSettings(bool messageNow);
   void onLineSignal();
+  void showLinkLabel();
+  // The link kovrel_enlace.cfg names, when it is not the serial port and can be set up.
+  void takeSavedLink();
   void bringBack();
   void releaseHostPort();
   // Leaves unless the host holds its port (then tells the operator and stays).
@@ -146,6 +157,8 @@ class KovrelApp {
   std::unique_ptr<ShapeEditor> editor_;
   std::unique_ptr<ShapeSizesView> sizes_;
   std::unique_ptr<SizeOffsets> offsets_;
+  std::unique_ptr<LinkSwitch> link_;
+  LinkChoice linkChoice_;
   std::unique_ptr<SendCommand> send_;
   std::unique_ptr<SerialPort> encoderPort_;
   std::unique_ptr<ConfigWindow> configWindow_;

@@ -59,7 +59,7 @@ HeadlessProgram::HeadlessProgram(double filterscope, double generalOffsetMm)
       offsets_(
           state_, window_, timer1_, timer2_,
           SizeOffsets::Hooks{[this] { send_.interpola_Click(); }, [this] { send_.lensTypePromptClosed(); }}),
-      send_(state_, window_, plot_, hostPort_, clock_, pollTimer_,
+      send_(state_, window_, plot_, hostLink_, clock_, pollTimer_,
             SendCommand::Hooks{[this] { offsets_.openPanel(); }, {}}) {
   installDefaults(state_, filterscope, generalOffsetMm);
   initialWindow(window_);

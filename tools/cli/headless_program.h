@@ -19,6 +19,7 @@
 #include "geometry/shape_editor.h"
 #include "host/oma_framing.h"
 #include "host/send_command.h"
+#include "links/serial_link.h"
 #include "scanner/capture.h"
 #include "settings/size_offsets.h"
 
@@ -63,6 +64,7 @@ class HeadlessProgram {
   testing::FakePlot plot_;
   testing::FakeSerialPort tracerPort_;
   testing::FakeVirtualPort hostPort_;
+  SerialLink hostLink_{hostPort_, state_};
   testing::FakeClock clock_;
   testing::FakeTimer timer1_, timer2_, timerHorari_, timerAntiHorari_, pollTimer_;
   Capture capture_;
