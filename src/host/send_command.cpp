@@ -74,6 +74,11 @@ SendCommand::SendCommand(SharedState& state, Window& window, Plot& plot, HostLin
   link_.onBytesArrived = [this] { poll(); };
 }
 
+SendCommand::~SendCommand() {
+  pollTimer_.onTick = nullptr;
+  link_.onBytesArrived = nullptr;
+}
+
 std::string SendCommand::sizesLine(double mida_h, double mida_v, double offset_radi, char decimalSeparator) {
   std::string line(texts::kSizesHorizontal);
   line += localeNumber(mida_h, decimalSeparator);

@@ -42,6 +42,8 @@ class SendCommand {
   // command takes over the timer's onTick and the link's onBytesArrived: both call poll().
   SendCommand(SharedState& state, Window& window, Plot& plot, HostLink& link, Clock& clock, Timer& pollTimer,
               Hooks hooks);
+  // Lets go of the link's and the timer's notifications: a link outlives the send it served.
+  ~SendCommand();
   SendCommand(const SendCommand&) = delete;
   SendCommand& operator=(const SendCommand&) = delete;
 
