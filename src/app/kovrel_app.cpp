@@ -34,6 +34,7 @@
 #include "shell/second_copy.h"
 #include "shell/tray_icon_qt.h"
 #include "shell/virtualised_copies.h"
+#include "shell/wake_channel.h"
 #include "shell/windows_system.h"
 
 namespace kovrel {
@@ -171,6 +172,14 @@ bool KovrelApp::start() {
   hooks.serialLink = linkChoice_.kind == LinkKind::Serial;
   const bool started = Form_Load(state_, *window_, window_->plot(), *hostPort_, hooks);
   if (started) takeSavedLink();
+  if (started && !options_.wakeName.empty()) {
+    // A second start brings this window back, whichever link is in use.
+    wake_ = std::make_unique<WakeChannel>(options_.wakeName, [this] {
+      if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      bringBack();
+    });
+    if (!wake_->listen()) std::fprintf(stderr, "Kovrel: no wake-up channel %s\n", options_.wakeName.c_str());
+  }
   window_->plot().refresh();
   return started;
 }
@@ -204,6 +213,12 @@ void KovrelApp::showLinkLabel() {
 
 bool KovrelApp::handOver() {
   if (!options_.activatePrevInstance || !options_.activatePrevInstance()) return false;
+  // The running copy's own channel first; the host's serial line as before when it cannot be
+  // reached that way (a copy from before the channel existed).
+  if (!options_.wakeName.empty() && wakeRunningCopy(options_.wakeName)) {
+    state_.Marxar_sense_tocarres = 1;
+    return true;
+  }
   // Two copies must never run: this one leaves whether or not the other could be told.
   const std::string problem = ActivatePrevInstance(state_, settings_->path().parent_path(), *tracerPort_);
   if (!problem.empty()) window_->messageBox(problem, texts::kTitleAttention);
@@ -332,6 +347,8 @@ void KovrelApp::openPortsWindow() {
   ports_ = std::make_unique<PortsFlow>(PortsFlow::Parts{
       state_, *window_, window_.get(), *hostPort_, [this] { return platform_->makeSerialPort(); },
       [this] { return platform_->serialPorts(); }, options_.makePortsTimer, [this] { saveSettings(true); }});
+  ports_->window().showLinkChoice(linkChoice_, static_cast<int>(state_.comport2.toNumber()));
+  ports_->window().onChooseLink = [this](const LinkChoice& choice) { return chooseLink(choice); };
   ports_->open();
 }
 

@@ -32,6 +32,7 @@ class PortsFlow;
 class ReadCommand;
 class SendCommand;
 class LinkSwitch;
+class WakeChannel;
 class SettingsFile;
 class ShapeEditor;
 class ShapeSizesView;
@@ -71,6 +72,8 @@ class KovrelApp {
     // True when an earlier copy is running (the single-copy lock is held elsewhere): start-up
     // then hands over to it and this copy leaves. Empty means "no other copy".
     std::function<bool()> activatePrevInstance;
+    // The local socket a second start wakes this copy on (userWakeName()); none when empty.
+    std::string wakeName;
     // A modal OK/Cancel question with the information icon, true for OK; a message box when empty.
     std::function<bool(std::string_view text, std::string_view title)> askOkCancel;
     // The system's major version as text; this platform's answer when empty.
@@ -168,6 +171,7 @@ class KovrelApp {
   std::unique_ptr<AppShell> shell_;
   std::unique_ptr<TrayIcon> tray_;
   bool quitRequested_ = false;
+  std::unique_ptr<WakeChannel> wake_;
   std::unique_ptr<PortsFlow> ports_;  // last: it goes before the ports and windows it uses
 };
 

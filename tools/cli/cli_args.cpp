@@ -21,6 +21,7 @@ std::optional<Command> commandFromName(const std::string& name) {
   if (name == "oma") return Command::Oma;
   if (name == "svg") return Command::Svg;
   if (name == "settings-file") return Command::SettingsFile;
+  if (name == "send") return Command::Send;
   return std::nullopt;
 }
 
@@ -35,6 +36,7 @@ Usage:
   kovrel-cli oma    STREAM [options]  > trace.oma
   kovrel-cli svg    STREAM [options]  > shape.svg
   kovrel-cli settings-file FOLDER
+  kovrel-cli send   STREAM [options] --tcp ADDRESS:PORT | --listen PORT | --folder DIR
 
 STREAM is a raw read of the tracer (8262 bytes: header, temperature, 4096 samples, two job
 counter words), as kovrel-tracer-sim --record or generate writes it; "-" reads standard input.
@@ -48,11 +50,16 @@ Commands:
   oma     the 800 radii the host decodes from that answer, as a plain-text OMA trace file
           (TRCFMT=1;800;E;R;D, radii in hundredths of a millimetre)
   svg     the decoded outline drawn at true size (width and height in mm)
+  send    the program's own send of the read over a real link to the host: Kovrel connects
+          to the host at ADDRESS:PORT (--tcp; [::1]:PORT for IPv6), waits at most 30 s for the
+          host to connect to PORT (--listen, from this machine only), or drops the VCA trace
+          file in DIR (--folder). Exit status 0, and "Envio >OK< " on standard error, only
+          when the host has it
   settings-file
           installs the settings file of a fresh installation (trac_conf.cfg) in FOLDER, the
           program's folder; a file already there is left as it is
 
-Options (answer, oma, svg; --filter for all):
+Options (answer, oma, svg, send; --filter for all):
   --filter N          the filter setting (start of the probe-tip neighbour search; default 3),
                       -4095..4095
   --mirror            one click of the mirror button
@@ -138,6 +145,30 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       (opt == "--manual" ? a.manualMm : a.generalMm) = mm;
+    } else if (opt == "--tcp" || opt == "--listen" || opt == "--folder") {
+      if (!value(v)) return std::nullopt;
+      if (a.command != Command::Send || a.link) {
+        error = opt + " names the host's link of send, once";
+        return std::nullopt;
+      }
+      LinkChoice link;
+      link.kind = opt == "--tcp" ? LinkKind::TcpConnect : opt == "--listen" ? LinkKind::TcpListen : LinkKind::Folder;
+      std::string portText = v;
+      if (opt == "--tcp") {
+        // ADDRESS:PORT, an IPv6 address between brackets: [::1]:5000.
+        const std::size_t colon = v.rfind(':');
+        link.address = v.substr(0, colon == std::string::npos ? v.size() : colon);
+        portText = colon == std::string::npos ? "" : v.substr(colon + 1);
+        if (link.address.size() > 1 && link.address.front() == '[' && link.address.back() == ']')
+          link.address = link.address.substr(1, link.address.size() - 2);
+      }
+      if (opt == "--folder") link.folder = v;
+      if (opt != "--folder" && !toInt(portText, link.port)) link.port = -1;
+      if (const std::optional<std::string> problem = choiceProblem(link)) {
+        error = opt + ": " + *problem;
+        return std::nullopt;
+      }
+      a.link = link;
     } else if (opt.size() > 1 && opt[0] == '-' && opt != "-") {
       error = "unknown option '" + opt + "'";
       return std::nullopt;
@@ -147,6 +178,10 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
       error = "one STREAM only ('" + opt + "' is extra)";
       return std::nullopt;
     }
+  }
+  if (!a.help && a.command == Command::Send && !a.link) {
+    error = "send needs the host's link: --tcp ADDRESS:PORT, --listen PORT or --folder DIR";
+    return std::nullopt;
   }
   if (!a.help && a.stream.empty()) {
     error = "a STREAM file is needed";

@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "links/link_choice.h"
 #include "settings/size_offsets.h"
 
 namespace kovrel::cli {
 
-enum class Command { Trace, Answer, Oma, Svg, SettingsFile };
+enum class Command { Trace, Answer, Oma, Svg, SettingsFile, Send };
 
 struct CliArgs {
   bool help = false;
@@ -22,6 +23,7 @@ struct CliArgs {
   bool lensGiven = false;           // --lens on the command line
   std::optional<double> manualMm;   // manual offset typed on the lens-type panel, mm
   std::optional<double> generalMm;  // general offset (OffsetMida), mm
+  std::optional<LinkChoice> link;   // send: --tcp, --listen or --folder
 };
 
 // Parses the arguments after the program name. Returns nullopt and sets `error` on a mistake.

@@ -13,6 +13,7 @@
 #include "settings/default_settings.h"
 #include "settings/file_sync.h"
 #include "settings/settings_file.h"
+#include "base/system_clock.h"
 
 namespace kovrel::cli {
 namespace {
@@ -50,7 +51,11 @@ void write(std::ostream& out, const oma::Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+// How long send --tcp and --listen wait for the host's connection.
+constexpr int kHostWaitMs = 30'000;
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+        const RealLinks* links) {
   std::string error;
   const auto parsed = parseCliArgs(args, error);
   if (!parsed) {
@@ -71,7 +76,26 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     return kExitUsage;
   }
 
-  HeadlessProgram program(a.filterscope, a.generalMm.value_or(DefaultCalibration::OffsetMida));
+  // send: the host's real link first, and the host on it, before the program reads.
+  std::unique_ptr<HostLink> link;
+  SystemClock wallClock;
+  if (a.command == Command::Send) {
+    if (links == nullptr) {
+      err << "kovrel-cli: this build has no links to a host\n";
+      return kExitUsage;
+    }
+    MadeLink made = links->make(*a.link);
+    if (!made.link) {
+      err << made.refusal << "\n";
+      return kExitStopped;
+    }
+    link = std::move(made.link);
+    if (a.link->kind != LinkKind::Folder) links->runUntil([&] { return link->present(); }, kHostWaitMs);
+  }
+  HeadlessProgram program(
+      a.filterscope, a.generalMm.value_or(DefaultCalibration::OffsetMida),
+      link ? HeadlessProgram::RealLink{link.get(), &wallClock, [links] { links->runUntil([] { return false; }, 50); }}
+           : HeadlessProgram::RealLink{});
   if (!program.read(stream)) {
     // The operator's message first, as the information box showed it; then what the file held.
     err << program.message() << "\n";
@@ -93,6 +117,10 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     err << "kovrel-cli: the send did not complete\n";
     return kExitStopped;
   }
+  if (a.command == Command::Send) {
+    err << program.message() << "\n";
+    return kExitDone;
+  }
   if (a.command == Command::Answer) {
     write(out, answer);
     return kExitDone;
@@ -109,10 +137,11 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 
 }  // namespace
 
-int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           const RealLinks* links) {
   try {
     if (!args.empty() && args[0] == "ports") return runSystemPorts({args.begin() + 1, args.end()}, out, err);
-    return run(args, in, out, err);
+    return run(args, in, out, err, links);
   } catch (const std::exception& e) {
     // The window would have caught this in its event loop; here it ends the run.
     err << "kovrel-cli: " << e.what() << "\n";
