@@ -57,6 +57,7 @@ struct Loopback {
         host->flush();
         gsSent.start();
         host->write("\x1d");
+        host->flush();
       }
       if (answered && received.size() > 40 && received.endsWith("\x1e\x1d\x06")) gsToAnswerNs = gsSent.nsecsElapsed();
     });
@@ -66,6 +67,8 @@ struct Loopback {
     auto socket = std::make_unique<QTcpSocket>();
     socket->connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(peers.listeningPort()));
     runUntil([&] { return socket->state() == QAbstractSocket::ConnectedState; });
+    // The host's own GS goes out at once (no Nagle wait): the figure is Kovrel's.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     return socket;
   }
   // One send; true when the host has the whole answer.

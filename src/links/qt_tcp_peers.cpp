@@ -43,8 +43,12 @@ void QtTcpPeers::adopt(QTcpSocket* socket, bool outgoing) {
   const int id = next_++;
   sockets_.insert(id, socket);
   socket->setParent(this);
-  socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-  socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  // The answer goes out whole at once, and a host that vanished without closing is found out.
+  const auto options = [socket] {
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+  };
+  if (!outgoing) options();
   QObject::connect(socket, &QTcpSocket::readyRead, this, [this, id, socket] {
     // Read in bounded chunks: the link drops a peer that floods, and stops reading it then.
     while (sockets_.contains(id) && socket->bytesAvailable() > 0) {
@@ -61,8 +65,9 @@ void QtTcpPeers::adopt(QTcpSocket* socket, bool outgoing) {
     if (onGone) onGone(id);
   });
   if (outgoing) {
-    QObject::connect(socket, &QTcpSocket::connected, this, [this, id, socket] {
+    QObject::connect(socket, &QTcpSocket::connected, this, [this, id, socket, options] {
       socket->setProperty("up", true);
+      options();
       if (onConnected) onConnected(id, plainAddress(socket->peerAddress()));
     });
     QObject::connect(socket, &QTcpSocket::errorOccurred, this, [this, id, socket] {
