@@ -1,6 +1,7 @@
 #include "links/folder_link.h"
 
 #include <algorithm>
+#include <cctype>
 #include <system_error>
 
 #include "host/oma_framing.h"
