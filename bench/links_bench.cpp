@@ -59,7 +59,8 @@ struct Loopback {
         host->write("\x1d");
         host->flush();
       }
-      if (answered && received.size() > 40 && received.endsWith("\x1e\x1d\x06")) gsToAnswerNs = gsSent.nsecsElapsed();
+      if (answered && received.size() > 40 && received.endsWith("\x1e\x1d\x06"))
+        gsToAnswerNs = gsSent.nsecsElapsed();
     });
     runUntil([&] { return link.present(); });
   }
@@ -75,7 +76,8 @@ struct Loopback {
   bool send() {
     received.clear(), answered = false, gsToAnswerNs = -1;
     cmd.interpola_Click();
-    return runUntil([&] { return !cmd.busy() && gsToAnswerNs >= 0; }) && w.text(Control::Text1) == texts::kSentOk;
+    return runUntil([&] { return !cmd.busy() && gsToAnswerNs >= 0; }) &&
+           w.text(Control::Text1) == texts::kSentOk;
   }
 
   QtTcpPeers peers;
@@ -117,7 +119,8 @@ void BM_TcpHostileConnectionsAmongSends(benchmark::State& st) {
   for (auto _ : st) {
     std::vector<std::unique_ptr<QTcpSocket>> hostile;
     for (int round = 0; round < 50; ++round) {
-      for (const QByteArray& junk : {QByteArray("GET / HTTP/1.1\r\n\r\n"), QByteArray(70000, 'A'), QByteArray(), QByteArray("x")}) {
+      for (const QByteArray& junk :
+           {QByteArray("GET / HTTP/1.1\r\n\r\n"), QByteArray(70000, 'A'), QByteArray(), QByteArray("x")}) {
         hostile.push_back(rig.connect());
         if (!junk.isEmpty()) hostile.back()->write(junk);
       }
@@ -125,7 +128,8 @@ void BM_TcpHostileConnectionsAmongSends(benchmark::State& st) {
     }
     rig.send();
     runUntil([&] {
-      return std::all_of(hostile.begin(), hostile.end(), [](const auto& h) { return h->state() == QAbstractSocket::UnconnectedState; });
+      return std::all_of(hostile.begin(), hostile.end(),
+                         [](const auto& h) { return h->state() == QAbstractSocket::UnconnectedState; });
     });
     for (const auto& h : hostile) hostileLeftOpen += h->state() != QAbstractSocket::UnconnectedState;
   }

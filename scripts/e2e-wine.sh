@@ -134,5 +134,18 @@ same=no
 cmp -s "$out/host-received.bin" "$out/linux-answer.bin" && same=yes
 echo "e2e: send under Wine: host simulator exit $host_rc; $sent bytes after the host's message, identical to the Linux program's answer: $same"
 cmp -s "$out/host-received.oma" "$out/linux.oma" && echo "e2e: the host's decoded trace is the Linux program's OMA file byte for byte"
+
+# The TCP link: kovrel-cli.exe under Wine sends the same read over TCP on 127.0.0.1 to the Linux
+# host simulator waiting there; the trace it decodes must be the Linux program's OMA file.
+tcp_port=$((20000 + RANDOM % 20000))
+"$host" --tcp-listen "$tcp_port" --once --quiet --save "$out/host-tcp.oma" --timeout 30 >"$work/host-tcp.log" 2>&1 &
+tcp_host=$!
+pids+=("$tcp_host")
+tcp_rc=1
+timeout 60 "$wine" "$folder/kovrel-cli.exe" send "$(winepath -w "$work/read.stream")" --tcp "127.0.0.1:$tcp_port" \
+  2>"$out/cli-tcp.err" && wait "$tcp_host" && tcp_rc=0
+tcp_same=no
+grep -q "Envio >OK< " "$out/cli-tcp.err" && cmp -s "$out/host-tcp.oma" "$out/linux.oma" && tcp_same=yes
+echo "e2e: TCP send of kovrel-cli.exe under Wine: exit $tcp_rc; decoded trace is the Linux program's OMA file byte for byte: $tcp_same"
 echo "e2e: $((SECONDS - started)) s"
-[ "$host_rc" = 0 ] && [ "$same" = yes ]
+[ "$host_rc" = 0 ] && [ "$same" = yes ] && [ "$tcp_rc" = 0 ] && [ "$tcp_same" = yes ]

@@ -175,7 +175,8 @@ bool KovrelApp::start() {
   if (started && !options_.wakeName.empty()) {
     // A second start brings this window back, whichever link is in use.
     wake_ = std::make_unique<WakeChannel>(options_.wakeName, [this] {
-      if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
       bringBack();
     });
     if (!wake_->listen()) std::fprintf(stderr, "Kovrel: no wake-up channel %s\n", options_.wakeName.c_str());

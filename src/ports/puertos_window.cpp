@@ -4,15 +4,15 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFormLayout>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QStackedWidget>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "ports/port_texts.h"
@@ -107,18 +107,21 @@ QWidget* PuertosWindow::makeLinkBox() {
   auto* form = new QVBoxLayout(box);
   auto* kindLabel = new QLabel(QStringLiteral("&Enlace:"), box);
   linkKind_ = named(new QComboBox(box), QStringLiteral("Enlace"), "enlaceCmb", kindLabel);
-  linkKind_->addItems({QStringLiteral("Puerto serie virtual"), QStringLiteral("Red TCP"), QStringLiteral("Carpeta")});
+  linkKind_->addItems(
+      {QStringLiteral("Puerto serie virtual"), QStringLiteral("Red TCP"), QStringLiteral("Carpeta")});
   auto* kindRow = new QHBoxLayout;
   kindRow->addWidget(kindLabel);
   kindRow->addWidget(linkKind_, 1);
   form->addLayout(kindRow);
 
   linkPages_ = new QStackedWidget(box);
-  linkPages_->addWidget(new QLabel(QStringLiteral("El host abre el puerto serie virtual de Kovrel."), linkPages_));
+  linkPages_->addWidget(
+      new QLabel(QStringLiteral("El host abre el puerto serie virtual de Kovrel."), linkPages_));
   auto* tcpPage = new QWidget(linkPages_);
   auto* tcpForm = new QFormLayout(tcpPage);
   auto* addressLabel = new QLabel(QStringLiteral("&Dirección del host:"), tcpPage);
-  tcpAddress_ = named(new QLineEdit(tcpPage), QStringLiteral("Dirección del host"), "direccionTxt", addressLabel);
+  tcpAddress_ =
+      named(new QLineEdit(tcpPage), QStringLiteral("Dirección del host"), "direccionTxt", addressLabel);
   tcpAddress_->setMaxLength(253);
   tcpAddress_->setPlaceholderText(QStringLiteral("192.168.1.20"));
   auto* portLabel = new QLabel(QStringLiteral("&Puerto TCP:"), tcpPage);
@@ -134,27 +137,29 @@ QWidget* PuertosWindow::makeLinkBox() {
   tcpForm->addRow(portLabel, tcpPort_);
   tcpForm->addRow(tcpConnect_);
   tcpForm->addRow(tcpWait_);
-  connect(tcpWait_, &QRadioButton::toggled, tcpAddress_, [this](bool waiting) { tcpAddress_->setEnabled(!waiting); });
+  connect(tcpWait_, &QRadioButton::toggled, tcpAddress_,
+          [this](bool waiting) { tcpAddress_->setEnabled(!waiting); });
   linkPages_->addWidget(tcpPage);
   auto* folderPage = new QWidget(linkPages_);
   auto* folderRow = new QHBoxLayout(folderPage);
   auto* folderLabel = new QLabel(QStringLiteral("Ca&rpeta:"), folderPage);
   folder_ = named(new QLineEdit(folderPage), QStringLiteral("Carpeta"), "carpetaTxt", folderLabel);
-  auto* browse = named(new QPushButton(QStringLiteral("E&xaminar..."), folderPage), QStringLiteral("Examinar carpeta"),
-                       "examinarBtn");
+  auto* browse = named(new QPushButton(QStringLiteral("E&xaminar..."), folderPage),
+                       QStringLiteral("Examinar carpeta"), "examinarBtn");
   folderRow->addWidget(folderLabel);
   folderRow->addWidget(folder_, 1);
   folderRow->addWidget(browse);
   connect(browse, &QPushButton::clicked, this, [this] {
-    const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta del host"), folder_->text());
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta del host"), folder_->text());
     if (!chosen.isEmpty()) folder_->setText(chosen);
   });
   linkPages_->addWidget(folderPage);
   form->addWidget(linkPages_);
   connect(linkKind_, &QComboBox::currentIndexChanged, linkPages_, &QStackedWidget::setCurrentIndex);
 
-  auto* use = named(new QPushButton(QStringLiteral("&Usar este enlace"), box), QStringLiteral("Usar este enlace"),
-                    "usarEnlaceBtn");
+  auto* use = named(new QPushButton(QStringLiteral("&Usar este enlace"), box),
+                    QStringLiteral("Usar este enlace"), "usarEnlaceBtn");
   linkMessage_ = new QLabel(box);
   linkMessage_->setObjectName("enlaceLbl");
   linkMessage_->setWordWrap(true);
@@ -179,7 +184,10 @@ void PuertosWindow::showLinkChoice(const LinkChoice& current, int comNumber) {
 LinkChoice PuertosWindow::linkChoice() const {
   LinkChoice c;
   const int kind = linkKind_->currentIndex();
-  c.kind = kind == 0 ? LinkKind::Serial : kind == 2 ? LinkKind::Folder : tcpWait_->isChecked() ? LinkKind::TcpListen : LinkKind::TcpConnect;
+  c.kind = kind == 0               ? LinkKind::Serial
+           : kind == 2             ? LinkKind::Folder
+           : tcpWait_->isChecked() ? LinkKind::TcpListen
+                                   : LinkKind::TcpConnect;
   if (c.kind == LinkKind::TcpConnect) c.address = tcpAddress_->text().trimmed().toStdString();
   if (c.kind == LinkKind::TcpConnect || c.kind == LinkKind::TcpListen) c.port = tcpPort_->value();
   if (c.kind == LinkKind::Folder) c.folder = folder_->text().trimmed().toStdString();

@@ -8,11 +8,11 @@
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTcpServer>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <filesystem>
 #include <map>
@@ -303,12 +303,16 @@ TEST_F(KovrelAppTest, aLinkChosenInThePortsWindowIsTakenOrRefusedWithItsReasonAn
     std::string label, refusal;
   };
   const Row rows[] = {
-      {"tcp-connect", [&] { set(1, "127.0.0.1", host.serverPort(), false, ""); }, " TCP 127.0.0.1:" + hostPort.toStdString(), ""},
-      {"tcp-refused", [&] { set(1, "", taken.serverPort(), true, ""); }, "", "Puerto TCP " + std::to_string(taken.serverPort()) + " no disponible"},
+      {"tcp-connect", [&] { set(1, "127.0.0.1", host.serverPort(), false, ""); },
+       " TCP 127.0.0.1:" + hostPort.toStdString(), ""},
+      {"tcp-refused", [&] { set(1, "", taken.serverPort(), true, ""); }, "",
+       "Puerto TCP " + std::to_string(taken.serverPort()) + " no disponible"},
       {"", [&] { set(1, "999.1.1.1", 5000, false, ""); }, "", "Dirección no válida: '999.1.1.1'"},
-      {"", [&] { set(2, "", 5000, false, folderText + "/ausente"); }, "", "Carpeta no disponible: " + folder.string() + "/ausente"},
+      {"", [&] { set(2, "", 5000, false, folderText + "/ausente"); }, "",
+       "Carpeta no disponible: " + folder.string() + "/ausente"},
       {"folder", [&] { set(2, "", 5000, false, folderText); }, " Carpeta", ""},
-      {"tcp-wait", [&] { set(1, "", freePort, true, ""); }, " TCP :" + std::to_string(freePort) + " sin conexión", ""},
+      {"tcp-wait", [&] { set(1, "", freePort, true, ""); },
+       " TCP :" + std::to_string(freePort) + " sin conexión", ""},
       {"serial", [&] { set(0, "", 5000, false, ""); }, " COM 5", ""},
   };
   std::string label = win().text(port_oma_info_lbl);
@@ -318,7 +322,8 @@ TEST_F(KovrelAppTest, aLinkChosenInThePortsWindowIsTakenOrRefusedWithItsReasonAn
     if (!row.label.empty()) label = row.label;
     EXPECT_TRUE(QTest::qWaitFor([&] { return win().text(port_oma_info_lbl) == label; }, 2000))
         << row.shot << ": " << win().text(port_oma_info_lbl);
-    EXPECT_EQ(ports.linkMessage().find("No se puede usar: " + row.refusal), row.refusal.empty() ? std::string::npos : 0u)
+    EXPECT_EQ(ports.linkMessage().find("No se puede usar: " + row.refusal),
+              row.refusal.empty() ? std::string::npos : 0u)
         << ports.linkMessage();
     if (row.refusal.empty()) {
       EXPECT_EQ(loadLinkChoice(folder).choice, ports.linkChoice()) << row.shot;
@@ -327,7 +332,8 @@ TEST_F(KovrelAppTest, aLinkChosenInThePortsWindowIsTakenOrRefusedWithItsReasonAn
       ports.grab().save(QString::fromUtf8(shots) + "/ports-" + row.shot + ".png");
   }
   // Keyboard and screen readers: each field reached by its caption's key, named by its caption.
-  for (const char* name : {"enlaceCmb", "direccionTxt", "puertoTcpSpn", "carpetaTxt", "conectaOpt", "usarEnlaceBtn"}) {
+  for (const char* name :
+       {"enlaceCmb", "direccionTxt", "puertoTcpSpn", "carpetaTxt", "conectaOpt", "usarEnlaceBtn"}) {
     const QWidget* field = ports.findChild<QWidget*>(name);
     EXPECT_TRUE(field->focusPolicy() & Qt::TabFocus) << name;
     EXPECT_FALSE(field->accessibleName().isEmpty()) << name;

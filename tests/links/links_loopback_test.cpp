@@ -90,15 +90,16 @@ TEST(TcpLoopback, waitingForTheHostEverySendSucceedsAmongHostilePeersAndTheyAreC
     std::vector<std::unique_ptr<QTcpSocket>> hostile;
     for (int round = 0; round < 10; ++round) {
       // Garbage, an oversize line, a half-open peer and a slow drip, before and during the send.
-      for (const QByteArray& junk : {QByteArray("GET / HTTP/1.1\r\n\r\n"), QByteArray(100000, 'A'), QByteArray(),
-                                     QByteArray("\x1d")}) {
+      for (const QByteArray& junk : {QByteArray("GET / HTTP/1.1\r\n\r\n"), QByteArray(100000, 'A'),
+                                     QByteArray(), QByteArray("\x1d")}) {
         hostile.push_back(connectTo(address, port));
         if (!junk.isEmpty()) hostile.back()->write(junk);
       }
       host.received.clear(), host.answeredAt = 0;
       ASSERT_TRUE(rig.send(link)) << round << " " << rig.w.text(Control::Text1);
       EXPECT_TRUE(processEventsUntil([&] { return host.answerEnded(); })) << round;
-      EXPECT_EQ(Bytes(host.received.begin(), host.received.begin() + 5), (Bytes{oma::FS, 'R', 'E', 'Q', '='}));
+      EXPECT_EQ(Bytes(host.received.begin(), host.received.begin() + 5),
+                (Bytes{oma::FS, 'R', 'E', 'Q', '='}));
     }
     // Every hostile peer was closed by the link (the silent ones at the request after them).
     ASSERT_TRUE(rig.send(link));

@@ -1,13 +1,14 @@
 // The second start's wake-up on the local socket: the running copy (this thread) and a second
 // start (another thread, as it blocks while it waits for the answer).
 
+#include "shell/wake_channel.h"
+
 #include <gtest/gtest.h>
 
 #include <QLocalSocket>
 #include <future>
 
 #include "qt_event_loop.h"
-#include "shell/wake_channel.h"
 
 namespace kovrel {
 namespace {
@@ -20,7 +21,8 @@ TEST(WakeChannel, theWakeWordBringsTheCopyBackAndNothingElseDoes) {
   ASSERT_TRUE(channel.listen());
 
   auto second = std::async(std::launch::async, [&] { return wakeRunningCopy(name, 2000); });
-  ASSERT_TRUE(testing::processEventsUntil([&] { return second.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+  ASSERT_TRUE(testing::processEventsUntil(
+      [&] { return second.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
   EXPECT_TRUE(second.get());
   EXPECT_EQ(woken, 1);
 
@@ -30,7 +32,8 @@ TEST(WakeChannel, theWakeWordBringsTheCopyBackAndNothingElseDoes) {
   silent.connectToServer(QString::fromStdString(name));
   stranger.write("GET / HTTP/1.1\r\n");
   EXPECT_TRUE(testing::processEventsUntil([&] {
-    return stranger.state() == QLocalSocket::UnconnectedState && silent.state() == QLocalSocket::UnconnectedState;
+    return stranger.state() == QLocalSocket::UnconnectedState &&
+           silent.state() == QLocalSocket::UnconnectedState;
   }));
   EXPECT_EQ(woken, 1);
 }

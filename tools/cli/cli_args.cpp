@@ -152,7 +152,9 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       LinkChoice link;
-      link.kind = opt == "--tcp" ? LinkKind::TcpConnect : opt == "--listen" ? LinkKind::TcpListen : LinkKind::Folder;
+      link.kind = opt == "--tcp"      ? LinkKind::TcpConnect
+                  : opt == "--listen" ? LinkKind::TcpListen
+                                      : LinkKind::Folder;
       std::string portText = v;
       if (opt == "--tcp") {
         // ADDRESS:PORT, an IPv6 address between brackets: [::1]:5000.

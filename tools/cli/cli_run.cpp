@@ -5,6 +5,7 @@
 #include <iostream>
 #include <iterator>
 
+#include "base/system_clock.h"
 #include "cli_args.h"
 #include "cli_outputs.h"
 #include "cli_ports.h"
@@ -13,7 +14,6 @@
 #include "settings/default_settings.h"
 #include "settings/file_sync.h"
 #include "settings/settings_file.h"
-#include "base/system_clock.h"
 
 namespace kovrel::cli {
 namespace {
@@ -94,7 +94,8 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
   }
   HeadlessProgram program(
       a.filterscope, a.generalMm.value_or(DefaultCalibration::OffsetMida),
-      link ? HeadlessProgram::RealLink{link.get(), &wallClock, [links] { links->runUntil([] { return false; }, 50); }}
+      link ? HeadlessProgram::RealLink{link.get(), &wallClock,
+                                       [links] { links->runUntil([] { return false; }, 50); }}
            : HeadlessProgram::RealLink{});
   if (!program.read(stream)) {
     // The operator's message first, as the information box showed it; then what the file held.

@@ -27,7 +27,8 @@ RealLinksOwner::RealLinksOwner(int& argc, char** argv) : parts_(new Parts{argc, 
     QDeadlineTimer deadline(timeoutMs);
     QTimer wake;  // the deadline is seen even when no event comes
     wake.start(10);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    while (!done() && !deadline.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     return done();
   };
 }

@@ -64,7 +64,8 @@ std::optional<HostArgs> parseHostArgs(const std::vector<std::string>& args, std:
         return std::nullopt;
       }
       std::string address = opt == "--tcp" ? v.substr(0, colon) : "";
-      if (address.size() > 1 && address.front() == '[' && address.back() == ']') address = address.substr(1, address.size() - 2);
+      if (address.size() > 1 && address.front() == '[' && address.back() == ']')
+        address = address.substr(1, address.size() - 2);
       if (!toInt(opt == "--tcp" ? v.substr(colon + 1) : v, a.tcpPort) || a.tcpPort < 1 || a.tcpPort > 65535) {
         error = opt + " takes a port from 1 to 65535, not '" + v + "'";
         return std::nullopt;

@@ -17,7 +17,8 @@ class HostLine {
   // The host on TCP: connects to the program waiting at `address`:`port`, trying for up to
   // `waitSeconds`; or, with an empty address, waits on 127.0.0.1:`port` for the program to
   // connect (as long as it takes). The socket carries the same bytes as the serial line.
-  static std::unique_ptr<HostLine> tcp(const std::string& address, int port, int waitSeconds, std::string& error);
+  static std::unique_ptr<HostLine> tcp(const std::string& address, int port, int waitSeconds,
+                                       std::string& error);
   ~HostLine();
   HostLine(const HostLine&) = delete;
   HostLine& operator=(const HostLine&) = delete;

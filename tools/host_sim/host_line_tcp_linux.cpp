@@ -61,7 +61,8 @@ int acceptOne(int port, std::string& error) {
 
 }  // namespace
 
-std::unique_ptr<HostLine> HostLine::tcp(const std::string& address, int port, int waitSeconds, std::string& error) {
+std::unique_ptr<HostLine> HostLine::tcp(const std::string& address, int port, int waitSeconds,
+                                        std::string& error) {
   int fd = -1;
   if (address.empty()) {
     fd = acceptOne(port, error);

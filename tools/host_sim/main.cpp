@@ -55,8 +55,8 @@ std::string devicePath(const HostArgs& args, std::string& error) {
 }
 
 // Plays the host on `line` until the program is done with it (or for good, without --once).
-int serve(std::unique_ptr<HostLine> line, std::function<std::unique_ptr<HostLine>()> reopen, const HostArgs& args,
-          QCoreApplication& app, const std::string& where) {
+int serve(std::unique_ptr<HostLine> line, std::function<std::unique_ptr<HostLine>()> reopen,
+          const HostArgs& args, QCoreApplication& app, const std::string& where) {
   HostSimulator host(std::move(line), args.config, args.once, std::move(reopen));
   std::unique_ptr<OutlineView> view;
   if (args.window) {
@@ -129,10 +129,15 @@ int main(int argc, char** argv) {
       std::cerr << "kovrel-host-sim: " << error << "\n";
       return 1;
     }
-    return serve(std::move(line), [a] {
-      std::string why;
-      return HostLine::tcp(a.tcpAddress, a.tcpPort, a.waitSeconds, why);
-    }, *args, *app, a.tcpAddress.empty() ? "127.0.0.1:" + std::to_string(a.tcpPort) : a.tcpAddress + ":" + std::to_string(a.tcpPort));
+    return serve(
+        std::move(line),
+        [a] {
+          std::string why;
+          return HostLine::tcp(a.tcpAddress, a.tcpPort, a.waitSeconds, why);
+        },
+        *args, *app,
+        a.tcpAddress.empty() ? "127.0.0.1:" + std::to_string(a.tcpPort)
+                             : a.tcpAddress + ":" + std::to_string(a.tcpPort));
   }
 
   // A host started before the program waits for the program's port to appear, as a lab's host
