@@ -12,6 +12,7 @@
 #include "fake_window.h"
 #include "host/oma_framing.h"
 #include "host/send_command.h"
+#include "links/serial_link.h"
 
 namespace kovrel {
 namespace {
@@ -30,9 +31,10 @@ void BM_HostGsToAnswerWritten(benchmark::State& st) {
   testing::FakeWindow w;
   testing::FakePlot plot;
   testing::FakeVirtualPort port;
+  SerialLink link{port, s};
   testing::FakeClock clock;
   testing::FakeTimer pollTimer;
-  SendCommand cmd{s, w, plot, port, clock, pollTimer, {}};
+  SendCommand cmd{s, w, plot, link, clock, pollTimer, {}};
   port.exists = port.hostHolds = true;
   s.tipoMontura = 1;
   s.ja_Enviat = 1;  // re-sends the stored trace: no preparation in the loop

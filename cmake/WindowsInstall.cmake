@@ -10,10 +10,11 @@ install(TARGETS kovrel kovrel-cli RUNTIME DESTINATION .)
 
 # The kit's folder from the Qt package found: <kit>/lib/cmake/Qt6 → <kit>.
 get_filename_component(kovrel_qt_kit "${Qt6_DIR}/../../.." ABSOLUTE)
-# The program imports Core, Gui and Widgets (its own serial code is Win32); Qt's DLLs import
-# the compiler's runtime, which the static programs do not need but Qt does.
+# The program imports Core, Gui, Widgets and Network (the host's TCP link; its own serial code
+# is Win32); Qt's DLLs import the compiler's runtime, which the static programs do not need but
+# Qt does.
 install(FILES
-  $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
+  $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets> $<TARGET_FILE:Qt6::Network>
   "${kovrel_qt_kit}/bin/libstdc++-6.dll" "${kovrel_qt_kit}/bin/libgcc_s_seh-1.dll"
   "${kovrel_qt_kit}/bin/libwinpthread-1.dll"
   DESTINATION .)

@@ -152,5 +152,18 @@ if [ -n "$history" ]; then
   reloaded=$(outline_pixels "$out/main-window-after-history.png")
 fi
 echo "e2e: archive under Wine: $kept kept read(s); history window: ${history:-none}, a row loaded: $history_rows, outline pixels after it: $reloaded"
+# The TCP link: kovrel-cli.exe under Wine sends the same read over TCP on 127.0.0.1 to the Linux
+# host simulator waiting there; the trace it decodes must be the Linux program's OMA file.
+tcp_port=$((20000 + RANDOM % 20000))
+"$host" --tcp-listen "$tcp_port" --once --quiet --save "$out/host-tcp.oma" --timeout 30 >"$work/host-tcp.log" 2>&1 &
+tcp_host=$!
+pids+=("$tcp_host")
+tcp_rc=1
+timeout 60 "$wine" "$folder/kovrel-cli.exe" send "$(winepath -w "$work/read.stream")" --tcp "127.0.0.1:$tcp_port" \
+  2>"$out/cli-tcp.err" && wait "$tcp_host" && tcp_rc=0
+tcp_same=no
+grep -q "Envio >OK< " "$out/cli-tcp.err" && cmp -s "$out/host-tcp.oma" "$out/linux.oma" && tcp_same=yes
+echo "e2e: TCP send of kovrel-cli.exe under Wine: exit $tcp_rc; decoded trace is the Linux program's OMA file byte for byte: $tcp_same"
 echo "e2e: $((SECONDS - started)) s"
-[ "$host_rc" = 0 ] && [ "$same" = yes ] && [ "$kept" -ge 1 ] && [ "$history_rows" = yes ] && [ "$reloaded" -gt 300 ]
+[ "$host_rc" = 0 ] && [ "$same" = yes ] && [ "$kept" -ge 1 ] && [ "$history_rows" = yes ] && [ "$reloaded" -gt 300 ] \
+  && [ "$tcp_rc" = 0 ] && [ "$tcp_same" = yes ]

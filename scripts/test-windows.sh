@@ -99,7 +99,7 @@ if [ "$preset" = windows-program ]; then
   folder="$build/Kovrel"
   rm -rf "$folder"
   cmake --install "$build" --prefix "$folder" >/dev/null
-  expected="Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll kovrel-cli.exe kovrel.exe libgcc_s_seh-1.dll
+  expected="Qt6Core.dll Qt6Gui.dll Qt6Network.dll Qt6Widgets.dll kovrel-cli.exe kovrel.exe libgcc_s_seh-1.dll
 libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll trac_conf.cfg"
   laid=$(cd "$folder" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | xargs)
   if [ "$laid" != "$(echo $expected | xargs)" ]; then

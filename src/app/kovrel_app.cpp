@@ -23,6 +23,9 @@
 #include "geometry/shape_sizes.h"
 #include "history/history_window.h"
 #include "host/send_command.h"
+#include "links/link_switch.h"
+#include "links/make_link.h"
+#include "links/serial_link.h"
 #include "ports/ports_flow.h"
 #include "ports/puertos_window.h"
 #include "scanner/capture.h"
@@ -38,6 +41,7 @@
 #include "shell/second_copy.h"
 #include "shell/tray_icon_qt.h"
 #include "shell/virtualised_copies.h"
+#include "shell/wake_channel.h"
 #include "shell/windows_system.h"
 
 namespace kovrel {
@@ -117,8 +121,11 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   offsets_ = std::make_unique<SizeOffsets>(
       state_, w, timer(AppTimer::Timer1), timer(AppTimer::Timer2),
       SizeOffsets::Hooks{[this] { send_->interpola_Click(); }, [this] { send_->lensTypePromptClosed(); }});
+  link_ = std::make_unique<LinkSwitch>();
+  link_->onLabelChanged = [this] { showLinkLabel(); };
+  link_->use(std::make_unique<SerialLink>(*hostPort_, state_));
   send_ = std::make_unique<SendCommand>(
-      state_, w, plot, *hostPort_, *clock_, timer(AppTimer::Poll),
+      state_, w, plot, *link_, *clock_, timer(AppTimer::Poll),
       SendCommand::Hooks{[this] { offsets_->openPanel(); },
                          {},
                          [this](const std::string& outcome) { keepRead(Keeping::Send, outcome); }});
@@ -143,7 +150,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   configWindow_ = std::make_unique<ConfigWindow>();
   Configuracio::Hooks configHooks;
   configHooks.saved = [this] {
-    window_->setText(Control::port_oma_info_lbl, " COM " + comName(state_.comport2).substr(3));
+    showLinkLabel();
     sizes_->refresh();  // the filter setting shapes what is sent
   };
   configHooks.replacedOnLoad = [this](const std::string& problem) {
@@ -188,13 +195,60 @@ bool KovrelApp::start() {
   hooks.activatePrevInstance = [this] { return handOver(); };
   hooks.loadSettings = [this] { return loadSettings(); };
   hooks.cfg_btn_Click = [this] { shell_->cfg_btn_Click(); };
+  // The virtual port is made at start-up only when it is the link in use.
+  const LinkLoad saved = loadLinkChoice(settings_->path().parent_path());
+  linkChoice_ = saved.choice;
+  hooks.serialLink = linkChoice_.kind == LinkKind::Serial;
   const bool started = Form_Load(state_, *window_, window_->plot(), *hostPort_, hooks);
+  if (started) takeSavedLink();
+  if (started && !options_.wakeName.empty()) {
+    // A second start brings this window back, whichever link is in use.
+    wake_ = std::make_unique<WakeChannel>(options_.wakeName, [this] {
+      if (!window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        window_->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+      bringBack();
+    });
+    if (!wake_->listen()) std::fprintf(stderr, "Kovrel: no wake-up channel %s\n", options_.wakeName.c_str());
+  }
   window_->plot().refresh();
   return started;
 }
 
+void KovrelApp::takeSavedLink() {
+  if (linkChoice_.kind == LinkKind::Serial) return;
+  MadeLink made = makeHostLink(linkChoice_, *hostPort_, state_);
+  if (made.link) {
+    link_->use(std::move(made.link));
+    return;
+  }
+  // The saved link cannot be set up now (the port taken, the folder gone): the serial port
+  // carries the sends until the technician chooses again.
+  window_->setText(Control::Text1, made.refusal);
+  linkChoice_ = LinkChoice{};
+}
+
+std::string KovrelApp::chooseLink(const LinkChoice& choice) {
+  MadeLink made = makeHostLink(choice, *hostPort_, state_);
+  if (!made.link) return made.refusal;
+  if (const std::string problem = saveLinkChoice(settings_->path().parent_path(), choice); !problem.empty())
+    return std::string(kLinkFileName) + ": " + problem;
+  link_->use(std::move(made.link));
+  linkChoice_ = choice;
+  return {};
+}
+
+void KovrelApp::showLinkLabel() {
+  if (link_) window_->setText(Control::port_oma_info_lbl, link_->label());
+}
+
 bool KovrelApp::handOver() {
   if (!options_.activatePrevInstance || !options_.activatePrevInstance()) return false;
+  // The running copy's own channel first; the host's serial line as before when it cannot be
+  // reached that way (a copy from before the channel existed).
+  if (!options_.wakeName.empty() && wakeRunningCopy(options_.wakeName)) {
+    state_.Marxar_sense_tocarres = 1;
+    return true;
+  }
   // Two copies must never run: this one leaves whether or not the other could be told.
   const std::string problem = ActivatePrevInstance(state_, settings_->path().parent_path(), *tracerPort_);
   if (!problem.empty()) window_->messageBox(problem, texts::kTitleAttention);
@@ -211,7 +265,7 @@ void KovrelApp::saveSettings(bool messageNow) {
   const SaveResult result = settings_->guarda_dades(state_);
   if (result == SaveResult::Saved) {
     // The writer shows the host's port as it saved it.
-    window_->setText(Control::port_oma_info_lbl, " COM " + comName(state_.comport2).substr(3));
+    showLinkLabel();
   } else if (result == SaveResult::Failed) {
     const std::string problem = settings_->lastError();
     if (messageNow) {
@@ -344,6 +398,8 @@ void KovrelApp::openPortsWindow() {
   ports_ = std::make_unique<PortsFlow>(PortsFlow::Parts{
       state_, *window_, window_.get(), *hostPort_, [this] { return platform_->makeSerialPort(); },
       [this] { return platform_->serialPorts(); }, options_.makePortsTimer, [this] { saveSettings(true); }});
+  ports_->window().showLinkChoice(linkChoice_, static_cast<int>(state_.comport2.toNumber()));
+  ports_->window().onChooseLink = [this](const LinkChoice& choice) { return chooseLink(choice); };
   ports_->open();
 }
 

@@ -16,6 +16,7 @@
 #include "base/shared_state.h"
 #include "base/timer.h"
 #include "host/virtual_port.h"
+#include "links/link_choice.h"
 #include "scanner/serial_port.h"
 
 namespace kovrel {
@@ -33,6 +34,8 @@ class EncoderMonitor;
 class PortsFlow;
 class ReadCommand;
 class SendCommand;
+class LinkSwitch;
+class WakeChannel;
 class SettingsFile;
 class ShapeEditor;
 class ShapeSizesView;
@@ -75,6 +78,8 @@ class KovrelApp {
     // True when an earlier copy is running (the single-copy lock is held elsewhere): start-up
     // then hands over to it and this copy leaves. Empty means "no other copy".
     std::function<bool()> activatePrevInstance;
+    // The local socket a second start wakes this copy on (userWakeName()); none when empty.
+    std::string wakeName;
     // A modal OK/Cancel question with the information icon, true for OK; a message box when empty.
     std::function<bool(std::string_view text, std::string_view title)> askOkCancel;
     // The system's major version as text; this platform's answer when empty.
@@ -114,6 +119,12 @@ class KovrelApp {
   SettingsFile& settings() { return *settings_; }
   SerialPort& tracerPort() { return *tracerPort_; }
   VirtualPort& hostPort() { return *hostPort_; }
+  // The link the send runs on (the serial port unless the technician chose another).
+  LinkSwitch& hostLink() { return *link_; }
+  // Sets up and takes the link `choice` names, and keeps it in kovrel_enlace.cfg; the old link
+  // stays, and the reason comes back, when it cannot be set up.
+  std::string chooseLink(const LinkChoice& choice);
+  const LinkChoice& linkChoice() const { return linkChoice_; }
   Timer& timer(AppTimer which) { return *timers_[static_cast<std::size_t>(which)]; }
   SendCommand& sendCommand() { return *send_; }
   SerialPort& encoderPort() { return *encoderPort_; }
@@ -139,6 +150,9 @@ class KovrelApp {
   enum class Keeping { ReadEnd, Change, Send };
   void keepRead(Keeping moment, const std::string& outcome = {});
   void onLineSignal();
+  void showLinkLabel();
+  // The link kovrel_enlace.cfg names, when it is not the serial port and can be set up.
+  void takeSavedLink();
   void bringBack();
   void releaseHostPort();
   // Leaves unless the host holds its port (then tells the operator and stays).
@@ -161,6 +175,8 @@ class KovrelApp {
   std::unique_ptr<ArchiveStore> archive_;
   std::unique_ptr<ArchiveKeeper> keeper_;
   std::unique_ptr<SizeOffsets> offsets_;
+  std::unique_ptr<LinkSwitch> link_;
+  LinkChoice linkChoice_;
   std::unique_ptr<SendCommand> send_;
   std::unique_ptr<SerialPort> encoderPort_;
   std::unique_ptr<ConfigWindow> configWindow_;
@@ -171,6 +187,7 @@ class KovrelApp {
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<HistoryLink> history_;
   bool quitRequested_ = false;
+  std::unique_ptr<WakeChannel> wake_;
   std::unique_ptr<PortsFlow> ports_;  // last: it goes before the ports and windows it uses
 };
 

@@ -5,6 +5,7 @@
 #include "app/kovrel_app.h"
 #include "app/platform.h"
 #include "shell/termination.h"
+#include "shell/wake_channel.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   const auto singleCopy = kovrel::holdSingleCopy();
   kovrel::KovrelApp::Options options;
   options.activatePrevInstance = [&singleCopy] { return singleCopy->heldElsewhere(); };
+  options.wakeName = kovrel::userWakeName();
 
   kovrel::KovrelApp app(std::move(options));
   // Logout or Ctrl+C: leave through the event loop, settings saved, the host's port removed.

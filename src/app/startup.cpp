@@ -23,7 +23,7 @@ bool Form_Load(SharedState& state, Window& window, Plot& plot, VirtualPort& port
     if (hooks.cfg_btn_Click) hooks.cfg_btn_Click();
   }
 
-  if (state.primera_instalacio == kPortsSetUp) {
+  if (state.primera_instalacio == kPortsSetUp && hooks.serialLink) {
     const std::string name = comName(state.comport2);
     try {
       port.obrir_port(name);

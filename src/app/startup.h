@@ -20,6 +20,9 @@ struct StartupHooks {
   std::function<bool()> loadSettings;
   // Port configuration request (cfg_btn_Click), started when set-up is pending.
   std::function<void()> cfg_btn_Click;
+  // The virtual serial port is the host's link: start-up makes it. A TCP or folder link has no
+  // port to make.
+  bool serialLink = true;
 };
 
 // Runs start-up. Returns false when start-up handed over to a running copy. A failure of the

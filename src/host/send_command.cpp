@@ -60,18 +60,23 @@ std::vector<int> differenceCodes(const TraceTable& forma_auxiliar) {
 
 }  // namespace
 
-SendCommand::SendCommand(SharedState& state, Window& window, Plot& plot, VirtualPort& port, Clock& clock,
+SendCommand::SendCommand(SharedState& state, Window& window, Plot& plot, HostLink& link, Clock& clock,
                          Timer& pollTimer, Hooks hooks)
     : s_(state),
       w_(window),
       plot_(plot),
-      port_(port),
+      link_(link),
       clock_(clock),
       pollTimer_(pollTimer),
       hooks_(std::move(hooks)) {
   if (!hooks_.prepare) hooks_.prepare = prepareShape;
   pollTimer_.onTick = [this] { poll(); };
-  port_.onBytesArrived = [this] { poll(); };
+  link_.onBytesArrived = [this] { poll(); };
+}
+
+SendCommand::~SendCommand() {
+  pollTimer_.onTick = nullptr;
+  link_.onBytesArrived = nullptr;
 }
 
 std::string SendCommand::sizesLine(double mida_h, double mida_v, double offset_radi, char decimalSeparator) {
@@ -86,11 +91,11 @@ std::string SendCommand::sizesLine(double mida_h, double mida_v, double offset_r
 
 bool SendCommand::openAndAskForHost(bool& hostWaiting) {
   try {
-    port_.obrir_port("COM" + s_.comport2.toText());
-    hostWaiting = port_.port_obert_host();
+    link_.open();
+    hostWaiting = link_.present();
     return true;
-  } catch (const VirtualPortError&) {
-    endPortUnavailable();
+  } catch (const HostLinkError& e) {
+    endPortUnavailable(e);
     return false;
   }
 }
@@ -146,10 +151,10 @@ void SendCommand::interpola_Click() {
   }
 
   try {
-    port_.preparar_port();
-    port_.escriure_bytes(oma::requestBytes(shortestNumber(s_.contador_treballs.toNumber())));
-  } catch (const VirtualPortError&) {
-    endPortMissing();
+    link_.prepare();
+    link_.write(oma::requestBytes(shortestNumber(s_.contador_treballs.toNumber())));
+  } catch (const HostLinkError& e) {
+    endPortMissing(&e);
     return;
   }
   s_.timeout_oma = clock_.currentSecond();
@@ -199,16 +204,22 @@ bool SendCommand::prepareIfNeeded() {
 void SendCommand::poll() {
   if (!busy()) return;
   try {
-    while (busy() && port_.bytes_pendents() > 0) {
-      std::vector<std::uint8_t> b = port_.llegir_bytes(1);
+    while (busy() && link_.pending() > 0) {
+      std::vector<std::uint8_t> b = link_.read(1);
       if (b.empty()) break;
       handleByte(b.front());
     }
-  } catch (const VirtualPortError&) {
-    endPortMissing();
+  } catch (const HostLinkError& e) {
+    endPortMissing(&e);
     return;
   } catch (const std::range_error&) {
     endPortMissing();
+    return;
+  }
+  // A host whose connection dropped mid-exchange will never answer: the send ends as for a
+  // host that stopped reading, without waiting out the time limit.
+  if (busy() && link_.lost()) {
+    endTimeOut(phase_ == Phase::ReadingMessage);
     return;
   }
   if (busy()) checkTimeOut();
@@ -258,7 +269,7 @@ void SendCommand::checkTimeOut() {
 }
 
 void SendCommand::writeAnswer() {
-  port_.escriure_bytes(answer_);
+  link_.write(answer_);
   finish();
 
   const bool sizesOnly = w_.isChecked(Control::noMidesChk);
@@ -317,19 +328,22 @@ void SendCommand::endTimeOut(bool lockReadAndSend) {
   tellEnded();
 }
 
-void SendCommand::endPortMissing() {
+void SendCommand::endPortMissing(const HostLinkError* why) {
   finish();
-  w_.setText(Control::Text1, texts::kOutputPortMissing);
+  w_.setText(Control::Text1, why != nullptr && !why->operatorText().empty()
+                                 ? why->operatorText()
+                                 : std::string(texts::kOutputPortMissing));
   // After the lens-type prompt only SALIR would be left, and SALIR waits for the host to let go
   // of the port: STOP gives the operator a way on to a new read.
   w_.setEnabled(Control::parada, true);
   tellEnded();
 }
 
-void SendCommand::endPortUnavailable() {
+void SendCommand::endPortUnavailable(const HostLinkError& why) {
   // The port was never created or its link is gone: only the ports set-up mends that. The
   // operator can still try again or leave.
-  w_.setText(Control::Text1, texts::kVirtualPortUnavailable);
+  w_.setText(Control::Text1,
+             why.operatorText().empty() ? std::string(texts::kVirtualPortUnavailable) : why.operatorText());
   w_.setEnabled(Control::sortirBtn, true);
   w_.setEnabled(Control::interpola, true);
   tellEnded();

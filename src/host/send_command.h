@@ -1,9 +1,9 @@
 #pragma once
 // The send button: prepares the read shape (once per read) and delivers it to the host over
-// the virtual port with the OMA trace exchange. The exchange is a state machine driven by the
-// port's byte notifications and a polling timer, so the window keeps painting while it waits
-// (at most 5 s for the acknowledgement, then 9 s for the host's message); no other operator
-// action is handled meanwhile (`busy()`).
+// the link the technician chose (the virtual port, TCP, a folder) with the OMA trace exchange. The exchange
+// is a state machine driven by the port's byte notifications and a polling timer, so the window keeps
+// painting while it waits (at most 5 s for the acknowledgement, then 9 s for the host's message); no other
+// operator action is handled meanwhile (`busy()`).
 
 #include <cstdint>
 #include <functional>
@@ -16,7 +16,7 @@
 #include "base/timer.h"
 #include "base/window.h"
 #include "geometry/prepare.h"
-#include "host/virtual_port.h"
+#include "host/host_link.h"
 #include "scanner/plot.h"
 
 namespace kovrel {
@@ -41,9 +41,11 @@ class SendCommand {
   static constexpr int kMessageWaitSeconds = 9;
 
   // `pollTimer` runs while the exchange waits for the host (a short interval, 50 ms). The
-  // command takes over the timer's onTick and the port's onBytesArrived: both call poll().
-  SendCommand(SharedState& state, Window& window, Plot& plot, VirtualPort& port, Clock& clock,
-              Timer& pollTimer, Hooks hooks);
+  // command takes over the timer's onTick and the link's onBytesArrived: both call poll().
+  SendCommand(SharedState& state, Window& window, Plot& plot, HostLink& link, Clock& clock, Timer& pollTimer,
+              Hooks hooks);
+  // Lets go of the link's and the timer's notifications: a link outlives the send it served.
+  ~SendCommand();
   SendCommand(const SendCommand&) = delete;
   SendCommand& operator=(const SendCommand&) = delete;
 
@@ -62,8 +64,8 @@ class SendCommand {
   static std::string sizesLine(double mida_h, double mida_v, double offset_radi, char decimalSeparator);
 
  private:
-  // Opens this side of the virtual port and asks whether a host holds it; false (the operator
-  // told) when the port itself is not there.
+  // Opens this side of the link and asks whether a host is there; false (the operator told)
+  // when the link itself is not there.
   bool openAndAskForHost(bool& hostWaiting);
   bool prepareIfNeeded();
   void handleByte(std::uint8_t b);
@@ -72,15 +74,15 @@ class SendCommand {
   void finish();
   void endNoHost(bool afterPreparing);
   void endTimeOut(bool lockReadAndSend);
-  void endPortMissing();
-  void endPortUnavailable();
+  void endPortMissing(const HostLinkError* why = nullptr);
+  void endPortUnavailable(const HostLinkError& why);
   int secondsWaited() const;
   void tellEnded();
 
   SharedState& s_;
   Window& w_;
   Plot& plot_;
-  VirtualPort& port_;
+  HostLink& link_;
   Clock& clock_;
   Timer& pollTimer_;
   Hooks hooks_;

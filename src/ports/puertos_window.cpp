@@ -1,11 +1,18 @@
 #include "ports/puertos_window.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include "ports/port_texts.h"
@@ -75,6 +82,7 @@ PuertosWindow::PuertosWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   buttons->addWidget(instructions);
   auto* all = new QVBoxLayout(this);
   all->addWidget(frame);
+  all->addWidget(makeLinkBox());
   all->addLayout(buttons);
 
   connect(accept, &QPushButton::clicked, this, [this] {
@@ -84,6 +92,116 @@ PuertosWindow::PuertosWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     if (onClick) onClick(PortsControl::instruccionsBtn);
   });
 }
+
+// Each control's spoken name starts with its caption, so a screen reader says what the eye reads.
+template <typename W>
+W* named(W* widget, const QString& caption, const char* objectName, QLabel* buddy = nullptr) {
+  widget->setObjectName(objectName);
+  widget->setAccessibleName(caption);
+  if (buddy != nullptr) buddy->setBuddy(widget);
+  return widget;
+}
+
+QWidget* PuertosWindow::makeLinkBox() {
+  auto* box = new QGroupBox(QStringLiteral("Enlace con el programa del host"), this);
+  auto* form = new QVBoxLayout(box);
+  auto* kindLabel = new QLabel(QStringLiteral("&Enlace:"), box);
+  linkKind_ = named(new QComboBox(box), QStringLiteral("Enlace"), "enlaceCmb", kindLabel);
+  linkKind_->addItems(
+      {QStringLiteral("Puerto serie virtual"), QStringLiteral("Red TCP"), QStringLiteral("Carpeta")});
+  auto* kindRow = new QHBoxLayout;
+  kindRow->addWidget(kindLabel);
+  kindRow->addWidget(linkKind_, 1);
+  form->addLayout(kindRow);
+
+  linkPages_ = new QStackedWidget(box);
+  linkPages_->addWidget(
+      new QLabel(QStringLiteral("El host abre el puerto serie virtual de Kovrel."), linkPages_));
+  auto* tcpPage = new QWidget(linkPages_);
+  auto* tcpForm = new QFormLayout(tcpPage);
+  auto* addressLabel = new QLabel(QStringLiteral("&Dirección del host:"), tcpPage);
+  tcpAddress_ =
+      named(new QLineEdit(tcpPage), QStringLiteral("Dirección del host"), "direccionTxt", addressLabel);
+  tcpAddress_->setMaxLength(253);
+  tcpAddress_->setPlaceholderText(QStringLiteral("192.168.1.20"));
+  auto* portLabel = new QLabel(QStringLiteral("&Puerto TCP:"), tcpPage);
+  tcpPort_ = named(new QSpinBox(tcpPage), QStringLiteral("Puerto TCP"), "puertoTcpSpn", portLabel);
+  tcpPort_->setRange(1, 65535);
+  tcpPort_->setValue(5000);
+  tcpConnect_ = named(new QRadioButton(QStringLiteral("Kovrel &conecta con el host"), tcpPage),
+                      QStringLiteral("Kovrel conecta con el host"), "conectaOpt");
+  tcpWait_ = named(new QRadioButton(QStringLiteral("Kovrel espera al &host (solo este equipo)"), tcpPage),
+                   QStringLiteral("Kovrel espera al host (solo este equipo)"), "esperaOpt");
+  tcpConnect_->setChecked(true);
+  tcpForm->addRow(addressLabel, tcpAddress_);
+  tcpForm->addRow(portLabel, tcpPort_);
+  tcpForm->addRow(tcpConnect_);
+  tcpForm->addRow(tcpWait_);
+  connect(tcpWait_, &QRadioButton::toggled, tcpAddress_,
+          [this](bool waiting) { tcpAddress_->setEnabled(!waiting); });
+  linkPages_->addWidget(tcpPage);
+  auto* folderPage = new QWidget(linkPages_);
+  auto* folderRow = new QHBoxLayout(folderPage);
+  auto* folderLabel = new QLabel(QStringLiteral("Ca&rpeta:"), folderPage);
+  folder_ = named(new QLineEdit(folderPage), QStringLiteral("Carpeta"), "carpetaTxt", folderLabel);
+  auto* browse = named(new QPushButton(QStringLiteral("E&xaminar..."), folderPage),
+                       QStringLiteral("Examinar carpeta"), "examinarBtn");
+  folderRow->addWidget(folderLabel);
+  folderRow->addWidget(folder_, 1);
+  folderRow->addWidget(browse);
+  connect(browse, &QPushButton::clicked, this, [this] {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Carpeta del host"), folder_->text());
+    if (!chosen.isEmpty()) folder_->setText(chosen);
+  });
+  linkPages_->addWidget(folderPage);
+  form->addWidget(linkPages_);
+  connect(linkKind_, &QComboBox::currentIndexChanged, linkPages_, &QStackedWidget::setCurrentIndex);
+
+  auto* use = named(new QPushButton(QStringLiteral("&Usar este enlace"), box),
+                    QStringLiteral("Usar este enlace"), "usarEnlaceBtn");
+  linkMessage_ = new QLabel(box);
+  linkMessage_->setObjectName("enlaceLbl");
+  linkMessage_->setWordWrap(true);
+  auto* useRow = new QHBoxLayout;
+  useRow->addWidget(linkMessage_, 1);
+  useRow->addWidget(use);
+  form->addLayout(useRow);
+  connect(use, &QPushButton::clicked, this, [this] { useLink(); });
+  return box;
+}
+
+void PuertosWindow::showLinkChoice(const LinkChoice& current, int comNumber) {
+  linkKind_->setItemText(0, QStringLiteral("Puerto serie virtual (COM %1)").arg(comNumber));
+  linkKind_->setCurrentIndex(current.kind == LinkKind::Serial ? 0 : current.kind == LinkKind::Folder ? 2 : 1);
+  tcpAddress_->setText(q(current.address));
+  if (current.port > 0) tcpPort_->setValue(current.port);
+  (current.kind == LinkKind::TcpListen ? tcpWait_ : tcpConnect_)->setChecked(true);
+  folder_->setText(q(current.folder));
+  linkMessage_->clear();
+}
+
+LinkChoice PuertosWindow::linkChoice() const {
+  LinkChoice c;
+  const int kind = linkKind_->currentIndex();
+  c.kind = kind == 0               ? LinkKind::Serial
+           : kind == 2             ? LinkKind::Folder
+           : tcpWait_->isChecked() ? LinkKind::TcpListen
+                                   : LinkKind::TcpConnect;
+  if (c.kind == LinkKind::TcpConnect) c.address = tcpAddress_->text().trimmed().toStdString();
+  if (c.kind == LinkKind::TcpConnect || c.kind == LinkKind::TcpListen) c.port = tcpPort_->value();
+  if (c.kind == LinkKind::Folder) c.folder = folder_->text().trimmed().toStdString();
+  return c;
+}
+
+void PuertosWindow::useLink() {
+  if (!onChooseLink) return;
+  const std::string refusal = onChooseLink(linkChoice());
+  linkMessage_->setText(refusal.empty() ? QStringLiteral("Enlace en uso: %1").arg(linkKind_->currentText())
+                                        : QStringLiteral("No se puede usar: ") + q(refusal));
+}
+
+std::string PuertosWindow::linkMessage() const { return linkMessage_->text().toStdString(); }
 
 void PuertosWindow::setText(PortsControl c, std::string_view text) {
   QWidget* w = control(c);

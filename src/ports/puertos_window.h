@@ -7,7 +7,15 @@
 #include <array>
 #include <functional>
 
+#include "links/link_choice.h"
 #include "ports/port_setup.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QSpinBox;
+class QStackedWidget;
 
 namespace kovrel {
 
@@ -31,6 +39,18 @@ class PuertosWindow : public QWidget, public PortsWindow {
 
   QWidget* control(PortsControl c) const { return controls_[static_cast<std::size_t>(c)]; }
 
+  // The link to the host: shows `current` (the serial port's number in its caption) for the
+  // technician to change.
+  void showLinkChoice(const LinkChoice& current, int comNumber);
+  // The link as the controls now say it.
+  LinkChoice linkChoice() const;
+  // "Usar este enlace": the owner sets the link up and answers why not ("" when it was taken);
+  // the reason, or the confirmation, shows under the choice.
+  std::function<std::string(const LinkChoice&)> onChooseLink;
+  // Presses "Usar este enlace" (tests and screenshots).
+  void useLink();
+  std::string linkMessage() const;
+
   std::function<void(PortsControl)> onClick;  // aceptarBtn, instruccionsBtn
   std::function<void()> onClose;              // closed from the window frame
 
@@ -38,7 +58,17 @@ class PuertosWindow : public QWidget, public PortsWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QWidget* makeLinkBox();
+
   std::array<QWidget*, 4> controls_{};
+  QComboBox* linkKind_ = nullptr;
+  QStackedWidget* linkPages_ = nullptr;
+  QLineEdit* tcpAddress_ = nullptr;
+  QSpinBox* tcpPort_ = nullptr;
+  QRadioButton* tcpConnect_ = nullptr;
+  QRadioButton* tcpWait_ = nullptr;
+  QLineEdit* folder_ = nullptr;
+  QLabel* linkMessage_ = nullptr;
 };
 
 }  // namespace kovrel

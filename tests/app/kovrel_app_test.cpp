@@ -7,9 +7,13 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QTableView>
+#include <QTcpServer>
 #include <QTest>
 #include <filesystem>
 #include <map>
@@ -23,6 +27,8 @@
 #include "fake_virtual_port.h"
 #include "gui_test_support.h"
 #include "history/history_window.h"
+#include "links/link_switch.h"
+#include "ports/puertos_window.h"
 #include "program_folder.h"
 #include "settings/config_window.h"
 #include "settings/settings_file.h"
@@ -348,6 +354,72 @@ TEST_F(KovrelAppTest, historialFollowsLeerOpensWithCtrlHNarrowsByJobAndEnterStan
                     ->text(QAccessible::Name)
                     .startsWith(button->text().remove('&')))
         << button->text().toStdString();
+}
+
+// The ports window's choice of link: each one taken shows in the port label and lands in
+// kovrel_enlace.cfg; one that cannot be set up is refused with its reason and the old one stays.
+TEST_F(KovrelAppTest, aLinkChosenInThePortsWindowIsTakenOrRefusedWithItsReasonAndTheLabelFollows) {
+  ASSERT_TRUE(start());
+  PuertosWindow ports;
+  ports.showLinkChoice(app->linkChoice(), 5);
+  ports.onChooseLink = [this](const LinkChoice& c) { return app->chooseLink(c); };
+  ports.show();
+  QTcpServer host, taken, free;  // a host to connect to; a port some other program holds; a free one
+  ASSERT_TRUE(host.listen(QHostAddress::LocalHost, 0) && taken.listen(QHostAddress::Any, 0) &&
+              free.listen(QHostAddress::Any, 0));
+  const int freePort = free.serverPort();
+  free.close();
+  const auto* kind = ports.findChild<QComboBox*>("enlaceCmb");
+  auto set = [&](int k, const QString& address, int port, bool wait, const QString& folderText) {
+    const_cast<QComboBox*>(kind)->setCurrentIndex(k);
+    ports.findChild<QLineEdit*>("direccionTxt")->setText(address);
+    ports.findChild<QSpinBox*>("puertoTcpSpn")->setValue(port);
+    ports.findChild<QRadioButton*>(wait ? "esperaOpt" : "conectaOpt")->setChecked(true);
+    ports.findChild<QLineEdit*>("carpetaTxt")->setText(folderText);
+  };
+  const QString hostPort = QString::number(host.serverPort());
+  const QString folderText = QString::fromStdString(folder.string());
+  struct Row {
+    const char* shot;
+    std::function<void()> choose;
+    std::string label, refusal;
+  };
+  const Row rows[] = {
+      {"tcp-connect", [&] { set(1, "127.0.0.1", host.serverPort(), false, ""); },
+       " TCP 127.0.0.1:" + hostPort.toStdString(), ""},
+      {"tcp-refused", [&] { set(1, "", taken.serverPort(), true, ""); }, "",
+       "Puerto TCP " + std::to_string(taken.serverPort()) + " no disponible"},
+      {"", [&] { set(1, "999.1.1.1", 5000, false, ""); }, "", "Dirección no válida: '999.1.1.1'"},
+      {"", [&] { set(2, "", 5000, false, folderText + "/ausente"); }, "",
+       "Carpeta no disponible: " + folder.string() + "/ausente"},
+      {"folder", [&] { set(2, "", 5000, false, folderText); }, " Carpeta", ""},
+      {"tcp-wait", [&] { set(1, "", freePort, true, ""); },
+       " TCP :" + std::to_string(freePort) + " sin conexión", ""},
+      {"serial", [&] { set(0, "", 5000, false, ""); }, " COM 5", ""},
+  };
+  std::string label = win().text(port_oma_info_lbl);
+  for (const Row& row : rows) {
+    row.choose();
+    ports.useLink();
+    if (!row.label.empty()) label = row.label;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return win().text(port_oma_info_lbl) == label; }, 2000))
+        << row.shot << ": " << win().text(port_oma_info_lbl);
+    EXPECT_EQ(ports.linkMessage().find("No se puede usar: " + row.refusal),
+              row.refusal.empty() ? std::string::npos : 0u)
+        << ports.linkMessage();
+    if (row.refusal.empty()) {
+      EXPECT_EQ(loadLinkChoice(folder).choice, ports.linkChoice()) << row.shot;
+    }
+    if (const char* shots = std::getenv("KOVREL_SHOTS"); shots != nullptr && *row.shot != '\0')
+      ports.grab().save(QString::fromUtf8(shots) + "/ports-" + row.shot + ".png");
+  }
+  // Keyboard and screen readers: each field reached by its caption's key, named by its caption.
+  for (const char* name :
+       {"enlaceCmb", "direccionTxt", "puertoTcpSpn", "carpetaTxt", "conectaOpt", "usarEnlaceBtn"}) {
+    const QWidget* field = ports.findChild<QWidget*>(name);
+    EXPECT_TRUE(field->focusPolicy() & Qt::TabFocus) << name;
+    EXPECT_FALSE(field->accessibleName().isEmpty()) << name;
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "fake_virtual_port.h"
 #include "fake_window.h"
 #include "host/send_command.h"
+#include "links/serial_link.h"
 
 using namespace kovrel;
 using namespace kovrel::testing;
@@ -21,12 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FakeWindow w;
   FakePlot plot;
   FakeVirtualPort port;
+  SerialLink link(port, s);
   FakeClock clock;
   FakeTimer poll;
   port.exists = port.hostHolds = true;
   s.tipoMontura = 1, s.comport2 = "5", s.contador_treballs = 7;
   w.setText(Control::offset_mida, "0");
-  SendCommand cmd(s, w, plot, port, clock, poll, {{}, [](const TraceTable&, const PrepareInputs&) {
+  SendCommand cmd(s, w, plot, link, clock, poll, {{}, [](const TraceTable&, const PrepareInputs&) {
                                                     PreparedShape shape;
                                                     shape.forma_auxiliar.radius(1) = 2500;
                                                     return shape;

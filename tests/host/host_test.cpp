@@ -14,6 +14,7 @@
 #include "fake_window.h"
 #include "host/oma_framing.h"
 #include "host/send_command.h"
+#include "links/serial_link.h"
 
 namespace kovrel::oma {
 namespace {
@@ -118,6 +119,7 @@ class SendCommandTest : public ::testing::Test {
   FakeWindow w;
   FakePlot plot;
   FakeVirtualPort port;
+  SerialLink link{port, s};
   FakeClock clock;
   FakeTimer pollTimer;
   int panelShown = 0, prepareCalls = 0;
@@ -129,8 +131,9 @@ class SendCommandTest : public ::testing::Test {
                              ++prepareCalls, inputs = in;
                              if (duringPrepare) duringPrepare();
                              return canned;
-                           }};
-  SendCommand cmd{s, w, plot, port, clock, pollTimer, hooks};
+                           },
+                           {}};
+  SendCommand cmd{s, w, plot, link, clock, pollTimer, hooks};
 };
 
 TEST_F(SendCommandTest, sendBeforeALensTypeOnlyOpensThePanelThenTheWireCarriesRequestAndAnswer) {

@@ -24,6 +24,7 @@ std::optional<Command> commandFromName(const std::string& name) {
   if (name == "archive") return Command::Archive;
   if (name == "measure") return Command::Measure;
   if (name == "settings-file") return Command::SettingsFile;
+  if (name == "send") return Command::Send;
   return std::nullopt;
 }
 
@@ -40,6 +41,7 @@ Usage:
   kovrel-cli archive STREAM [options] [--time YYYY-MM-DDTHH:MM:SS]  > 20261207-143012-J0042.vca
   kovrel-cli measure FILE
   kovrel-cli settings-file FOLDER
+  kovrel-cli send   STREAM [options] --tcp ADDRESS:PORT | --listen PORT | --folder DIR
 
 STREAM is a raw read of the tracer (8262 bytes: header, temperature, 4096 samples, two job
 counter words), as kovrel-tracer-sim --record or generate writes it; "-" reads standard input.
@@ -57,11 +59,16 @@ Commands:
           reads, with the records that reproduce the read exactly (--time: the read's time)
   measure the four sizes of any VCA trace file (TRCFMT=1, any count of radii): A (boxed
           width), B (boxed height), DM (effective diameter) and the perimeter, in mm
+  send    the program's own send of the read over a real link to the host: Kovrel connects
+          to the host at ADDRESS:PORT (--tcp; [::1]:PORT for IPv6), waits at most 30 s for the
+          host to connect to PORT (--listen, from this machine only), or drops the VCA trace
+          file in DIR (--folder). Exit status 0, and "Envio >OK< " on standard error, only
+          when the host has it
   settings-file
           installs the settings file of a fresh installation (trac_conf.cfg) in FOLDER, the
           program's folder; a file already there is left as it is
 
-Options (answer, oma, svg, archive; --filter for all but measure):
+Options (answer, oma, svg, archive, send; --filter for all but measure):
   --filter N          the filter setting (start of the probe-tip neighbour search; default 3),
                       -4095..4095
   --mirror            one click of the mirror button
@@ -154,6 +161,32 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
         return std::nullopt;
       }
       (opt == "--manual" ? a.manualMm : a.generalMm) = mm;
+    } else if (opt == "--tcp" || opt == "--listen" || opt == "--folder") {
+      if (!value(v)) return std::nullopt;
+      if (a.command != Command::Send || a.link) {
+        error = opt + " names the host's link of send, once";
+        return std::nullopt;
+      }
+      LinkChoice link;
+      link.kind = opt == "--tcp"      ? LinkKind::TcpConnect
+                  : opt == "--listen" ? LinkKind::TcpListen
+                                      : LinkKind::Folder;
+      std::string portText = v;
+      if (opt == "--tcp") {
+        // ADDRESS:PORT, an IPv6 address between brackets: [::1]:5000.
+        const std::size_t colon = v.rfind(':');
+        link.address = v.substr(0, colon == std::string::npos ? v.size() : colon);
+        portText = colon == std::string::npos ? "" : v.substr(colon + 1);
+        if (link.address.size() > 1 && link.address.front() == '[' && link.address.back() == ']')
+          link.address = link.address.substr(1, link.address.size() - 2);
+      }
+      if (opt == "--folder") link.folder = v;
+      if (opt != "--folder" && !toInt(portText, link.port)) link.port = -1;
+      if (const std::optional<std::string> problem = choiceProblem(link)) {
+        error = opt + ": " + *problem;
+        return std::nullopt;
+      }
+      a.link = link;
     } else if (opt.size() > 1 && opt[0] == '-' && opt != "-") {
       error = "unknown option '" + opt + "'";
       return std::nullopt;
@@ -163,6 +196,10 @@ std::optional<CliArgs> parseCliArgs(const std::vector<std::string>& args, std::s
       error = "one STREAM only ('" + opt + "' is extra)";
       return std::nullopt;
     }
+  }
+  if (!a.help && a.command == Command::Send && !a.link) {
+    error = "send needs the host's link: --tcp ADDRESS:PORT, --listen PORT or --folder DIR";
+    return std::nullopt;
   }
   if (!a.help && a.stream.empty()) {
     error = "a STREAM file is needed";

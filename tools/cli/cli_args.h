@@ -5,11 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "links/link_choice.h"
 #include "settings/size_offsets.h"
 
 namespace kovrel::cli {
 
-enum class Command { Trace, Answer, Oma, Svg, Archive, Measure, SettingsFile };
+enum class Command { Trace, Answer, Oma, Svg, Archive, Measure, SettingsFile, Send };
 
 struct CliArgs {
   bool help = false;
@@ -23,6 +24,7 @@ struct CliArgs {
   std::optional<double> manualMm;   // manual offset typed on the lens-type panel, mm
   std::optional<double> generalMm;  // general offset (OffsetMida), mm
   std::string time;                 // the archive file's time, "YYYY-MM-DD HH:MM:SS"; now when empty
+  std::optional<LinkChoice> link;   // send: --tcp, --listen or --folder
 };
 
 // Parses the arguments after the program name. Returns nullopt and sets `error` on a mistake.

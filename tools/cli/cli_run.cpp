@@ -7,6 +7,7 @@
 
 #include "archive/archive_store.h"
 #include "archive/trace_file.h"
+#include "base/system_clock.h"
 #include "cli_args.h"
 #include "cli_outputs.h"
 #include "cli_ports.h"
@@ -73,7 +74,11 @@ void write(std::ostream& out, const oma::Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+// How long send --tcp and --listen wait for the host's connection.
+constexpr int kHostWaitMs = 30'000;
+
+int run(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+        const RealLinks* links) {
   std::string error;
   const auto parsed = parseCliArgs(args, error);
   if (!parsed) {
@@ -95,7 +100,27 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     return kExitUsage;
   }
 
-  HeadlessProgram program(a.filterscope, a.generalMm.value_or(DefaultCalibration::OffsetMida));
+  // send: the host's real link first, and the host on it, before the program reads.
+  std::unique_ptr<HostLink> link;
+  SystemClock wallClock;
+  if (a.command == Command::Send) {
+    if (links == nullptr) {
+      err << "kovrel-cli: this build has no links to a host\n";
+      return kExitUsage;
+    }
+    MadeLink made = links->make(*a.link);
+    if (!made.link) {
+      err << made.refusal << "\n";
+      return kExitStopped;
+    }
+    link = std::move(made.link);
+    if (a.link->kind != LinkKind::Folder) links->runUntil([&] { return link->present(); }, kHostWaitMs);
+  }
+  HeadlessProgram program(
+      a.filterscope, a.generalMm.value_or(DefaultCalibration::OffsetMida),
+      link ? HeadlessProgram::RealLink{link.get(), &wallClock,
+                                       [links] { links->runUntil([] { return false; }, 50); }}
+           : HeadlessProgram::RealLink{});
   if (!program.read(stream)) {
     // The operator's message first, as the information box showed it; then what the file held.
     err << program.message() << "\n";
@@ -116,6 +141,10 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
     err << program.message() << "\n";
     err << "kovrel-cli: the send did not complete\n";
     return kExitStopped;
+  }
+  if (a.command == Command::Send) {
+    err << program.message() << "\n";
+    return kExitDone;
   }
   if (a.command == Command::Answer) {
     write(out, answer);
@@ -141,10 +170,11 @@ int run(const std::vector<std::string>& args, std::istream& in, std::ostream& ou
 
 }  // namespace
 
-int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
+int runCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err,
+           const RealLinks* links) {
   try {
     if (!args.empty() && args[0] == "ports") return runSystemPorts({args.begin() + 1, args.end()}, out, err);
-    return run(args, in, out, err);
+    return run(args, in, out, err, links);
   } catch (const std::exception& e) {
     // The window would have caught this in its event loop; here it ends the run.
     err << "kovrel-cli: " << e.what() << "\n";

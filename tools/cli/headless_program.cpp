@@ -54,13 +54,18 @@ void initialWindow(testing::FakeWindow& w) {
 }  // namespace
 
 HeadlessProgram::HeadlessProgram(double filterscope, double generalOffsetMm)
-    : capture_(state_, window_, plot_, tracerPort_, Capture::Hooks{}),
+    : HeadlessProgram(filterscope, generalOffsetMm, RealLink{}) {}
+
+HeadlessProgram::HeadlessProgram(double filterscope, double generalOffsetMm, RealLink real)
+    : real_(std::move(real)),
+      capture_(state_, window_, plot_, tracerPort_, Capture::Hooks{}),
       readCommand_(state_, window_, plot_, capture_, ReadCommand::Hooks{}),
       editor_(state_, window_, plot_, timerHorari_, timerAntiHorari_),
       offsets_(
           state_, window_, timer1_, timer2_,
           SizeOffsets::Hooks{[this] { send_.interpola_Click(); }, [this] { send_.lensTypePromptClosed(); }}),
-      send_(state_, window_, plot_, hostPort_, clock_, pollTimer_,
+      send_(state_, window_, plot_, real_.link != nullptr ? *real_.link : hostLink_,
+            real_.clock != nullptr ? *real_.clock : clock_, pollTimer_,
             SendCommand::Hooks{[this] { offsets_.openPanel(); }, {}, {}}) {
   installDefaults(state_, filterscope, generalOffsetMm);
   initialWindow(window_);
@@ -134,6 +139,15 @@ bool HeadlessProgram::send(LensType lens, bool lensChosen, std::optional<double>
     }
   } else {
     offsets_.lensTypeClick(lens);
+  }
+  if (real_.link != nullptr) {
+    // The exchange's own time limits (5 s, then 9 s, on the wall clock) end a silent host; a
+    // folder has the trace before the click returns.
+    while (send_.busy()) {
+      real_.wait();
+      pollTimer_.tick();
+    }
+    return message() == texts::kSentOk;
   }
   if (!send_.busy()) return false;  // stopped before the request (no host, bad offset text)
 

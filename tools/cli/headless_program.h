@@ -5,6 +5,7 @@
 // out is what the program would do with the same read and the same clicks.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "geometry/shape_editor.h"
 #include "host/oma_framing.h"
 #include "host/send_command.h"
+#include "links/serial_link.h"
 #include "scanner/capture.h"
 #include "settings/size_offsets.h"
 
@@ -27,8 +29,17 @@ namespace kovrel::cli {
 
 class HeadlessProgram {
  public:
+  // A real link to a host in place of the in-memory one: the send runs on it with the wall clock,
+  // `wait` turning the event loop a little (at most 50 ms) between the exchange's polls.
+  struct RealLink {
+    HostLink* link = nullptr;
+    Clock* clock = nullptr;
+    std::function<void()> wait;
+  };
+
   // A freshly installed program (default settings) with this filter setting and general offset.
   HeadlessProgram(double filterscope, double generalOffsetMm);
+  HeadlessProgram(double filterscope, double generalOffsetMm, RealLink real);
   HeadlessProgram(const HeadlessProgram&) = delete;
   HeadlessProgram& operator=(const HeadlessProgram&) = delete;
 
@@ -48,8 +59,9 @@ class HeadlessProgram {
   void turn(int steps);
 
   // The send button, the lens-type choice (with the manual offset typed first when given) and
-  // a host that acknowledges and sends an empty message. True when the send ended with the
-  // program's success text; `answer` then holds every byte written after the host's GS.
+  // a host that acknowledges and sends an empty message (or the real link's host). True when the
+  // send ended with the program's success text; `answer` then holds every byte written after the
+  // host's GS (nothing over a real link).
   bool send(LensType lens, bool lensChosen, std::optional<double> manualMm, oma::Bytes& answer);
 
   // Drops what the in-memory window, plot and ports have recorded so far (texts shown, bytes
@@ -63,11 +75,13 @@ class HeadlessProgram {
  private:
   void settleAnimations();
 
+  RealLink real_;
   SharedState state_;
   testing::FakeWindow window_;
   testing::FakePlot plot_;
   testing::FakeSerialPort tracerPort_;
   testing::FakeVirtualPort hostPort_;
+  SerialLink hostLink_{hostPort_, state_};
   testing::FakeClock clock_;
   testing::FakeTimer timer1_, timer2_, timerHorari_, timerAntiHorari_, pollTimer_;
   Capture capture_;

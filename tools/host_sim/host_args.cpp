@@ -22,6 +22,9 @@ Options:
   --misbehave WHAT   nak | silence | no-gs | many-records | garbage | slow | close-mid
   --timeout S        seconds to wait for the answer after the host's message (default 20)
   --once             leave after one exchange
+  --tcp ADDRESS:PORT the program waits for its host on TCP (kovrel-cli send --listen, the ports
+                     window's "Red TCP", waiting): connect to it, [::1]:PORT for IPv6
+  --tcp-listen PORT  the program connects to its host on TCP: wait for it on 127.0.0.1:PORT
   --wait S           wait up to S seconds for the program to publish its port (default 0)
   --save FILE        save the decoded trace as a plain-text OMA file (TRCFMT=1;800;E;R;D)
   --quiet            do not print the radii
@@ -53,6 +56,21 @@ std::optional<HostArgs> parseHostArgs(const std::vector<std::string>& args, std:
       if (!value(a.device)) return std::nullopt;
     } else if (opt == "--save") {
       if (!value(a.savePath)) return std::nullopt;
+    } else if (opt == "--tcp" || opt == "--tcp-listen") {
+      if (!value(v)) return std::nullopt;
+      const std::size_t colon = v.rfind(':');
+      if (opt == "--tcp" && (colon == std::string::npos || colon == 0)) {
+        error = "--tcp takes ADDRESS:PORT, not '" + v + "'";
+        return std::nullopt;
+      }
+      std::string address = opt == "--tcp" ? v.substr(0, colon) : "";
+      if (address.size() > 1 && address.front() == '[' && address.back() == ']')
+        address = address.substr(1, address.size() - 2);
+      if (!toInt(opt == "--tcp" ? v.substr(colon + 1) : v, a.tcpPort) || a.tcpPort < 1 || a.tcpPort > 65535) {
+        error = opt + " takes a port from 1 to 65535, not '" + v + "'";
+        return std::nullopt;
+      }
+      a.tcpAddress = address;
     } else if (opt == "--misbehave") {
       if (!value(v)) return std::nullopt;
       auto m = misbehaviourFromName(v);

@@ -19,6 +19,10 @@ struct HostArgs {
   bool window = false;
   bool quiet = false;   // no radii on standard output
   int waitSeconds = 0;  // how long to wait for the program to publish its port
+  // TCP instead of the virtual port: connect to the program at tcpAddress:tcpPort, or (empty
+  // address) wait on 127.0.0.1:tcpPort for the program to connect.
+  std::string tcpAddress;
+  int tcpPort = 0;
 };
 
 std::optional<HostArgs> parseHostArgs(const std::vector<std::string>& args, std::string& error);

@@ -14,6 +14,11 @@ class HostLine {
   // Opens `path` for reading and writing, non-blocking, and sets it raw 8N1. Returns nullptr
   // and sets `error` when it cannot.
   static std::unique_ptr<HostLine> open(const std::string& path, std::string& error);
+  // The host on TCP: connects to the program waiting at `address`:`port`, trying for up to
+  // `waitSeconds`; or, with an empty address, waits on 127.0.0.1:`port` for the program to
+  // connect (as long as it takes). The socket carries the same bytes as the serial line.
+  static std::unique_ptr<HostLine> tcp(const std::string& address, int port, int waitSeconds,
+                                       std::string& error);
   ~HostLine();
   HostLine(const HostLine&) = delete;
   HostLine& operator=(const HostLine&) = delete;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -53,6 +54,52 @@ std::string devicePath(const HostArgs& args, std::string& error) {
   return path->string();
 }
 
+// Plays the host on `line` until the program is done with it (or for good, without --once).
+int serve(std::unique_ptr<HostLine> line, std::function<std::unique_ptr<HostLine>()> reopen,
+          const HostArgs& args, QCoreApplication& app, const std::string& where) {
+  HostSimulator host(std::move(line), args.config, args.once, std::move(reopen));
+  std::unique_ptr<OutlineView> view;
+  if (args.window) {
+    view = std::make_unique<OutlineView>();
+    view->show();
+  }
+
+  auto say = [](const std::string& text) { std::cout << text << std::endl; };
+  int exitCode = 1;
+  QObject::connect(&host, &HostSimulator::requestReceived,
+                   [&](const QString& job) { say("request: JOB=\"" + job.toStdString() + "\""); });
+  QObject::connect(&host, &HostSimulator::exchangeDone, [&](int) {
+    const HostSession& s = host.session();
+    say("exchange: " + outcomeText(s.outcome()) +
+        (s.problem().empty() ? std::string() : " (" + s.problem() + ")"));
+    if (s.outcome() == HostSession::Outcome::GoodAnswer) {
+      say("answer: JOB=\"" + s.answerJob() + "\", " + std::to_string(s.radii().size()) + " radii");
+      if (!args.quiet) std::cout << formatRadii(s.radii()) << std::flush;
+      if (!args.savePath.empty()) {
+        std::ofstream out(args.savePath, std::ios::binary | std::ios::trunc);
+        out << writeOmaTrace(s.radii());
+        if (!out) say("cannot save " + args.savePath);
+      }
+      if (view) view->setRadii(s.radii());
+    }
+    exitCode = s.outcomeAsExpected() ? 0 : 1;
+    if (args.once) QCoreApplication::exit(exitCode);
+  });
+  QObject::connect(&host, &HostSimulator::lineLost, [&] {
+    say("line lost: the program closed its side");
+    QCoreApplication::exit(1);
+  });
+  SignalTrigger unixSignals;
+  QObject::connect(&unixSignals, &SignalTrigger::quitRequested,
+                   [&] { QCoreApplication::exit(args.once ? 1 : 0); });
+
+  say("ready: holding " + where +
+      (args.config.misbehaviour == Misbehaviour::None
+           ? std::string()
+           : ", misbehaving: " + std::string(misbehaviourName(args.config.misbehaviour))));
+  return app.exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +120,24 @@ int main(int argc, char** argv) {
     app = std::make_unique<QApplication>(argc, argv);
   } else {
     app = std::make_unique<QCoreApplication>(argc, argv);
+  }
+
+  if (args->tcpPort != 0) {
+    const HostArgs a = *args;
+    auto line = HostLine::tcp(a.tcpAddress, a.tcpPort, a.waitSeconds, error);
+    if (!line) {
+      std::cerr << "kovrel-host-sim: " << error << "\n";
+      return 1;
+    }
+    return serve(
+        std::move(line),
+        [a] {
+          std::string why;
+          return HostLine::tcp(a.tcpAddress, a.tcpPort, a.waitSeconds, why);
+        },
+        *args, *app,
+        a.tcpAddress.empty() ? "127.0.0.1:" + std::to_string(a.tcpPort)
+                             : a.tcpAddress + ":" + std::to_string(a.tcpPort));
   }
 
   // A host started before the program waits for the program's port to appear, as a lab's host
@@ -97,45 +162,5 @@ int main(int argc, char** argv) {
     std::string why;
     return HostLine::open(path, why);
   };
-  HostSimulator host(std::move(line), args->config, args->once, reopen);
-  std::unique_ptr<OutlineView> view;
-  if (args->window) {
-    view = std::make_unique<OutlineView>();
-    view->show();
-  }
-
-  auto say = [](const std::string& text) { std::cout << text << std::endl; };
-  int exitCode = 1;
-  QObject::connect(&host, &HostSimulator::requestReceived,
-                   [&](const QString& job) { say("request: JOB=\"" + job.toStdString() + "\""); });
-  QObject::connect(&host, &HostSimulator::exchangeDone, [&](int) {
-    const HostSession& s = host.session();
-    say("exchange: " + outcomeText(s.outcome()) +
-        (s.problem().empty() ? std::string() : " (" + s.problem() + ")"));
-    if (s.outcome() == HostSession::Outcome::GoodAnswer) {
-      say("answer: JOB=\"" + s.answerJob() + "\", " + std::to_string(s.radii().size()) + " radii");
-      if (!args->quiet) std::cout << formatRadii(s.radii()) << std::flush;
-      if (!args->savePath.empty()) {
-        std::ofstream out(args->savePath, std::ios::binary | std::ios::trunc);
-        out << writeOmaTrace(s.radii());
-        if (!out) say("cannot save " + args->savePath);
-      }
-      if (view) view->setRadii(s.radii());
-    }
-    exitCode = s.outcomeAsExpected() ? 0 : 1;
-    if (args->once) QCoreApplication::exit(exitCode);
-  });
-  QObject::connect(&host, &HostSimulator::lineLost, [&] {
-    say("line lost: the program closed its side");
-    QCoreApplication::exit(1);
-  });
-  SignalTrigger unixSignals;
-  QObject::connect(&unixSignals, &SignalTrigger::quitRequested,
-                   [&] { QCoreApplication::exit(args->once ? 1 : 0); });
-
-  say("ready: holding " + path +
-      (args->config.misbehaviour == Misbehaviour::None
-           ? std::string()
-           : ", misbehaving: " + std::string(misbehaviourName(args->config.misbehaviour))));
-  return app->exec();
+  return serve(std::move(line), reopen, *args, *app, path);
 }

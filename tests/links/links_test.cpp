@@ -1,0 +1,285 @@
+// The host links without sockets: the exchange over TCP against a fake network, hostile peers,
+// the reconnect's pauses, the folder link and the link's settings file.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "archive/kept_read.h"
+#include "archive/trace_file.h"
+#include "base/texts.h"
+#include "fake_plot.h"
+#include "fake_timer.h"
+#include "fake_virtual_port.h"
+#include "fake_window.h"
+#include "host/oma_framing.h"
+#include "host/send_command.h"
+#include "links/folder_link.h"
+#include "links/link_choice.h"
+#include "links/serial_link.h"
+#include "links/tcp_link.h"
+#include "program_folder.h"
+
+namespace kovrel {
+namespace {
+
+using namespace kovrel::testing;
+using Bytes = std::vector<std::uint8_t>;
+Bytes bytesOf(std::string_view t) { return {t.begin(), t.end()}; }
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+struct FakeNet : NetPeers {
+  void connectTo(const std::string& a, int p) override { attempts.push_back(addressAndPort(a, p)); }
+  void send(int peer, const Bytes& b) override { sent[peer].insert(sent[peer].end(), b.begin(), b.end()); }
+  void drop(int peer) override { dropped.push_back(peer); }
+  void connect(int peer, const std::string& from = "127.0.0.1") { onConnected(peer, from); }
+  void bytes(int peer, const Bytes& b) { onBytes(peer, b.data(), b.size()); }
+  std::vector<std::string> attempts;
+  std::map<int, Bytes> sent;
+  std::vector<int> dropped;
+};
+
+const Bytes kHostMessage = bytesOf("\x06\x1cJOB=\"345\"\r\nVEN=LAB\x1e\x1d");
+
+// The send button over a link, with a prepared shape whose codes need escaping.
+struct SendRig {
+  explicit SendRig(HostLink& link) {
+    s.tipoMontura = 1, s.comport2 = "5", s.contador_treballs = 345;
+    w.setText(Control::contadorLectures, "Rev.[345]");
+    w.setText(Control::offset_mida, "0");
+    cmd =
+        std::make_unique<SendCommand>(s, w, plot, link, clock, poll,
+                                      SendCommand::Hooks{{},
+                                                         [](const TraceTable&, const PrepareInputs&) {
+                                                           PreparedShape shape;
+                                                           const int rows[] = {2500, 30, 31, 6, 64, 28, 255};
+                                                           for (int n = 1; n <= 7; ++n)
+                                                             shape.forma_auxiliar.radius(n) = rows[n - 1];
+                                                           return shape;
+                                                         },
+                                                         {}});
+  }
+  std::string text() const { return w.text(Control::Text1); }
+  SharedState s;
+  FakeWindow w;
+  FakePlot plot;
+  FakeClock clock;
+  FakeTimer poll;
+  std::unique_ptr<SendCommand> cmd;
+};
+
+TEST(TcpLink, theExchangeOnTheSocketIsByteForByteTheSerialOneInBothModes) {
+  FakeVirtualPort port;
+  port.exists = port.hostHolds = true;
+  SharedState state;
+  state.comport2 = "5";
+  SerialLink serial(port, state);
+  SendRig serialRig(serial);
+  serialRig.cmd->interpola_Click();
+  port.hostSends(kHostMessage);
+  ASSERT_EQ(serialRig.text(), texts::kSentOk);
+
+  for (auto mode : {TcpLink::Mode::Listen, TcpLink::Mode::Connect}) {
+    FakeNet net;
+    FakeTimer retry;
+    TcpLink link(mode, "192.168.1.20", 5000, {}, net, retry);
+    SendRig rig(link);
+    EXPECT_EQ(link.label(), mode == TcpLink::Mode::Connect ? " TCP 192.168.1.20:5000 sin conexión"
+                                                           : " TCP :5000 sin conexión");
+    rig.cmd->interpola_Click();
+    EXPECT_EQ(rig.text(), texts::kNoHostWaiting) << "no host connected: nobody holds the port";
+    net.connect(7);
+    EXPECT_EQ(link.label(), mode == TcpLink::Mode::Connect ? " TCP 192.168.1.20:5000" : " TCP :5000");
+    rig.cmd->interpola_Click();
+    // The host's message arrives cut anywhere.
+    for (std::size_t i = 0; i < kHostMessage.size(); i += 5)
+      net.bytes(7, Bytes(kHostMessage.begin() + static_cast<long>(i),
+                         kHostMessage.begin() + static_cast<long>(std::min(i + 5, kHostMessage.size()))));
+    EXPECT_EQ(rig.text(), texts::kSentOk);
+    EXPECT_EQ(net.sent[7], port.written);
+    EXPECT_TRUE(net.dropped.empty());
+  }
+}
+
+TEST(TcpLink, aConnectionLostMidSendEndsItAsAHostThatStoppedReadingAndTheClientReconnectsEachTimeLater) {
+  FakeNet net;
+  FakeTimer retry;
+  TcpLink link(TcpLink::Mode::Connect, "::1", 5000, {}, net, retry);
+  SendRig rig(link);
+  EXPECT_EQ(net.attempts, std::vector<std::string>{"[::1]:5000"});
+  // Refused again and again: each pause is twice the last, up to 32 ticks.
+  std::vector<int> pauses;
+  for (int attempt = 0; attempt < 7; ++attempt) {
+    net.onConnectFailed();
+    int ticks = 0;
+    for (const std::size_t before = net.attempts.size(); net.attempts.size() == before && ticks < 100;
+         ++ticks)
+      retry.tick();
+    pauses.push_back(ticks);
+  }
+  EXPECT_EQ(pauses, (std::vector<int>{1, 2, 4, 8, 16, 32, 32}));
+  EXPECT_FALSE(retry.active);
+
+  net.connect(3);
+  rig.cmd->interpola_Click();
+  net.bytes(3, {oma::ACK});
+  net.onGone(3);
+  EXPECT_TRUE(rig.text() == texts::kOmaTimeout && !rig.cmd->busy());
+  EXPECT_FALSE(rig.w.isEnabled(Control::interpola)) << "as for a host that stopped after its ACK";
+  EXPECT_EQ(link.label(), " TCP [::1]:5000 sin conexión");
+  retry.tick();
+  EXPECT_EQ(net.attempts.back(), "[::1]:5000") << "a connection that was up retries after the first pause";
+}
+
+// Peers that are not the host, while Kovrel waits for the host: each is dropped, the host's send
+// goes through and only the host sees the answer.
+TEST(TcpLink, hostilePeersAreDroppedAndTheRealHostsSendSucceeds) {
+  struct Row {
+    const char* name;
+    std::function<void(FakeNet&)> before;  // peer 1 is the real host, connected first
+    std::function<void(FakeNet&)> during;  // after the request went out
+    std::vector<int> dropped;
+    bool atOnce = false;  // dropped before any request
+  };
+  const Bytes endless(5000, 'A');
+  const Row rows[] = {
+      {"another machine", [](FakeNet& n) { n.connect(2, "10.0.0.9"); }, nullptr, {2}, true},
+      {"garbage unasked",
+       [](FakeNet& n) { n.connect(2), n.bytes(2, bytesOf("GET / HTTP/1.0\r\n")); },
+       nullptr,
+       {2},
+       true},
+      {"slow drip unasked", [](FakeNet& n) { n.connect(2), n.bytes(2, {'x'}); }, nullptr, {2}, true},
+      {"garbage for an answer",
+       [](FakeNet& n) { n.connect(2, "::1"); },
+       [](FakeNet& n) { n.bytes(2, bytesOf("\x1d\x1d")); },
+       {2}},
+      {"an endless line",
+       [](FakeNet& n) { n.connect(2); },
+       [&](FakeNet& n) { n.bytes(2, Bytes{oma::ACK} + endless); },
+       {2}},
+      {"silent through the request", [](FakeNet& n) { n.connect(2); }, nullptr, {2}},
+      {"nine half-open",
+       [](FakeNet& n) {
+         for (int p = 2; p <= 10; ++p) n.connect(p);
+       },
+       nullptr,
+       {2, 3, 4, 5, 6, 7, 8, 9, 10}},
+  };
+  for (const Row& row : rows) {
+    FakeNet net;
+    FakeTimer retry;
+    TcpLink link(TcpLink::Mode::Listen, "", 5000, {}, net, retry);
+    SendRig rig(link);
+    // Connected and proven by an earlier send.
+    net.connect(1);
+    rig.cmd->interpola_Click();
+    net.bytes(1, kHostMessage);
+    ASSERT_EQ(rig.text(), texts::kSentOk);
+    const Bytes firstSend = net.sent[1];
+
+    row.before(net);
+    EXPECT_TRUE(!row.atOnce || net.dropped == std::vector<int>{2}) << row.name;
+    rig.cmd->interpola_Click();
+    if (row.during) row.during(net);
+    net.bytes(1, kHostMessage);
+    EXPECT_EQ(rig.text(), texts::kSentOk) << row.name;
+    EXPECT_EQ(net.sent[1], firstSend + firstSend) << row.name;
+    rig.cmd->interpola_Click();  // the next request drops peers silent through the last one
+    net.bytes(1, kHostMessage);
+    EXPECT_EQ(net.dropped, row.dropped) << row.name;
+    EXPECT_EQ(link.peerCount(), 1u) << row.name;
+  }
+}
+
+TEST(TcpLink, theHostsOwnFloodOrEndlessLineDropsItAndTheSendEndsWithoutWaiting) {
+  for (std::size_t size : {std::size_t{4097}, std::size_t{70000}}) {
+    FakeNet net;
+    FakeTimer retry;
+    TcpLink link(TcpLink::Mode::Listen, "", 5000, {"192.168.1.20"}, net, retry);
+    SendRig rig(link);
+    net.connect(1, "192.168.1.20");
+    rig.cmd->interpola_Click();
+    Bytes flood{oma::ACK};
+    for (std::size_t i = 0; i < size; ++i) flood.push_back(i % 1000 == 999 && size > 5000 ? oma::RS : 'Z');
+    net.bytes(1, flood);
+    EXPECT_EQ(rig.text(), texts::kOmaTimeout) << size;
+    EXPECT_EQ(net.dropped, std::vector<int>{1}) << size;
+  }
+}
+
+// A folder as the host: the file that lands there holds the radii the serial host decodes.
+TEST(FolderLink, theSendDropsAVcaFileWithTheSerialHostsRadiiAndAFolderGoneSaysWhichAndWhatToDo) {
+  ProgramFolder folder;
+  FakeVirtualPort port;
+  port.exists = port.hostHolds = true;
+  SharedState state;
+  SerialLink serial(port, state);
+  SendRig serialRig(serial);
+  serialRig.cmd->interpola_Click();
+  port.hostSends(kHostMessage);
+  const Bytes request = oma::requestBytes("345");
+  std::vector<int> radii;
+  ASSERT_TRUE(oma::decodeAnswerRadii(
+      Bytes(port.written.begin() + static_cast<long>(request.size()), port.written.end()), radii));
+
+  FolderLink link(folder.path());
+  SendRig rig(link);
+  rig.cmd->interpola_Click();
+  EXPECT_EQ(rig.text(), texts::kSentOk);
+  EXPECT_EQ(link.lastFile(), folder.path() / "345.vca");
+  std::ifstream in(folder.path() / "345.vca", std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text, vcaTraceText("345", radii, parseTraceFile(text).time.value()));  // the archive's form
+  OmaTrace trace;
+  ASSERT_TRUE(readOmaTrace(text, trace, nullptr));
+  EXPECT_EQ(trace.radii, radii);
+  EXPECT_EQ(text.substr(0, 8), "JOB=345\r");
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / "345.vca.tmp"));
+
+  FolderLink gone(folder.path() / "share");
+  SendRig goneRig(gone);
+  goneRig.cmd->interpola_Click();
+  const std::string where = (folder.path() / "share").string();
+  EXPECT_EQ(goneRig.text(), "Carpeta no disponible: " + where + " >conectar la unidad o elegir otra carpeta");
+  EXPECT_EQ(folderProblem(folder.path() / "share"), goneRig.text());
+  EXPECT_EQ(folderProblem(folder.path()), std::nullopt);
+}
+
+TEST(LinkChoice, theFileRoundTripsEachChoiceRefusesBadValuesAndAForeignFileIsKeptAside) {
+  const LinkChoice choices[] = {{},
+                                {LinkKind::TcpConnect, "192.168.1.20", 5000, {}, ""},
+                                {LinkKind::TcpListen, "", 6000, {"10.0.0.9", "fe80::1"}, ""},
+                                {LinkKind::Folder, "", 0, {}, "/srv/trazas de Óptica"}};
+  for (const LinkChoice& c : choices) EXPECT_EQ(parseLinkFile(linkFileText(c)), c) << linkFileText(c);
+
+  const char* refused[] = {"",
+                           "ENLACE=modem\r\n",
+                           "ENLACE=tcp\r\nDIRECCION=1.2.3.4\r\nPUERTO=0\r\n",
+                           "ENLACE=tcp\r\nDIRECCION=1.2.3.4\r\nPUERTO=65536\r\n",
+                           "ENLACE=tcp\r\nDIRECCION=a b\r\nPUERTO=5000\r\n",
+                           "ENLACE=escucha\r\nPUERTO=5x\r\n",
+                           "ENLACE=carpeta\r\n",
+                           "random bytes\x01\x02"};
+  for (const char* text : refused) EXPECT_EQ(parseLinkFile(text), std::nullopt) << text;
+  EXPECT_EQ(parseLinkFile(std::string(kLinkFileMaxBytes + 1, '\n')), std::nullopt);
+
+  ProgramFolder folder;
+  EXPECT_EQ(loadLinkChoice(folder.path()).choice, LinkChoice{}) << "absent: the serial port, as before";
+  ASSERT_EQ(saveLinkChoice(folder.path(), choices[1]), "");
+  EXPECT_EQ(loadLinkChoice(folder.path()).choice, choices[1]);
+  { std::ofstream(folder.path() / kLinkFileName) << "PK\x03\x04 not ours"; }
+  const LinkLoad load = loadLinkChoice(folder.path());
+  EXPECT_EQ(load.choice, LinkChoice{});
+  EXPECT_TRUE(load.setAside.starts_with("kovrel_enlace.cfg.") &&
+              std::filesystem::exists(folder.path() / load.setAside));
+  EXPECT_FALSE(std::filesystem::exists(folder.path() / kLinkFileName));
+}
+
+}  // namespace
+}  // namespace kovrel
