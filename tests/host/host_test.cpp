@@ -129,7 +129,8 @@ class SendCommandTest : public ::testing::Test {
                              ++prepareCalls, inputs = in;
                              if (duringPrepare) duringPrepare();
                              return canned;
-                           }};
+                           },
+                           {}};
   SendCommand cmd{s, w, plot, port, clock, pollTimer, hooks};
 };
 
