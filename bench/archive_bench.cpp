@@ -90,7 +90,7 @@ BENCHMARK(BM_KeepOneRead)->Unit(benchmark::kMillisecond)->Iterations(200);
 // Every month listed once and its index written, as a history opened before leaves them.
 void warmIndex(const fs::path& root) {
   ArchiveStore warm(root, fixedTime);
-  warm.list({"0", "", ""}, 0, 50);
+  warm.list({"x", "", ""}, 0, 50);  // no job matches: every month is read
   warm.saveIndex();
 }
 
@@ -117,7 +117,7 @@ void BM_FirstScreenColdRebuild(benchmark::State& state) { firstScreen(state, fal
 void BM_JobFilterOpenHistory(benchmark::State& state) {
   warmIndex(archive().root);
   ArchiveStore store(archive().root, fixedTime);
-  store.list({"0", "", ""}, 0, 50);
+  store.list({"x", "", ""}, 0, 50);
   std::size_t found = 0;
   int digits = 0;
   for (auto _ : state) {

@@ -28,11 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   port.exists = port.hostHolds = true;
   s.tipoMontura = 1, s.comport2 = "5", s.contador_treballs = 7;
   w.setText(Control::offset_mida, "0");
-  SendCommand cmd(s, w, plot, link, clock, poll, {{}, [](const TraceTable&, const PrepareInputs&) {
-                                                    PreparedShape shape;
-                                                    shape.forma_auxiliar.radius(1) = 2500;
-                                                    return shape;
-                                                  }});
+  SendCommand cmd(s, w, plot, link, clock, poll,
+                  {{},
+                   [](const TraceTable&, const PrepareInputs&) {
+                     PreparedShape shape;
+                     shape.forma_auxiliar.radius(1) = 2500;
+                     return shape;
+                   },
+                   {}});
   cmd.interpola_Click();
   // Each piece: a control byte (low 3 bits: seconds to wait, bit 3: a poll tick, high 4 bits:
   // how many host bytes follow), then those bytes.
