@@ -255,6 +255,7 @@ TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLe
       keyboard ? key(Qt::Key_Space) : press(interpola);
       slide(AppTimer::Timer1);  // the lens-type panel slides up, the keyboard on its first choice
       for (int i = 0; i < tabs && keyboard; ++i) key(Qt::Key_Tab);
+      EXPECT_TRUE(!keyboard || w(choice)->parentWidget()->children().back() == w(choice));  // shown as reached
       keyboard ? key(choose) : press(choice);
       EXPECT_DOUBLE_EQ(app->state().normalOaire.toNumber(), mm);
       host->hostSends(std::vector<std::uint8_t>{6, 29});  // ACK, then the host's message ends

@@ -82,6 +82,15 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
     EXPECT_EQ(events.size(), 3u) << objectName(c);
     EXPECT_EQ(box->isChecked(), before) << objectName(c);
   }
+  // Other windows (a message, the configuration) still take the operator's input meanwhile.
+  QPushButton other;
+  int clicks = 0;
+  QObject::connect(&other, &QPushButton::clicked, [&clicks] { ++clicks; });
+  other.show(), events.clear();
+  window->inputBlocked = [] { return true; };
+  QTest::mouseClick(&other, Qt::LeftButton), QTest::mouseClick(w(llegirBtn), Qt::LeftButton);
+  window->inputBlocked = nullptr;
+  EXPECT_TRUE(clicks == 1 && events.empty());
   // The encoder's dot shows whether the monitor is on: only the program sets it.
   spoken(w(PortEncEstatOpc))->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
   EXPECT_FALSE(window->isChecked(PortEncEstatOpc));
