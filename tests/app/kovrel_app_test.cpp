@@ -108,7 +108,7 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlersAndTheConf
   ASSERT_TRUE(start());
   ConfigWindow& config = app->configWindow();
   typeCode("R3M58T21");
-  EXPECT_EQ(static_cast<QLineEdit*>(w(Text1))->displayText(), "********");
+  EXPECT_TRUE(static_cast<QLineEdit*>(w(Text1))->displayText() == "********" && win().passwordMode(Text1));
   click(llegirBtn);
   EXPECT_TRUE(win().heightTwips(Form1) == kFormHeightOpen && win().isVisible(Frame1));
   click(openCfgBtn);
@@ -117,7 +117,9 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlersAndTheConf
   typeCode("nwx");
   click(llegirBtn);
   EXPECT_TRUE(config.isVisible() && !config.isModal());
-  config.close();
+  config.fieldWidget(ConfigField::com2_conf_txt)->setText("7");
+  config.button(ConfigButton::Guardar)->click();  // the program's port is shown as saved
+  EXPECT_TRUE(!config.isVisible() && win().text(port_oma_info_lbl) == " COM 7");
   auto name = [](QWidget* widget) {
     return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
   };
@@ -179,7 +181,7 @@ TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEn
   app->state().OffsetMida = 0.25;
   app->shutdown();
   EXPECT_NE(programFolder.read().find("[OFFS]= 0.25"), std::string::npos) << programFolder.read();
-  EXPECT_EQ(quits, 1);
+  EXPECT_TRUE(quits == 1 && host->calls.back() == "opcio 0");
 }
 
 // With both panels open every control lies inside its container and covers none shown with it (but
@@ -269,6 +271,8 @@ TEST_F(KovrelAppTest, aSendIsDrivenByTheKeyboardOrAssistiveTechnologyAloneEachLe
   EXPECT_TRUE(win().isVisible(offset_mida) && win().isVisible(OK_manualbtn));
   for (Control c : {OffsetMesBtn, OffsetMesBtn, OffsetMenysBtn}) click(c);
   EXPECT_EQ(win().text(offset_mida), std::string("0") + win().decimalSeparator() + "05");
+  click(SurtEviaOma);  // closed without a choice: the editor goes, the panel folds away
+  EXPECT_TRUE(!win().isVisible(offset_mida) && timers.at(AppTimer::Timer2)->isActive());
 }
 
 }  // namespace
