@@ -263,7 +263,7 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
       {{false, false, false}, {false}},       // closes
       {{true, true, true}, {true}},           // opens with DTR raised: one change, told once
       {{false, true, false}, {false}},        // gone: a DTR without the host means nothing
-      {{true, true, true}, {true}},           // back
+      {{true, false, false}, {false}},        // back, without DTR
   };
   for (std::size_t k = 0; k < steps.size(); ++k) {
     end_.lines = steps[k].first;
@@ -278,6 +278,9 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
   EXPECT_EQ(signals_, (std::vector<bool>{false}));
   EXPECT_FALSE(port_->port_obert_host() || timer_->isActive());
   EXPECT_EQ(failure([&] { port_->escriure_bytes({0x06}); }), std::string(texts::kVirtualPortMissing));
+  end_.lost = false, end_.lines = {}, made();  // made again and removed with no host there: nothing to tell
+  end_.lost = true, signals_.clear(), timer_->tick();
+  EXPECT_TRUE(signals_.empty() && !timer_->isActive());
 }
 
 TEST_F(PairPort, aHandlerThatRemovesThePortEndsTheTick) {
