@@ -268,7 +268,8 @@ class PortSetupTest : public FakeSystem {
     TearDown();
     state = {};
     state.primera_instalacio = 1, state.comport1 = 3, state.comport2 = 5;
-    main = {}, window = {}, host = {}, probe1 = probe2 = {}, timer2 = timer3 = {}, steps.clear();
+    main = {}, window = {}, host = {}, probe1 = probe2 = {}, steps.clear();
+    timer2.active = timer3.active = true;  // left running: the set-up starts them when it means to
     setup = std::make_unique<PortSetup>(
         PortSetup::Parts{state, main, window, host, probe1, probe2, timer2, timer3,
                          [this] { return registry_.serialCommEntries(); }},
