@@ -203,7 +203,8 @@ TEST_F(PairPort, aSetUpTakesItsPairAgainOrMovesItAndARefusalChangesNothing) {
 
 TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseRemedyItIs) {
   const std::string failed(texts::kPairControlFailed),
-      admin = " (administrador)", missing = std::string(texts::kPairControlMissing) + admin;
+      admin = " (administrador)", missing = std::string(texts::kPairControlMissing) + admin,
+      last = "ERROR: denied" + std::string(100, '!');  // told up to its 100th character
   using Run = std::optional<ProgramRun>;
   // Found; how listing ends, how the consented change ends; what is told.
   const std::tuple<bool, Run, Run, std::string> rows[] = {
@@ -211,9 +212,9 @@ TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseR
       {true, ProgramRun{false, false, false, 0, ""}, {}, missing},
       {true, ProgramRun{true, false, true, 0, ""}, {}, failed + "no terminó"},
       {true,
-       ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\nERROR: denied\r\n\r\n"},
+       ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\n" + last + "\r\n\r\n"},
        {},
-       failed + "ERROR: denied"},
+       failed + last.substr(0, 100)},
       {true, {}, ProgramRun{false, true, false, 0, ""}, std::string(texts::kPairNeedsAdministrator) + admin},
       {true, {}, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
       {true, {}, {}, std::string(texts::kPairDriverMissing) + admin}};  // installed, yet no pair
