@@ -234,10 +234,15 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
                 std::isfinite(rig.state.angle_radi_central.toNumber()));
   }
   // A rejected header leaves the arm as it was, and is not read again: the next read goes through.
-  CaptureRig rig;
+  CaptureRig rig, idle;
+  rig.state.comport1 = "1";
   rig.start(), rig.burst(blankHeader);
   rig.start(), rig.burst(circleRead(25));
-  EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && rig.state.midaradi == 60);
+  EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && rig.state.midaradi == 60 &&
+              rig.port.openedCom == 1);
+  // STOP offered again with no read (the lens prompt closed by its "x"): the shape goes, its editing too.
+  idle.window.setEnabled(Control::interpola, true), idle.capture.parada_Click();
+  EXPECT_FALSE(idle.window.isEnabled(Control::interpola));
 }
 
 // A tracer switched off mid-read: the port keeps reporting bytes it never delivers.
@@ -259,6 +264,7 @@ TEST(CaptureStop, deviceGoneMidReadLeavesTheReadWaitingForTheStopButton) {
        {std::size_t{11}, std::size_t{kHeaderBytes}, sampleEnd(0) + 1, sampleEnd(300), stream.size() - 3}) {
     SCOPED_TRACE(cut);
     BasicCaptureRig<VanishingPort> rig;
+    rig.state.comport1 = "9999";  // the highest COM number there is
     rig.start();
     rig.burst(slice(stream, 0, cut));
     const Dynamic header = rig.state.llegir_capsalera;
@@ -266,7 +272,8 @@ TEST(CaptureStop, deviceGoneMidReadLeavesTheReadWaitingForTheStopButton) {
     const std::string gathered = rig.state.dades_capsalera;
     rig.port.gone = true;
     rig.capture.onReceive();
-    EXPECT_TRUE(rig.state.esticCapturant == 1 && rig.state.llegir_capsalera == header);
+    EXPECT_TRUE(rig.state.esticCapturant == 1 && rig.state.llegir_capsalera == header &&
+                !rig.window.isEnabled(Control::cfg_btn) && rig.port.openedCom == 9999);
     EXPECT_TRUE(rig.state.contadorDadesRebudes == next && rig.state.dades_capsalera == gathered);
     rig.capture.parada_Click();
     EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);
