@@ -56,6 +56,10 @@ TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTr
     for (int n = 1; n <= 4095; ++n) {
       const double angle = rig.state.forma_treball.angle(n);
       ASSERT_NEAR(rig.state.forma_treball.radius(n), outline(angle), tk::countSizeMm(cal)) << n;
+      const auto& dot = rig.plot.dots[std::size_t(n - 1)];  // drawn where it was read, y upwards
+      const double r = rig.state.forma_llegida.radius(n), a = rig.state.forma_llegida.angle(n);
+      ASSERT_NEAR(std::hypot(dot.x - kPlotCentre - r * std::cos(a), kPlotCentre - dot.y - r * std::sin(a)), 0,
+                  1e-9);
       // Just after the turn wraps a point may lag by up to half the arm's swing.
       ASSERT_TRUE(angle > -0.5 && angle < 2 * std::numbers::pi) << n << " " << angle;
     }
