@@ -113,6 +113,11 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlersAndTheConf
   EXPECT_TRUE(win().heightTwips(Form1) == kFormHeightOpen && win().isVisible(Frame1));
   click(openCfgBtn);
   EXPECT_TRUE(config.isVisible() && config.isModal());
+  const auto shown = config.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);  // none covers another
+  for (QWidget* a : shown)
+    for (QWidget* b : shown)
+      EXPECT_FALSE(a < b && a->isVisible() && b->isVisible() && a->geometry().intersects(b->geometry()))
+          << a->objectName().toStdString() << " " << b->objectName().toStdString();
   config.close();
   typeCode("nwx");
   click(llegirBtn);

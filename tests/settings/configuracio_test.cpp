@@ -198,6 +198,8 @@ TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesEndsACalibrationAndGivesAHeldTr
 TEST_F(ConfiguracioTest, aCalibrationIsOnlyShownWithoutActualizaValorAndARefusedOneStaysOnScreen) {
   folder.write(original.replace(original.find("[COMM]=3"), 8, "[COMM]=0"));
   CentreCalibration calibration(s, w, config);
+  s.estic_calibrant = 1, calibration.calibraCentreChk_Click();  // unticked: no calibration
+  EXPECT_EQ(s.estic_calibrant, 0);
   w.setChecked(Control::calibraCentreChk, true);
   calibration.calibraCentreChk_Click();
   s.mitja_centre = 381.25;
