@@ -186,7 +186,10 @@ TEST(CaptureStop, firstByteNotStarUnlessHeaderlessStopOrNeedleInsideStopTheReadA
                  rig.port.isOpen());
     EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && rig.window.value(Control::ProgressBar1) == 0);
     EXPECT_FALSE(rig.window.isEnabled(Control::cfg_btn));           // automatic mode holds CONFIG
-    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes
+    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes, a tick each millimetre
+    for (double mm = 5; mm <= 75; ++mm)
+      EXPECT_TRUE(std::ranges::any_of(rig.plot.lines, [mm](auto& l) { return l.x1 == mm && l.x2 == mm; }) &&
+                  std::ranges::any_of(rig.plot.lines, [mm](auto& l) { return l.y1 == mm && l.y2 == mm; }));
     EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
     if (!byNeedle) continue;
     EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
