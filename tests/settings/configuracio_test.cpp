@@ -269,6 +269,9 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOffAndA
   EXPECT_FALSE(on() || port.isOpen() || timer.active);
   EXPECT_EQ(shown(), "0");
   EXPECT_EQ(kEncoderPeriodMs, 10000);  // the spread starts again every ten seconds
+  monitor.CentEncBtn_Click(), port.feed(pairs({900, 901}));  // on again mid-period: nothing carried over
+  EXPECT_EQ(shown(), "1");
+  monitor.CentEncBtn_Click();
   // Capturing, the port's refusal, the COM number; what is told.
   for (auto [capturing, openError, com, why] : {std::tuple{1, 0, "3", texts::kEncoderPortBusyReading},
                                                 {0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},
