@@ -114,9 +114,13 @@ TEST_F(ConfiguracioTest, aCalculatorOutsideItsDomainSaysWhyAndLeavesTheFieldAsIt
     EXPECT_FALSE(config.calc_opols_btn_Click()) << why;
     EXPECT_EQ(view.field(conf_graus_txt), "0,00023") << why;
     EXPECT_NE(view.problem.find(why), std::string::npos) << view.problem;
-    config.Sortir_Click();
+    view.onClick(ConfigButton::Sortir);
+    EXPECT_FALSE(view.opened) << why;
   }
   config.show(false);
+  view.setField(conf_radi_txt, "6x"), config.calc_opols_btn_Click();
+  view.setField(conf_radi_txt, "60");  // put right: the calculation goes through and the problem goes
+  EXPECT_TRUE(config.calc_opols_btn_Click() && view.problem.empty());
   view.setField(conf_polsos_txt, "");
   EXPECT_FALSE(config.conf_carrera_btn_Click());
   EXPECT_EQ(view.field(conf_carrera_txt), "3945");
