@@ -121,9 +121,10 @@ TEST(Guidance, eachFailedSearchHasItsOwnInstructionsAndOnlyComNamesFrom1To255Are
          "/h/.local/state/kovrel",
          "/h/.local/state/kovrel/ports"},
         {{{"HOME", "h"}}, temp, temp / "ports"}}) {
-    const ComFolders f = comFoldersFromEnvironment([&env](const char* name) -> std::optional<std::string> {
-      return env.count(name) ? std::optional(env.at(name)) : std::nullopt;
-    });
+    const ComFolders f =
+        comFoldersFromEnvironment([&vars = env](const char* name) -> std::optional<std::string> {
+          return vars.count(name) ? std::optional(vars.at(name)) : std::nullopt;
+        });
     EXPECT_TRUE(f.state == state && f.links == links) << f.state << " " << f.links;
   }
 }
