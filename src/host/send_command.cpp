@@ -106,7 +106,7 @@ void SendCommand::interpola_Click() {
 
   // A new read must first get its lens type; the operator's choice starts the send again.
   if (s_.tipoMontura == 0) {
-    beforePrompt_.clear();
+    beforePrompt_.clear();  // the states noted afresh (a prompt shown again notes them over)
     for (Control c : kPromptLocked) beforePrompt_.emplace_back(c, w_.isEnabled(c));
     for (Control c : kShapeEditButtons) w_.setEnabled(c, false);
     for (Control c : {Control::cfg_btn, Control::interpola, Control::parada, Control::llegirBtn})

@@ -199,7 +199,7 @@ void PtyVirtualPort::onMasterReadable() {
 
 void PtyVirtualPort::hostArrived() {
   held_ = true;
-  senyal_ = false;
+  senyal_ = false;  // already low: raised only while held
   masterNotifier_->setEnabled(true);
   if (canvi_senyal) canvi_senyal();
 }

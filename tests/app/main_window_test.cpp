@@ -7,13 +7,18 @@
 #include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "gui_test_support.h"
+#include "ports/instruccions_window.h"
+#include "ports/port_setup.h"
 #include "scanner/plot_scale.h"
 #include "scanner/plot_widget.h"
 
@@ -82,6 +87,16 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
     EXPECT_EQ(events.size(), 3u) << objectName(c);
     EXPECT_EQ(box->isChecked(), before) << objectName(c);
   }
+  // Other windows (a message, the configuration) still take the operator's input meanwhile.
+  QPushButton other;
+  int clicks = 0;
+  QObject::connect(&other, &QPushButton::clicked, [&clicks] { ++clicks; });
+  other.show(), events.clear();
+  window->inputBlocked = [] { return true; };
+  QTest::mouseClick(&other, Qt::LeftButton), QTest::mouseClick(w(llegirBtn), Qt::LeftButton);
+  static_cast<QPushButton*>(w(llegirBtn))->click();  // a press by assistive technology, unseen by the gate
+  window->inputBlocked = nullptr;
+  EXPECT_TRUE(clicks == 1 && events.empty());
   // The encoder's dot shows whether the monitor is on: only the program sets it.
   spoken(w(PortEncEstatOpc))->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
   EXPECT_FALSE(window->isChecked(PortEncEstatOpc));
@@ -121,6 +136,21 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
   }
   EXPECT_EQ(spoken(w(parada))->text(QAccessible::Name), "STOP, parar lectura");
   EXPECT_EQ(spoken(w(Horari))->text(QAccessible::Name), "Giro horario");  // a picture on the button
+}
+
+// The instructions fit a 1024 x 768 screen with each heading on one line; the calibration notice
+// stands out from the window's text.
+TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNoticeStandsOut) {
+  for (int code :
+       {kNoTracerPort, kDetectionFailed, kNoFreeVirtualPort, kTracerPortAbove15, kOneOfTwoAbove15}) {
+    InstruccionsWindow dialog(code);
+    dialog.show();
+    const QTextBlock heading = dialog.findChild<QPlainTextEdit*>()->document()->begin();
+    EXPECT_TRUE(dialog.width() <= 1024 && dialog.height() <= 768 && heading.layout()->lineCount() == 1)
+        << heading.text().toStdString();
+  }
+  const QFont notice = w(veri_instrument_txt)->font();
+  EXPECT_TRUE(notice.bold() && notice.pointSizeF() > 1.5 * window->font().pointSizeF());
 }
 
 class PlotWidgetTest : public ::testing::Test {

@@ -77,7 +77,7 @@ TEST(SeamSort, sortedTraceRepeatsTheFirstEndRowAStalledSortKeepsEveryPointAndAng
   for (int i = 1; i <= kPoints; ++i) ASSERT_EQ(t.angle(i), before.angle(i <= 3895 ? i : i - 1)) << i;
 
   // A seam row at exactly 1 radian is neither small nor large: the selection stalls on it.
-  t = before, t.angle(150) = 1.0;
+  t = before, t.angle(150) = 1.0, t.angle(kPoints) = 0.005;  // the last row already past the turn
   const auto points = [&] {
     std::vector<std::pair<double, double>> p;
     for (int i = 1; i <= kPoints; ++i) p.emplace_back(t.angle(i), t.radius(i));

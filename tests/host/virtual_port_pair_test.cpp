@@ -203,7 +203,8 @@ TEST_F(PairPort, aSetUpTakesItsPairAgainOrMovesItAndARefusalChangesNothing) {
 
 TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseRemedyItIs) {
   const std::string failed(texts::kPairControlFailed),
-      admin = " (administrador)", missing = std::string(texts::kPairControlMissing) + admin;
+      admin = " (administrador)", missing = std::string(texts::kPairControlMissing) + admin,
+      last = "ERROR: denied" + std::string(100, '!');  // told up to its 100th character
   using Run = std::optional<ProgramRun>;
   // Found; how listing ends, how the consented change ends; what is told.
   const std::tuple<bool, Run, Run, std::string> rows[] = {
@@ -211,9 +212,9 @@ TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseR
       {true, ProgramRun{false, false, false, 0, ""}, {}, missing},
       {true, ProgramRun{true, false, true, 0, ""}, {}, failed + "no terminó"},
       {true,
-       ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\nERROR: denied\r\n\r\n"},
+       ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\n" + last + "\r\n\r\n"},
        {},
-       failed + "ERROR: denied"},
+       failed + last.substr(0, 100)},
       {true, {}, ProgramRun{false, true, false, 0, ""}, std::string(texts::kPairNeedsAdministrator) + admin},
       {true, {}, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
       {true, {}, {}, std::string(texts::kPairDriverMissing) + admin}};  // installed, yet no pair
@@ -263,7 +264,7 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
       {{false, false, false}, {false}},       // closes
       {{true, true, true}, {true}},           // opens with DTR raised: one change, told once
       {{false, true, false}, {false}},        // gone: a DTR without the host means nothing
-      {{true, true, true}, {true}},           // back
+      {{true, false, false}, {false}},        // back, without DTR
   };
   for (std::size_t k = 0; k < steps.size(); ++k) {
     end_.lines = steps[k].first;
@@ -278,6 +279,9 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
   EXPECT_EQ(signals_, (std::vector<bool>{false}));
   EXPECT_FALSE(port_->port_obert_host() || timer_->isActive());
   EXPECT_EQ(failure([&] { port_->escriure_bytes({0x06}); }), std::string(texts::kVirtualPortMissing));
+  end_.lost = false, end_.lines = {}, made();  // made again and removed with no host there: nothing to tell
+  end_.lost = true, signals_.clear(), timer_->tick();
+  EXPECT_TRUE(signals_.empty() && !timer_->isActive());
 }
 
 TEST_F(PairPort, aHandlerThatRemovesThePortEndsTheTick) {

@@ -93,7 +93,7 @@ TEST(Guidance, eachFailedSearchHasItsOwnInstructionsAndOnlyComNamesFrom1To255Are
                                {kOneOfTwoAbove15, "uno es más grande"},
                                {kVirtualPortNeedsAdministrator, "necesita un administrador"}}) {
     const auto lines = guidanceLines(code);
-    ASSERT_GT(lines.size(), 7u) << code;
+    ASSERT_TRUE(lines.size() > 7u && !lines.back().empty()) << code;
     EXPECT_NE(lines.front().find(heading), std::string_view::npos) << code;
     std::string text = std::string(lines.front()) + "\r\n";
     for (std::size_t k = 1; k < lines.size(); ++k) text += "\r\n" + std::string(lines[k]) + "\r\n";
@@ -111,6 +111,22 @@ TEST(Guidance, eachFailedSearchHasItsOwnInstructionsAndOnlyComNamesFrom1To255Are
   for (const char* bad : {"COM", "COM0", "COM05", "COM256", "COM5x", "COM-1", "LPT1", " COM5", "COM 5"})
     EXPECT_FALSE(parseComName(bad).has_value()) << bad;
   EXPECT_EQ(comNameOf(7), "COM7");
+  // The folders come from the user's environment, absolute paths only.
+  using Env = std::map<std::string, std::string>;
+  const fs::path temp = fs::temp_directory_path() / "kovrel";
+  for (const auto& [env, state, links] :
+       {std::tuple<Env, fs::path, fs::path>{
+            {{"XDG_STATE_HOME", "/s"}, {"HOME", "/h"}, {"XDG_RUNTIME_DIR", "/r"}}, "/s/kovrel", "/r/kovrel"},
+        {{{"XDG_STATE_HOME", "s"}, {"HOME", "/h"}, {"XDG_RUNTIME_DIR", ""}},
+         "/h/.local/state/kovrel",
+         "/h/.local/state/kovrel/ports"},
+        {{{"HOME", "h"}}, temp, temp / "ports"}}) {
+    const ComFolders f =
+        comFoldersFromEnvironment([&vars = env](const char* name) -> std::optional<std::string> {
+          return vars.count(name) ? std::optional(vars.at(name)) : std::nullopt;
+        });
+    EXPECT_TRUE(f.state == state && f.links == links) << f.state << " " << f.links;
+  }
 }
 
 TEST_F(FakeSystem, adapterKeepsItsNumberByIdentityInterfaceOrSocketAcrossRestartsAndReplugs) {
@@ -292,7 +308,8 @@ class PortSetupTest : public FakeSystem {
     TearDown();
     state = {};
     state.primera_instalacio = 1, state.comport1 = 3, state.comport2 = 5;
-    main = {}, window = {}, host = {}, probe1 = probe2 = {}, timer2 = timer3 = {}, steps.clear();
+    main = {}, window = {}, host = {}, probe1 = probe2 = {}, steps.clear();
+    timer2.active = timer3.active = true;  // left running: the set-up starts them when it means to
     setup = std::make_unique<PortSetup>(
         PortSetup::Parts{state, main, window, host, probe1, probe2, timer2, timer3,
                          [this] { return registry_.serialCommEntries(); }},

@@ -56,6 +56,10 @@ TEST(CaptureRead, outlinesAreReproducedWithinOneCountAndBurstDeliveryGivesSameTr
     for (int n = 1; n <= 4095; ++n) {
       const double angle = rig.state.forma_treball.angle(n);
       ASSERT_NEAR(rig.state.forma_treball.radius(n), outline(angle), tk::countSizeMm(cal)) << n;
+      const auto& dot = rig.plot.dots[std::size_t(n - 1)];  // drawn where it was read, y upwards
+      const double r = rig.state.forma_llegida.radius(n), a = rig.state.forma_llegida.angle(n);
+      ASSERT_NEAR(std::hypot(dot.x - kPlotCentre - r * std::cos(a), kPlotCentre - dot.y - r * std::sin(a)), 0,
+                  1e-9);
       // Just after the turn wraps a point may lag by up to half the arm's swing.
       ASSERT_TRUE(angle > -0.5 && angle < 2 * std::numbers::pi) << n << " " << angle;
     }
@@ -182,7 +186,10 @@ TEST(CaptureStop, firstByteNotStarUnlessHeaderlessStopOrNeedleInsideStopTheReadA
                  rig.port.isOpen());
     EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && rig.window.value(Control::ProgressBar1) == 0);
     EXPECT_FALSE(rig.window.isEnabled(Control::cfg_btn));           // automatic mode holds CONFIG
-    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes
+    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes, a tick each millimetre
+    for (double mm = 5; mm <= 75; ++mm)
+      EXPECT_TRUE(std::ranges::any_of(rig.plot.lines, [mm](auto& l) { return l.x1 == mm && l.x2 == mm; }) &&
+                  std::ranges::any_of(rig.plot.lines, [mm](auto& l) { return l.y1 == mm && l.y2 == mm; }));
     EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
     if (!byNeedle) continue;
     EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
@@ -234,10 +241,15 @@ TEST(CaptureStop, trappedErrorsStopTheReadWithTheirMessage) {
                 std::isfinite(rig.state.angle_radi_central.toNumber()));
   }
   // A rejected header leaves the arm as it was, and is not read again: the next read goes through.
-  CaptureRig rig;
+  CaptureRig rig, idle;
+  rig.state.comport1 = "1";
   rig.start(), rig.burst(blankHeader);
   rig.start(), rig.burst(circleRead(25));
-  EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && rig.state.midaradi == 60);
+  EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && rig.state.midaradi == 60 &&
+              rig.port.openedCom == 1);
+  // STOP offered again with no read (the lens prompt closed by its "x"): the shape goes, its editing too.
+  idle.window.setEnabled(Control::interpola, true), idle.capture.parada_Click();
+  EXPECT_FALSE(idle.window.isEnabled(Control::interpola));
 }
 
 // A tracer switched off mid-read: the port keeps reporting bytes it never delivers.
@@ -259,6 +271,7 @@ TEST(CaptureStop, deviceGoneMidReadLeavesTheReadWaitingForTheStopButton) {
        {std::size_t{11}, std::size_t{kHeaderBytes}, sampleEnd(0) + 1, sampleEnd(300), stream.size() - 3}) {
     SCOPED_TRACE(cut);
     BasicCaptureRig<VanishingPort> rig;
+    rig.state.comport1 = "9999";  // the highest COM number there is
     rig.start();
     rig.burst(slice(stream, 0, cut));
     const Dynamic header = rig.state.llegir_capsalera;
@@ -266,7 +279,8 @@ TEST(CaptureStop, deviceGoneMidReadLeavesTheReadWaitingForTheStopButton) {
     const std::string gathered = rig.state.dades_capsalera;
     rig.port.gone = true;
     rig.capture.onReceive();
-    EXPECT_TRUE(rig.state.esticCapturant == 1 && rig.state.llegir_capsalera == header);
+    EXPECT_TRUE(rig.state.esticCapturant == 1 && rig.state.llegir_capsalera == header &&
+                !rig.window.isEnabled(Control::cfg_btn) && rig.port.openedCom == 9999);
     EXPECT_TRUE(rig.state.contadorDadesRebudes == next && rig.state.dades_capsalera == gathered);
     rig.capture.parada_Click();
     EXPECT_EQ(rig.window.text(Control::Text1), texts::kReadAborted);

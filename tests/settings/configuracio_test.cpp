@@ -114,9 +114,13 @@ TEST_F(ConfiguracioTest, aCalculatorOutsideItsDomainSaysWhyAndLeavesTheFieldAsIt
     EXPECT_FALSE(config.calc_opols_btn_Click()) << why;
     EXPECT_EQ(view.field(conf_graus_txt), "0,00023") << why;
     EXPECT_NE(view.problem.find(why), std::string::npos) << view.problem;
-    config.Sortir_Click();
+    view.onClick(ConfigButton::Sortir);
+    EXPECT_FALSE(view.opened) << why;
   }
   config.show(false);
+  view.setField(conf_radi_txt, "6x"), config.calc_opols_btn_Click();
+  view.setField(conf_radi_txt, "60");  // put right: the calculation goes through and the problem goes
+  EXPECT_TRUE(config.calc_opols_btn_Click() && view.problem.empty());
   view.setField(conf_polsos_txt, "");
   EXPECT_FALSE(config.conf_carrera_btn_Click());
   EXPECT_EQ(view.field(conf_carrera_txt), "3945");
@@ -198,6 +202,8 @@ TEST_F(ConfiguracioTest, aSaveWritesReloadsClosesEndsACalibrationAndGivesAHeldTr
 TEST_F(ConfiguracioTest, aCalibrationIsOnlyShownWithoutActualizaValorAndARefusedOneStaysOnScreen) {
   folder.write(original.replace(original.find("[COMM]=3"), 8, "[COMM]=0"));
   CentreCalibration calibration(s, w, config);
+  s.estic_calibrant = 1, calibration.calibraCentreChk_Click();  // unticked: no calibration
+  EXPECT_EQ(s.estic_calibrant, 0);
   w.setChecked(Control::calibraCentreChk, true);
   calibration.calibraCentreChk_Click();
   s.mitja_centre = 381.25;
@@ -267,6 +273,9 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOffAndA
   EXPECT_FALSE(on() || port.isOpen() || timer.active);
   EXPECT_EQ(shown(), "0");
   EXPECT_EQ(kEncoderPeriodMs, 10000);  // the spread starts again every ten seconds
+  monitor.CentEncBtn_Click(), port.feed(pairs({900, 901}));  // on again mid-period: nothing carried over
+  EXPECT_EQ(shown(), "1");
+  monitor.CentEncBtn_Click();
   // Capturing, the port's refusal, the COM number; what is told.
   for (auto [capturing, openError, com, why] : {std::tuple{1, 0, "3", texts::kEncoderPortBusyReading},
                                                 {0, kErrNoSuchPort, "3", texts::kEncoderPortMissing},

@@ -41,11 +41,15 @@ TEST(NumberReader, knownAnswersAndEveryCodePageByteComesBackWhatItCannotHoldAsAQ
   EXPECT_TRUE(parseLocaleNumber("0,15", ',', typed) && typed == 0.15);
   EXPECT_TRUE(parseLocaleNumber("0.15", ',', typed) && typed == 0.15);
   EXPECT_FALSE(parseLocaleNumber("0,15mm", ',', typed) || parseLocaleNumber("0,15", '.', typed));
+  std::string all;
   for (int b = 0; b < 256; ++b) {
     const std::string byte(1, static_cast<char>(b));
     ASSERT_EQ(utf8ToWindows1252(windows1252ToUtf8(byte)), byte) << b;
+    all += byte;
   }
-  EXPECT_EQ(windows1252ToUtf8("\x7F\x80\x81\x9F\xA0\xBA\xF1\xFF"), "\x7F€\xC2\x81Ÿ\xC2\xA0ºñÿ");
+  EXPECT_EQ(
+      windows1252ToUtf8(all.substr(0x7F, 34) + "\xBA\xF1\xFF"),  // the code page's own table, then Latin-1
+      "\x7F€\xC2\x81‚ƒ„…†‡ˆ‰Š‹Œ\xC2\x8DŽ\xC2\x8F\xC2\x90‘’“”•–—˜™š›œ\xC2\x9DžŸ\xC2\xA0ºñÿ");
   // Valid characters outside the code page, then malformed UTF-8 a byte at a time: overlong,
   // a surrogate, past U+10FFFF, cut short, a stray continuation byte.
   for (auto [utf8, bytes] : {std::pair{"\u07FF\u0800✓𝄞", "????"},
@@ -54,7 +58,8 @@ TEST(NumberReader, knownAnswersAndEveryCodePageByteComesBackWhatItCannotHoldAsAQ
                              {"\xED\xA0\x80", "???"},
                              {"\xF4\x90\x80\x80", "????"},
                              {"a\xE2\x82", "a??"},
-                             {"\x80", "?"}})
+                             {"\x80", "?"},
+                             {"\xC3\xC3\xA9\U0010FFFF", "?\xE9?"}})
     EXPECT_EQ(utf8ToWindows1252(utf8), bytes) << utf8;
 }
 

@@ -50,8 +50,9 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   killed.kill();
   killed.waitForFinished();
 
-  const InstanceLock lock(links);
+  const InstanceLock lock(links), fresh(root / "new" / "kovrel"), again(root / "new" / "kovrel");
   ASSERT_FALSE(lock.heldElsewhere());
+  EXPECT_TRUE(!fresh.heldElsewhere() && again.heldElsewhere());  // a folder not there yet is made
   ComRegistry registry(ComFolders{root / "sys", "/dev", "/proc", root / "state", links});
   KovrelApp::Options o;
   o.programFolder = folder, o.tracerPort = std::make_unique<testing::FakeSerialPort>();

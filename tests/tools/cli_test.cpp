@@ -70,8 +70,9 @@ TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstAndTheCommandTakesOnl
   EXPECT_TRUE(parseCliArgs({"answer", "-", "--filter", "-4095", "--filter", "4095", "--turn-steps", "-2160",
                             "--turn-steps", "2160"},
                            error));
-  for (const char* line : {"trace - --filter -2147483648", "answer - --filter 1e20", "answer - --filter nan",
-                           "answer - --turn-steps 2161", "answer - --turn-steps -2147483647"}) {
+  for (const char* line :
+       {"trace - --filter -2147483648", "answer - --filter 1e20", "answer - --filter nan",
+        "answer - --turn-steps 2161", "answer - --turn-steps -2147483647", "", "trace - -q"}) {
     std::istringstream words(line), noInput;
     std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
     std::ostringstream out, err;
