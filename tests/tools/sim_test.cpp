@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "../scanner/capture_rig.h"
+#include "archive/trace_file.h"
 #include "base/texts.h"
-#include "common/oma_file.h"
 #include "host/oma_framing.h"
 #include "host_args.h"
 #include "line_pacer.h"
