@@ -25,12 +25,21 @@ TEST(TraceFile, labFilesOfAnyCountAreReadAndWhatCannotBeUsedSaysWhyInSpanish) {
     EXPECT_EQ(trace.radii.size(), static_cast<std::size_t>(count));
     EXPECT_EQ(trace.hbox, 50.0);
   }
+  // A frame's file: the first trace, the boxes of its side, blanks and tabs around the values.
+  OmaTrace frame;
+  ASSERT_TRUE(
+      readOmaTrace("JOB=1\nHBOX=51.00;49.5 \nVBOX= 30;28\r\nTRCFMT=1;4;E;L;F\nR=100; 200 ;+300\t\n"
+                   "R=400\nTRCFMT=1;2;E;R;F\nR=1;2\n",
+                   frame, nullptr));
+  EXPECT_TRUE(frame.radii == (std::vector<int>{100, 200, 300, 400}) && frame.side == "L" &&
+              *frame.hbox == 49.5 && *frame.vbox == 28);
   const std::string huge = "TRCFMT=1;400;E;R;D\r\n" + std::string(kMaxTraceFileBytes, 'x');
   const std::pair<std::string, const char*> refused[] = {
       {"JOB=7\r\nHBOX=50\r\n", "no contiene ningún trazado"},
       {"TRCFMT=2;400;E;R;D\r\nR=AAAA\r\n", "formato 2"},
       {"TRCFMT=1;400;U;R;D\r\n", "pasos de ángulo iguales"},
       {"TRCFMT=1;99999999;E;R;D\r\n", "número de radios no válido"},
+      {"TRCFMT=1;0;E;R\n", "número de radios no válido"},
       {"TRCFMT=1;400\r\n", "incompleto"},
       {"TRCFMT=1;400;E;X;D\r\n", "lado desconocido"},
       {radiiRecords(399, 2500).replace(9, 3, "400"), "anuncia 400 radios y contiene 399"},

@@ -175,18 +175,6 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
     within.start(), within.burst(read);
     EXPECT_EQ(within.state.contadorDadesRebudes, 4099);
   }
-  // A frame's OMA file: the first trace, the boxes of its side, blanks and tabs around the values.
-  OmaTrace oma;
-  ASSERT_TRUE(
-      readOmaTrace("JOB=1\nHBOX=51.00;49.5 \nVBOX= 30;28\r\nTRCFMT=1;4;E;L;F\nR=100; 200 ;+300\t\nR=400\n"
-                   "TRCFMT=1;2;E;R;F\nR=1;2\n",
-                   oma, nullptr));
-  EXPECT_TRUE(oma.radii == (std::vector<int>{100, 200, 300, 400}) && oma.side == "L" && *oma.hbox == 49.5 &&
-              *oma.vbox == 28);
-  for (const char* bad :
-       {"R=1", "TRCFMT=2;1;E;R\nR=1", "TRCFMT=1;2;E;R\nR=1", "TRCFMT=1;1;U;R\nR=1", "TRCFMT=1;1;E;X\nR=1",
-        "TRCFMT=1;1;E\n", "TRCFMT=1;0;E;R\n", "TRCFMT=1;1;E;R\nR=1x"})
-    EXPECT_FALSE(readOmaTrace(bad, oma, nullptr)) << bad;
   const std::vector<int> centre = centreSamples(1000.4, 2);
   EXPECT_TRUE(
       std::accumulate(centre.begin(), centre.end(), 0LL) == 4096638 &&
