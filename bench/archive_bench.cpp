@@ -113,7 +113,8 @@ void firstScreen(benchmark::State& state, bool indexKept) {
 void BM_FirstScreenWarmIndex(benchmark::State& state) { firstScreen(state, true); }
 void BM_FirstScreenColdRebuild(benchmark::State& state) { firstScreen(state, false); }
 
-// The operator types digits in an open history: every month already in memory.
+// The operator types digits in an open history: every month already in memory (the history
+// reads them all once its first screen is up).
 void BM_JobFilterOpenHistory(benchmark::State& state) {
   warmIndex(archive().root);
   ArchiveStore store(archive().root, fixedTime);

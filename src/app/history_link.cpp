@@ -1,6 +1,7 @@
 #include "app/history_link.h"
 
 #include <QStandardPaths>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "base/number_text.h"
@@ -49,7 +50,15 @@ HistoryLink::HistoryLink(Parts parts) : p_(std::move(parts)) {
 
 HistoryLink::~HistoryLink() = default;
 
-void HistoryLink::open() { historial_->open(); }
+void HistoryLink::open() {
+  // Once the first screen is up, every month's index is read (a listing no job matches), so the
+  // first job number typed is answered from memory, not from a hundred thousand files' index.
+  QTimer::singleShot(0, window_.get(), [this] {
+    p_.store.list({"x", "", ""}, 0, 1);
+    p_.store.saveIndex();
+  });
+  historial_->open();
+}
 
 void HistoryLink::openFile(const std::filesystem::path& file) {
   const std::string problem = load(file);
