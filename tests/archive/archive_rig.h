@@ -1,15 +1,15 @@
 #pragma once
 // A read as the capture leaves it, for the archive's tests (the installed arm, a traced outline),
-// and an archive in a temporary folder whose clock the test sets.
+// and an archive in a scratch folder whose clock the test sets.
 
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "archive/archive_store.h"
 #include "base/shared_state.h"
 #include "capture_rig.h"
 #include "common/tracer_stream.h"
+#include "program_folder.h"
 
 namespace kovrel::testing {
 
@@ -23,28 +23,8 @@ inline SharedState capturedRead(const toolkit::Outline& outline, int job, double
   return rig.state;
 }
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::random_device random;
-    do path_ = std::filesystem::temp_directory_path() / ("kovrel-archive-" + std::to_string(random()));
-    while (!std::filesystem::create_directory(path_));
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(path_, ignored))
-      std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 struct Archive {
-  TempFolder folder;
+  ProgramFolder folder;
   WallTime now{2026, 12, 7, 14, 30, 12};
   ArchiveStore store{folder.path() / "trazados", [this] { return now; }};
   const SharedState read = capturedRead(toolkit::superellipse(26, 17, 6), 42);

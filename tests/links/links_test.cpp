@@ -230,8 +230,7 @@ TEST(FolderLink, theSendDropsAVcaFileWithTheSerialHostsRadiiAndAFolderGoneSaysWh
   rig.cmd->interpola_Click();
   EXPECT_EQ(rig.text(), texts::kSentOk);
   EXPECT_EQ(link.lastFile(), folder.path() / "345.vca");
-  std::ifstream in(folder.path() / "345.vca", std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  const std::string text = testing::fileBytes(folder.path() / "345.vca");
   EXPECT_EQ(text, vcaTraceText("345", radii, parseTraceFile(text).time.value()));  // the archive's form
   OmaTrace trace;
   EXPECT_TRUE(readOmaTrace(text, trace, nullptr) && trace.radii == radii && text.starts_with("JOB=345\r") &&

@@ -29,8 +29,11 @@ class ProgramFolder {
     std::filesystem::create_directories(path_);
   }
   ~ProgramFolder() {
-    std::error_code ignored;
+    std::error_code ignored;  // a test may leave a folder inside read-only
     std::filesystem::permissions(root_, std::filesystem::perms::owner_all, ignored);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root_, ignored))
+      std::filesystem::permissions(e.path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(root_, ignored);
   }
   ProgramFolder(const ProgramFolder&) = delete;

@@ -32,10 +32,9 @@ TEST(CliGolden, outputsMatchTheRecordedExpectations) {
       if (arg.starts_with("DATA/")) arg = folder + arg.substr(5);
     }
     std::istringstream noInput;
-    std::ostringstream out, err, expected;
+    std::ostringstream out, err;
     ASSERT_EQ(runCli(args, noInput, out, err), kExitDone) << line << "\n" << err.str();
-    expected << std::ifstream(folder + expectedFile, std::ios::binary).rdbuf();
-    EXPECT_TRUE(out.str() == expected.str())
+    EXPECT_TRUE(out.str() == testing::fileBytes(folder + expectedFile))
         << "kovrel-cli " << line << "\ndiffers from " << expectedFile
         << "; if the change is intended, run tests/data/cli/regenerate.sh and review the diff";
     ++checked;
@@ -52,10 +51,10 @@ TEST(CliGolden, outputsMatchTheRecordedExpectations) {
 // and ports recorded must not change what the program sends, and neither must the reads before.
 TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstAndTheCommandTakesOnlyItsDocumentedExtremes) {
   const std::string folder = std::string(KOVREL_TEST_DATA) + "/cli/";
-  std::ifstream streamFile(folder + "offcentre_rect.stream", std::ios::binary);
-  std::ifstream answerFile(folder + "offcentre_rect.answer.bin", std::ios::binary);
-  const std::vector<std::uint8_t> stream{std::istreambuf_iterator<char>(streamFile), {}};
-  const oma::Bytes recorded{std::istreambuf_iterator<char>(answerFile), {}};
+  const std::string streamFile = testing::fileBytes(folder + "offcentre_rect.stream"),
+                    answerFile = testing::fileBytes(folder + "offcentre_rect.answer.bin");
+  const std::vector<std::uint8_t> stream(streamFile.begin(), streamFile.end());
+  const oma::Bytes recorded(answerFile.begin(), answerFile.end());
   HeadlessProgram program(3.0, 0.0);
   for (int n = 1; n <= 4; ++n) {
     oma::Bytes answer;
