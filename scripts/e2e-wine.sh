@@ -100,7 +100,7 @@ read_bytes=$(stat -c %s "$work/read.stream" 2>/dev/null || echo 0)
 cp "$settings" "$out/trac_conf.after-read.cfg"
 diff "$work/fresh.cfg" "$settings" >"$out/settings.diff" || true
 echo "e2e: read of $read_bytes bytes sent by the tracer; outline pixels on the plot $before before, $after after (screenshots in $out)"
-[ "$read_bytes" -eq 8262 ] && [ "$before" -lt 50 ] && [ "$after" -gt 300 ]
+[ "$read_bytes" -eq 8262 ] && [ "$before" -lt 50 ] && [ "$after" -gt 300 ] || exit 1  # set -e lets a failed && list by
 
 # The send: the host simulator waits on its end, the send button, then the lens type.
 "$host" --device "$work/host-end" --once --quiet --save "$out/host-received.oma" --timeout 30 >"$work/host.log" 2>&1 &

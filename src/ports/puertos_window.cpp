@@ -115,8 +115,10 @@ QWidget* PuertosWindow::makeLinkBox() {
   form->addLayout(kindRow);
 
   linkPages_ = new QStackedWidget(box);
-  linkPages_->addWidget(
-      new QLabel(QStringLiteral("El host abre el puerto serie virtual de Kovrel."), linkPages_));
+  auto* serialNote =
+      new QLabel(QStringLiteral("El host abre el puerto serie virtual de Kovrel."), linkPages_);
+  serialNote->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // each page from the top, as the TCP one
+  linkPages_->addWidget(serialNote);
   auto* tcpPage = new QWidget(linkPages_);
   auto* tcpForm = new QFormLayout(tcpPage);
   auto* addressLabel = new QLabel(QStringLiteral("&Dirección del host:"), tcpPage);
@@ -141,7 +143,10 @@ QWidget* PuertosWindow::makeLinkBox() {
           [this](bool waiting) { tcpAddress_->setEnabled(!waiting); });
   linkPages_->addWidget(tcpPage);
   auto* folderPage = new QWidget(linkPages_);
-  auto* folderRow = new QHBoxLayout(folderPage);
+  auto* folderColumn = new QVBoxLayout(folderPage);
+  auto* folderRow = new QHBoxLayout;
+  folderColumn->addLayout(folderRow);
+  folderColumn->addStretch();
   auto* folderLabel = new QLabel(QStringLiteral("Ca&rpeta:"), folderPage);
   folder_ = named(new QLineEdit(folderPage), QStringLiteral("Carpeta"), "carpetaTxt", folderLabel);
   auto* browse = named(new QPushButton(QStringLiteral("E&xaminar..."), folderPage),
