@@ -7,12 +7,12 @@
 
 #include "../geometry/outline_traces.h"
 #include "app/startup.h"
+#include "archive/trace_file.h"
 #include "base/com_name.h"
 #include "base/number_text.h"
 #include "base/qt_timer.h"
 #include "base/texts.h"
 #include "cli_run.h"
-#include "archive/trace_file.h"
 #include "common/tracer_stream.h"
 #include "e2e_rig.h"
 #include "fake_timer.h"

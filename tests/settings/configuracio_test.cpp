@@ -272,7 +272,7 @@ TEST_F(EncoderMonitorTest, showsTheLargestSpreadOfEachPeriodUntilSwitchedOffAndA
   monitor.CentEncBtn_Click();
   EXPECT_FALSE(on() || port.isOpen() || timer.active);
   EXPECT_EQ(shown(), "0");
-  EXPECT_EQ(kEncoderPeriodMs, 10000);  // the spread starts again every ten seconds
+  EXPECT_EQ(kEncoderPeriodMs, 10000);                        // the spread starts again every ten seconds
   monitor.CentEncBtn_Click(), port.feed(pairs({900, 901}));  // on again mid-period: nothing carried over
   EXPECT_EQ(shown(), "1");
   monitor.CentEncBtn_Click();

@@ -8,8 +8,7 @@
 namespace kovrel {
 namespace {
 
-TEST(ProgramLocationLinux,
-     packagedFoldersNeverTakeTheFileEvenForRootAndKeepTheDefaultInEtc) {
+TEST(ProgramLocationLinux, packagedFoldersNeverTakeTheFileEvenForRootAndKeepTheDefaultInEtc) {
   const testing::ProgramFolder build;
   EXPECT_TRUE(folderTakesFiles(build.path()));
   EXPECT_FALSE(folderTakesFiles("/usr/lib/../lib"));  // root may write there; an upgrade would too

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "base/texts.h"
-#include "program_folder.h"
 #include "files/atomic_write.h"
+#include "program_folder.h"
 #include "settings/settings_file.h"
 
 namespace kovrel {

@@ -12,8 +12,8 @@
 
 #include "base/number_text.h"
 #include "base/texts.h"
-#include "program_folder.h"
 #include "files/atomic_write.h"
+#include "program_folder.h"
 #include "settings/windows1252.h"
 
 namespace kovrel {
