@@ -159,7 +159,7 @@ tcp_port=$((20000 + RANDOM % 20000))
 tcp_host=$!
 pids+=("$tcp_host")
 tcp_rc=1
-timeout 60 "$wine" "$folder/kovrel-cli.exe" send "$(winepath -w "$work/read.stream")" --tcp "127.0.0.1:$tcp_port" \
+timeout 60 "$wine" "$folder/kovrel-cli.exe" send "Z:$work/read.stream" --tcp "127.0.0.1:$tcp_port" \
   2>"$out/cli-tcp.err" && wait "$tcp_host" && tcp_rc=0
 tcp_same=no
 grep -q "Envio >OK< " "$out/cli-tcp.err" && cmp -s "$out/host-tcp.oma" "$out/linux.oma" && tcp_same=yes
