@@ -57,21 +57,27 @@ while read -r file; do [ -f "$dir/$file" ] || fail "$file not installed"; done <
 grep -aq $'^\\[INST\\]=1\r$' "$settings" || fail "the installed settings are not a first installation's"
 echo "installed for the user: $(installed_files | wc -l) files in ${dir#"$WINEPREFIX/"}, trac_conf.cfg, uninstall.exe, Start-menu shortcut, $key"
 
+# kovrel.exe started from the installed folder, as the shortcut starts it, until it has written
+# its settings file (a missing one is replaced by the defaults at once), then closed.
+run_until_settings_written() {
+  (cd "$dir" && QT_QPA_PLATFORM=$platform "$wine" kovrel.exe >/dev/null 2>&1) &
+  for _ in $(seq 150); do
+    [ -f "$settings" ] && break
+    sleep 0.2
+  done
+  "$wine" taskkill /IM kovrel.exe >/dev/null 2>&1 || true
+  sleep 2
+  "$wine" taskkill /F /IM kovrel.exe >/dev/null 2>&1 || true
+  wait
+}
+
 # The program from its installed folder, as the shortcut starts it. The installed default is set
 # aside first, so the program writes its own file at once (a missing file is replaced by the
 # defaults, [PATH] naming the folder used) and no message box or closing path matters.
 mv "$settings" "$dir/installed.cfg"
 platform=windows
 [ -f "$dir/platforms/qoffscreen.dll" ] && platform=offscreen
-(cd "$dir" && QT_QPA_PLATFORM=$platform "$wine" kovrel.exe >/dev/null 2>&1) &
-for _ in $(seq 150); do
-  [ -f "$settings" ] && break
-  sleep 0.2
-done
-"$wine" taskkill /IM kovrel.exe >/dev/null 2>&1 || true
-sleep 2
-"$wine" taskkill /F /IM kovrel.exe >/dev/null 2>&1 || true
-wait
+run_until_settings_written
 rm -f "$dir/installed.cfg"
 windows_dir=$("$wine" winepath -w "$dir" 2>/dev/null | tr -d '\r')
 grep -aqF "[PATH]=$windows_dir"$'\r' "$settings" || fail "kovrel.exe did not write its settings in $windows_dir"
@@ -154,15 +160,7 @@ grep -aq $'^\\[INST\\]=1\r$' "$settings" || fail "no first installation's settin
 echo "installed for every user: ${dir#"$WINEPREFIX/"}, ${settings#"$WINEPREFIX/"}, $key"
 # Program Files takes no settings even where the process may write there, as under Wine.
 mv "$settings" "${settings%/*}/installed.cfg"
-(cd "$dir" && QT_QPA_PLATFORM=$platform "$wine" kovrel.exe >/dev/null 2>&1) &
-for _ in $(seq 150); do
-  [ -f "$settings" ] && break
-  sleep 0.2
-done
-"$wine" taskkill /IM kovrel.exe >/dev/null 2>&1 || true
-sleep 2
-"$wine" taskkill /F /IM kovrel.exe >/dev/null 2>&1 || true
-wait
+run_until_settings_written
 mv "${settings%/*}/installed.cfg" "$settings"
 [ ! -e "$dir/trac_conf.cfg" ] || fail "kovrel.exe wrote its settings in Program Files"
 echo "kovrel.exe started from Program Files: its settings in ProgramData\Kovrel"
