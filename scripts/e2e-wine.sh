@@ -190,7 +190,7 @@ win_host=$!
 pids+=("$win_host")
 (cd "$work/Kovrel" && exec "$wine" kovrel.exe -platform windows:fontengine=freetype >"$work/kovrel-tcp.log" 2>&1) &
 pids+=($!)
-window=$(timeout 60 xdotool search --sync --onlyvisible --name 'Kovrel' | head -1)
+window=$(timeout 60 xdotool search --sync --onlyvisible --name 'Kovrel' | head -1) || window=
 win_rc=1
 win_same=no
 if [ -n "$window" ]; then
@@ -216,7 +216,7 @@ if [ -n "$window" ]; then
   "$cli" oma "$work/read-2.stream" >"$out/linux-read-2.oma" 2>/dev/null || true
   cmp -s "$out/host-tcp-window.oma" "$out/linux-read-2.oma" && win_same=yes
 fi
-echo "e2e: TCP send of kovrel.exe under Wine: host simulator exit $win_rc; decoded trace is the Linux program's OMA file byte for byte: $win_same"
+echo "e2e: TCP send of kovrel.exe under Wine: window ${window:-none}; host simulator exit $win_rc; decoded trace is the Linux program's OMA file byte for byte: $win_same"
 echo "e2e: $((SECONDS - started)) s"
 [ "$host_rc" = 0 ] && [ "$same" = yes ] && [ "$kept" -ge 1 ] && [ "$history_rows" = yes ] && [ "$reloaded" -gt 300 ] \
   && [ "$tcp_rc" = 0 ] && [ "$tcp_same" = yes ] && [ "$win_rc" = 0 ] && [ "$win_same" = yes ]
