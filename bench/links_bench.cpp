@@ -1,6 +1,7 @@
 // The TCP link on loopback (127.0.0.1 only): a thousand sends in a row, the time from the host's
 // GS to the whole answer at the host (compare with bench_host's figure for the serial port's
-// answer), and two hundred hostile connections mixed with real sends.
+// answer), and two hundred hostile connections mixed with real sends while a window's 20 ms timer
+// runs on the same loop (how late it fired at worst).
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <fstream>
 #include <memory>
 
@@ -113,9 +115,30 @@ void BM_TcpThousandSendsInARow(benchmark::State& st) {
 }
 BENCHMARK(BM_TcpThousandSendsInARow)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+// A window's periodic timer (the rotate buttons repeat every 20 ms, the send polls every 50):
+// how late its ticks come while the link deals with hostile peers on the same event loop.
+// Precise, so that the figure is the loop's delay and not the timer's own slack.
+struct TimerLateness {
+  static constexpr int kPeriodMs = 20;
+  TimerLateness() {
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+      lateMaxMs = std::max(lateMaxMs, since.restart() - kPeriodMs);
+      ++ticks;
+    });
+    since.start();
+    timer.start(kPeriodMs);
+  }
+  QTimer timer;
+  QElapsedTimer since;
+  qint64 lateMaxMs = 0;
+  int ticks = 0;
+};
+
 void BM_TcpHostileConnectionsAmongSends(benchmark::State& st) {
   Loopback rig;
   int failures = 0, hostileLeftOpen = 0;
+  TimerLateness window;
   for (auto _ : st) {
     std::vector<std::unique_ptr<QTcpSocket>> hostile;
     for (int round = 0; round < 50; ++round) {
@@ -136,6 +159,9 @@ void BM_TcpHostileConnectionsAmongSends(benchmark::State& st) {
   st.counters["hostile"] = 200;
   st.counters["failures"] = failures;
   st.counters["hostile_left_open"] = hostileLeftOpen;
+  window.timer.stop();
+  st.counters["timer_ticks"] = window.ticks;
+  st.counters["timer_late_max_ms"] = static_cast<double>(window.lateMaxMs);
 }
 BENCHMARK(BM_TcpHostileConnectionsAmongSends)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -4,8 +4,11 @@
 # Linux tracer simulator through COM3, which Wine maps to the simulator's pty, and sends it to the
 # host simulator over a port pair made of two ptys joined by a relay. Checked: the bytes the
 # tracer sent, the outline drawn on the plot, and the bytes the host received after its message,
-# against the Linux program's answer for the same read. Screenshots of the main window (after the
-# read, with the lens-type panel, after the send) are kept in build/windows-program/e2e/.
+# against the Linux program's answer for the same read. Then the TCP link: kovrel-cli.exe, and
+# kovrel.exe started again with the link chosen, each send a read to the host simulator over
+# 127.0.0.1, whose decoded trace must be the Linux program's OMA file. Screenshots of the main
+# window (after the read, with the lens-type panel, after the send, on the TCP link) are kept in
+# build/windows-program/e2e/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -172,6 +175,48 @@ timeout 60 "$wine" "$folder/kovrel-cli.exe" send "Z:$work/read.stream" --tcp "12
 tcp_same=no
 grep -q "Envio >OK< " "$out/cli-tcp.err" && cmp -s "$out/host-tcp.oma" "$out/linux.oma" && tcp_same=yes
 echo "e2e: TCP send of kovrel-cli.exe under Wine: exit $tcp_rc; decoded trace is the Linux program's OMA file byte for byte: $tcp_same"
+
+# The window program over TCP: kovrel.exe stopped, the technician's choice of link written beside
+# its settings (Kovrel connects to the host on 127.0.0.1), the host simulator waiting there, then
+# kovrel.exe again: a new read from the tracer and ENVIAR. The port label names the link once the
+# host has taken the connection; the trace the host decodes must be the Linux program's OMA file
+# of that read.
+"$wineserver" -k 2>/dev/null || true
+win_port=$((tcp_port == 39999 ? 20000 : tcp_port + 1))
+printf 'ENLACE=tcp\r\nDIRECCION=127.0.0.1\r\nPUERTO=%s\r\n' "$win_port" >"$work/Kovrel/kovrel_enlace.cfg"
+"$host" --tcp-listen "$win_port" --once --quiet --save "$out/host-tcp-window.oma" --timeout 30 \
+  >"$work/host-tcp-window.log" 2>&1 &
+win_host=$!
+pids+=("$win_host")
+(cd "$work/Kovrel" && exec "$wine" kovrel.exe -platform windows:fontengine=freetype >"$work/kovrel-tcp.log" 2>&1) &
+pids+=($!)
+window=$(timeout 60 xdotool search --sync --onlyvisible --name 'Kovrel' | head -1) || window=
+win_rc=1
+win_same=no
+if [ -n "$window" ]; then
+  sleep 3  # the first paint, and the connection to the host
+  import -window "$window" "$out/main-window-tcp-link.png"
+  click 407 62
+  sleep 1
+  kill -USR1 "$tracer_pid"
+  for _ in $(seq 100); do [ -s "$work/read-2.stream" ] && break; sleep 0.2; done
+  sleep 8
+  click 407 113
+  sleep 2
+  click 109 328
+  for _ in $(seq 150); do
+    if ! kill -0 "$win_host" 2>/dev/null; then
+      wait "$win_host" && win_rc=0
+      break
+    fi
+    sleep 0.2
+  done
+  import -window "$window" "$out/main-window-after-tcp-send.png"
+  cp "$work/host-tcp-window.log" "$out/"
+  "$cli" oma "$work/read-2.stream" >"$out/linux-read-2.oma" 2>/dev/null || true
+  cmp -s "$out/host-tcp-window.oma" "$out/linux-read-2.oma" && win_same=yes
+fi
+echo "e2e: TCP send of kovrel.exe under Wine: window ${window:-none}; host simulator exit $win_rc; decoded trace is the Linux program's OMA file byte for byte: $win_same"
 echo "e2e: $((SECONDS - started)) s"
 [ "$host_rc" = 0 ] && [ "$same" = yes ] && [ "$kept" -ge 1 ] && [ "$history_rows" = yes ] && [ "$reloaded" -gt 300 ] \
-  && [ "$tcp_rc" = 0 ] && [ "$tcp_same" = yes ]
+  && [ "$tcp_rc" = 0 ] && [ "$tcp_same" = yes ] && [ "$win_rc" = 0 ] && [ "$win_same" = yes ]

@@ -143,6 +143,7 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
     if (ports_) ports_->window().close();
   };
   shellHooks.closeConfiguration = [this] { configWindow_->close(); };
+  shellHooks.serialLink = [this] { return linkChoice_.kind == LinkKind::Serial; };
   shell_ = std::make_unique<AppShell>(state_, w, *hostPort_, timer(AppTimer::Timer3), std::move(shellHooks));
   tray_ = std::make_unique<TrayIcon>(w, TrayIcon::Hooks{[this] { bringBack(); }, [this] { exitFromTray(); },
                                                         [this] { return quitRequested_; }});
@@ -397,7 +398,8 @@ void KovrelApp::openPortsWindow() {
   ports_.reset();
   ports_ = std::make_unique<PortsFlow>(PortsFlow::Parts{
       state_, *window_, window_.get(), *hostPort_, [this] { return platform_->makeSerialPort(); },
-      [this] { return platform_->serialPorts(); }, options_.makePortsTimer, [this] { saveSettings(true); }});
+      [this] { return platform_->serialPorts(); }, options_.makePortsTimer, [this] { saveSettings(true); },
+      [this] { return linkChoice_.kind == LinkKind::Serial ? std::string() : link_->label(); }});
   ports_->window().showLinkChoice(linkChoice_, static_cast<int>(state_.comport2.toNumber()));
   ports_->window().onChooseLink = [this](const LinkChoice& choice) { return chooseLink(choice); };
   ports_->open();

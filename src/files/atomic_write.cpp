@@ -23,10 +23,11 @@ bool ownerMadeReadOnly(const std::filesystem::path& file) {
          (status.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none;
 }
 
-WriteOutcome replaceFileAtomically(const std::filesystem::path& link, std::string_view bytes) {
+WriteOutcome replaceFileAtomically(const std::filesystem::path& link, std::string_view bytes,
+                                   NewFileAccess access) {
   const std::filesystem::path target = writeTargetOf(link);
   if (ownerMadeReadOnly(target)) return {WriteProblem::ReadOnly, "read-only"};
-  return replaceFileContents(target, bytes);
+  return replaceFileContents(target, bytes, access);
 }
 
 std::string writeProblemText(const WriteOutcome& outcome) {

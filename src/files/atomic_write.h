@@ -37,14 +37,22 @@ std::filesystem::path followSymbolicLinks(const std::filesystem::path& target);
 // True when `file` exists and its owner may not write it.
 bool ownerMadeReadOnly(const std::filesystem::path& file);
 
+// Who may read a file the write creates: its owner alone (settings, the archive), or, for a file
+// handed to another program (a trace dropped for the lab's host, often read through a network
+// share under another account), everyone the umask lets read it, 0644 as usual. A file that
+// exists keeps its own permissions either way.
+enum class NewFileAccess { OwnerOnly, Readable };
+
 // Writes `bytes` as the new content of `target` (through a link, to the file it points to,
-// replaced in that file's folder; a read-only file is left alone). A new file is readable by its
-// owner alone. On failure the old `target` (if any) is untouched and the temporary file is
-// removed. The one front of every write, whatever the platform.
-WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// replaced in that file's folder; a read-only file is left alone). On failure the old `target`
+// (if any) is untouched and the temporary file is removed. The one front of every write,
+// whatever the platform.
+WriteOutcome replaceFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                                   NewFileAccess access = NewFileAccess::OwnerOnly);
 
 // The platform's replace of `file`, which is neither a link nor read-only: only the front above
 // calls it.
-WriteOutcome replaceFileContents(const std::filesystem::path& file, std::string_view bytes);
+WriteOutcome replaceFileContents(const std::filesystem::path& file, std::string_view bytes,
+                                 NewFileAccess access);
 
 }  // namespace kovrel

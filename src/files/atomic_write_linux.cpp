@@ -56,10 +56,13 @@ std::filesystem::path writeTargetOf(const std::filesystem::path& target) {
   return followSymbolicLinks(target);
 }
 
-WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
+WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes,
+                                 NewFileAccess access) {
   const std::filesystem::path temporary = temporaryPathFor(target);
-  // Owner only, whatever the umask (it can only take bits away); an existing file keeps its own.
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Owner only, whatever the umask (it can only take bits away), or readable by all as the umask
+  // allows; an existing file keeps its own.
+  const mode_t mode = access == NewFileAccess::Readable ? 0644 : 0600;
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (fd < 0) return failure(errno);
 
   // The new file keeps the permissions the technician gave the old one.

@@ -11,7 +11,8 @@ std::filesystem::path writeTargetOf(const std::filesystem::path& target) {
   return followSymbolicLinks(target);
 }
 
-WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
+// The stream creates files as the umask says; there is no owner-only mode to ask for here.
+WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes, NewFileAccess) {
   const std::filesystem::path temporary = temporaryPathFor(target);
   std::error_code ignored;
   {

@@ -64,7 +64,8 @@ std::filesystem::path writeTargetOf(const std::filesystem::path& target) {
   return name;
 }
 
-WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes) {
+// A new file takes the rights its folder hands down, which already say who reads it on a share.
+WriteOutcome replaceFileContents(const std::filesystem::path& target, std::string_view bytes, NewFileAccess) {
   const std::filesystem::path temporary = temporaryPathFor(target);
   HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

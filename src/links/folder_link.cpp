@@ -89,7 +89,8 @@ void FolderLink::write(const std::vector<std::uint8_t>& bytes) {
   std::vector<int> radii;
   if (job_.empty() || !oma::decodeAnswerRadii(bytes, radii)) throw HostLinkError("answer not decodable");
   const std::filesystem::path file = folder_ / (job_ + ".vca");
-  const WriteOutcome outcome = replaceFileAtomically(file, text_(job_, radii));
+  // The host reads it, often through a share under another account.
+  const WriteOutcome outcome = replaceFileAtomically(file, text_(job_, radii), NewFileAccess::Readable);
   if (!outcome.ok()) {
     std::error_code error;
     const bool gone = !std::filesystem::is_directory(folder_, error);

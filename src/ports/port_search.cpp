@@ -200,6 +200,7 @@ void PortSetup::closeProbePorts() {
 }
 
 void PortSetup::removeVirtualPort() {
+  if (!otherLinkLabel().empty()) return;  // a port pair the TCP or folder link never used
   try {
     p_.virtualPort.eliminar_port();
   } catch (const VirtualPortError&) {

@@ -28,6 +28,12 @@ PortSetup::~PortSetup() {
 }
 
 void PortSetup::Form_Load() {
+  if (!otherLinkLabel().empty()) {
+    // The host is reached over the network or a folder: the port pair is left as it is.
+    if (!(p_.state.primera_instalacio == 1)) return;
+    USB_serial_detection();
+    return;
+  }
   bool hostHolds = false;
   try {
     hostHolds = p_.virtualPort.port_obert_host();
@@ -139,12 +145,15 @@ void PortSetup::Timer3_Timer() {
   p_.Timer2.stop();
   finished_ = true;
   Window& w = p_.main;
+  const std::string other = otherLinkLabel();
   w.setEnabled(Control::sortirBtn, true);
-  w.setText(Control::port_oma_info_lbl, " COM " + comName(p_.state.comport2).substr(3));
+  w.setText(Control::port_oma_info_lbl,
+            other.empty() ? " COM " + comName(p_.state.comport2).substr(3) : other);
   w.setEnabled(Control::cfg_btn, true);
   w.setEnabled(Control::llegirBtn, true);
-  w.setText(Control::Text1,
-            std::string(texts::kReadyToUse) + std::string(texts::kHostMustUse) + comName(p_.state.comport2));
+  w.setText(Control::Text1, other.empty() ? std::string(texts::kReadyToUse) +
+                                                std::string(texts::kHostMustUse) + comName(p_.state.comport2)
+                                          : std::string(texts::kReadyToUse));
   if (p_.state.primera_instalacio == 1) {
     w.setText(Control::Text1, texts::kNotConfigured);
     w.setEnabled(Control::llegirBtn, false);

@@ -74,6 +74,10 @@ class PortSetup {
     Timer& Timer2;
     Timer& Timer3;
     SerialCommListing listing;
+    // The label of the TCP or folder link in use (" TCP 192.168.1.20:5000"); empty, or unset,
+    // while the virtual serial port is the host's link. Only the serial link has a port pair to
+    // make, remove or explain: with another link the set-up finds the tracer's port alone.
+    std::function<std::string()> otherLinkLabel;
   };
   struct Hooks {
     std::function<void()> saveSettings;              // the settings writer
@@ -119,6 +123,7 @@ class PortSetup {
   void showButtons();
   void closeProbePorts();
   void removeVirtualPort();
+  std::string otherLinkLabel() const { return p_.otherLinkLabel ? p_.otherLinkLabel() : std::string(); }
   bool finished_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // a creation's end finds the set-up gone
 

@@ -19,7 +19,7 @@ PortsFlow::PortsFlow(Parts parts) : parts_(std::move(parts)) {
   timer3_ = make(PortsTimer::Timer3);
 
   PortSetup::Parts setupParts{parts_.state, parts_.main, *window_, parts_.virtualPort, *probe1_,
-                              *probe2_,     *timer2_,    *timer3_, parts_.listing};
+                              *probe2_,     *timer2_,    *timer3_, parts_.listing,     parts_.otherLinkLabel};
   PortSetup::Hooks hooks{parts_.saveSettings, [this](int code) { instructions(code); },
                          [this] { window_->hide(); }};
   setup_ = std::make_unique<PortSetup>(std::move(setupParts), std::move(hooks));

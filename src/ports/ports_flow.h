@@ -29,6 +29,8 @@ class PortsFlow {
     // Window timers; QTimer-backed when empty.
     std::function<std::unique_ptr<Timer>(PortsTimer)> makeTimer;
     std::function<void()> saveSettings;
+    // The TCP or folder link's label; empty while the serial link is in use (see PortSetup).
+    std::function<std::string()> otherLinkLabel;
   };
 
   explicit PortsFlow(Parts parts);

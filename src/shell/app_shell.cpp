@@ -21,10 +21,11 @@ AppShell::AppShell(SharedState& state, Window& window, VirtualPort& port, Timer&
 void AppShell::cfg_btn_Click() {
   if (!hooks_.askOkCancel || !hooks_.askOkCancel(texts::kConfigureQuestion, texts::kTitleConfiguration))
     return;
+  const bool serial = !hooks_.serialLink || hooks_.serialLink();
 
   bool hostHolds = false;
   try {
-    hostHolds = port_.port_obert_host();
+    hostHolds = serial && port_.port_obert_host();
   } catch (const VirtualPortError&) {
     hostHolds = false;  // no port, nobody can hold it
   }
@@ -41,13 +42,15 @@ void AppShell::cfg_btn_Click() {
   // The set-up makes the port anew where it can (a pty); a port pair stays and only our end is
   // closed, so no administrator is needed. A port already gone (a first installation never made
   // one) is what this wants.
-  try {
-    port_.eliminar_port();
-  } catch (const VirtualPortError&) {
-  }
-  try {
-    port_.tancar_port();
-  } catch (const VirtualPortError&) {
+  if (serial) {
+    try {
+      port_.eliminar_port();
+    } catch (const VirtualPortError&) {
+    }
+    try {
+      port_.tancar_port();
+    } catch (const VirtualPortError&) {
+    }
   }
   w_.setText(Control::Text1, texts::kConfigurationInProgress);
   timer3_.start();

@@ -27,6 +27,8 @@ class AppShell {
     std::function<void()> neteja_trac_conf;  // clean-up of virtualised program folders
     std::function<void()> closePortsWindow;
     std::function<void()> closeConfiguration;
+    // False while a TCP or folder link carries the sends: CONFIG leaves the port pair alone.
+    std::function<bool()> serialLink;
   };
 
   // `timer3` is the one-shot 6-second delay between the request and its continuation.

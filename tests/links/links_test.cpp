@@ -235,6 +235,14 @@ TEST(FolderLink, theSendDropsAVcaFileWithTheSerialHostsRadiiAndAFolderGoneSaysWh
   OmaTrace trace;
   EXPECT_TRUE(readOmaTrace(text, trace, nullptr) && trace.radii == radii && text.starts_with("JOB=345\r") &&
               !std::filesystem::exists(folder.path() / "345.vca.tmp"));
+  // Readable by the host's account, as any file made there is (0644), not the settings' owner-only.
+  std::ofstream(folder.path() / "plain") << "x";
+  using P = std::filesystem::perms;
+  const auto readBits = [&](const char* name) {
+    return std::filesystem::status(folder.path() / name).permissions() &
+           (P::owner_read | P::group_read | P::others_read);
+  };
+  EXPECT_EQ(readBits("345.vca"), readBits("plain"));
 
   FolderLink gone(folder.path() / "share");
   SendRig goneRig(gone);

@@ -308,11 +308,11 @@ class PortSetupTest : public FakeSystem {
     TearDown();
     state = {};
     state.primera_instalacio = 1, state.comport1 = 3, state.comport2 = 5;
-    main = {}, window = {}, host = {}, probe1 = probe2 = {}, steps.clear();
+    main = {}, window = {}, host = {}, probe1 = probe2 = {}, steps.clear(), otherLink.clear();
     timer2.active = timer3.active = true;  // left running: the set-up starts them when it means to
     setup = std::make_unique<PortSetup>(
         PortSetup::Parts{state, main, window, host, probe1, probe2, timer2, timer3,
-                         [this] { return registry_.serialCommEntries(); }},
+                         [this] { return registry_.serialCommEntries(); }, [this] { return otherLink; }},
         PortSetup::Hooks{[this] { steps.push_back("save"); },
                          [this](int code) { steps.push_back("instructions " + std::to_string(code)); },
                          [this] { steps.push_back("close"); }});
@@ -335,6 +335,7 @@ class PortSetupTest : public FakeSystem {
   testing::FakeSerialPort probe1, probe2;
   testing::FakeTimer timer2, timer3;
   std::vector<std::string> steps;  // what the hooks were asked for, in order
+  std::string otherLink;           // the TCP or folder link's label while it is in use
   std::unique_ptr<PortSetup> setup;
 };
 
@@ -431,10 +432,14 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
       {{}, Accept, {"close"}, " COM 1"},
       {{{1, VCP}, {2, VCP}, {3, VCP}, {4, VCP}, {5, VCP}, {6, VCP}}, Instructions, {"save", "close", "instructions 4"}, " COM 5"},
       {{{16, VCP}}, Instructions, {"save", "instructions 5", "close"}, " COM 1"},
-      {{{2, VCP}, {30, VCP}}, Instructions, {"save", "instructions 6", "close"}, " COM 1"}};
+      {{{2, VCP}, {30, VCP}}, Instructions, {"save", "instructions 6", "close"}, " COM 1"},
+      // Over TCP the port pair a host holds is neither made, removed nor explained.
+      {{{7, VCP}}, Timer3Fires, {"close"}, " TCP 127.0.0.1:5000"},
+      {{}, Accept, {"close"}, " TCP 127.0.0.1:5000"}};
   // clang-format on
   for (const auto& [listed, way, hooked, hostPort] : rows) {
     reset();
+    if (hostPort.starts_with(" TCP")) otherLink = hostPort, host.exists = host.hostHolds = true;
     for (Control c : {Control::llegirBtn, Control::cfg_btn, Control::sortirBtn}) main.setEnabled(c, false);
     plug(listed);
     openAndSearch();
@@ -444,9 +449,10 @@ TEST_F(PortSetupTest, theFinishingStepComesByTimerOrButtonAndHandsTheMainWindowB
     EXPECT_EQ(steps, hooked);
     const bool accepted =
         way == Timer3Fires || way == ClosedFromFrame;  // else the read stays locked until a restart
+    const std::string ready = otherLink.empty() ? ", Tavrek debe usar COM" + hostPort.substr(5) : "";
     EXPECT_EQ(main.text(Control::Text1),
-              accepted ? "...ya puede usar el Kovrel, Tavrek debe usar COM" + hostPort.substr(5)
-                       : std::string(texts::kNotConfigured));
+              accepted ? "...ya puede usar el Kovrel" + ready : std::string(texts::kNotConfigured));
+    EXPECT_TRUE(otherLink.empty() || (host.calls.empty() && host.exists));
     EXPECT_TRUE((main.isEnabled(Control::llegirBtn) && main.isEnabled(Control::cfg_btn)) == accepted &&
                 main.isEnabled(Control::sortirBtn));
     EXPECT_EQ(main.text(Control::port_oma_info_lbl), hostPort);

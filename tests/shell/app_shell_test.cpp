@@ -36,7 +36,7 @@ class AppShellTest : public ::testing::Test {
     auto note = [this](const char* what) { return [this, what] { events.emplace_back(what); }; };
     auto ask = [this](std::string_view, std::string_view) { return answerOk; };
     auto ver = [this] { return version; };
-    AppShell::Hooks hooks{ask, ver, note("ports"), note("offset"), note("clean-up"), note("close ports"), {}};
+    hooks = {ask, ver, note("ports"), note("offset"), note("clean-up"), note("close ports"), {}, {}};
     hooks.closeConfiguration = note("close configuration");
     shell = std::make_unique<AppShell>(*state, window, port, timer3, hooks);
   }
@@ -50,6 +50,7 @@ class AppShellTest : public ::testing::Test {
   testing::FakeWindow window;
   testing::FakeVirtualPort port;
   testing::FakeTimer timer3;
+  AppShell::Hooks hooks;
   std::unique_ptr<AppShell> shell;
   bool answerOk = true;
   std::string version = "5";
@@ -73,6 +74,10 @@ TEST_F(AppShellTest, requestRefusedOrCancelledChangesNothingElseItRemovesThePort
   timer3.tick();
   EXPECT_TRUE(!timer3.active && state->primera_instalacio == 1 && !noticeShown());
   EXPECT_EQ(events, Strings{"ports"});
+  // Over TCP or a folder the port pair is not the host's: one the host holds stays as it is.
+  port = {}, port.exists = port.hostHolds = true, hooks.serialLink = [] { return false; };
+  AppShell(*state, window, port, timer3, hooks).cfg_btn_Click();
+  EXPECT_TRUE(port.calls.empty() && port.exists && timer3.active);
 }
 
 // Systems from major version 6 on ask for the administrator first; as numbers, 10 is one of them.
