@@ -1,5 +1,6 @@
-// The pictures the window draws for itself, against an approved sheet of them: the turn arrows
-// (each the mirror of the other), the mirror, the history clock and the six lens-type pictures.
+// The pictures the program draws for itself, against an approved sheet of them: the turn arrows
+// (each the mirror of the other), the mirror, the history clock, the six lens-type pictures and
+// the history's small outline of a read.
 // A change meant to be seen is approved by running this test with KOVREL_APPROVE=1, which rewrites
 // tests/data/looks/pictures.png, and by looking at that file before committing it.
 
@@ -8,10 +9,16 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <cmath>
 #include <filesystem>
+#include <numbers>
 
 #include "app/main_window.h"
 #include "gui_test_support.h"
+#include "history/historial.h"
+#include "history/history_window.h"
 
 namespace kovrel {
 namespace {
@@ -51,10 +58,30 @@ TEST(Looks, theWindowsOwnPicturesAreTheApprovedOnes) {
     return button->icon().pixmap(button->iconSize());
   };
   const auto picture = [&](Control c) { return static_cast<QLabel*>(window.control(c))->pixmap(); };
+  // A read bulging up and to the right: the small outline has x to the right and y upwards, as the plot.
+  ArchiveEntry read;
+  for (int i = 0; i < kOutlineRadii; ++i) {
+    const double bulge =
+        std::max(0.0, std::cos(2 * std::numbers::pi * i / kOutlineRadii - std::numbers::pi / 4));
+    read.outline.push_back(static_cast<int>(800 + 400 * std::pow(bulge, 8)));
+  }
+  HistoryWindow history;
+  history.setRows(
+      {[](int) { return HistoryRowTexts{}; }, [&](int) -> const ArchiveEntry& { return read; }, {}, {}});
+  history.rowsChanged(1);
+  const auto* list = history.findChild<QTableView*>();
+  QPixmap small(48, 48);
+  small.fill(Qt::transparent);
+  {
+    QPainter painter(&small);
+    QStyleOptionViewItem option;
+    option.rect = small.rect();
+    list->itemDelegateForColumn(2)->paint(&painter, option, list->model()->index(0, 2));
+  }
   const QImage sheet =
       sheetOf({icon(Horari), icon(antiHorari), icon(mirallHoritzontal), icon(historialBtn),
                picture(Image_clara_gran), picture(Image_clara_igual), picture(Image_clara_petita),
-               icon(Image_fosca_gran), icon(Image_fosca_igual), icon(Image_fosca_petita)});
+               icon(Image_fosca_gran), icon(Image_fosca_igual), icon(Image_fosca_petita), small});
   const std::filesystem::path approved = std::filesystem::path(KOVREL_TEST_DATA) / "looks" / "pictures.png";
   if (qEnvironmentVariableIsSet("KOVREL_APPROVE")) {
     ASSERT_TRUE(sheet.save(QString::fromStdString(approved.string())));
