@@ -34,6 +34,7 @@ struct ArchiveEntry {
   std::string lastOutcome;  // of the last send, "" when never sent
   bool readable = true;
   std::string reason;  // why not, in Spanish
+  friend bool operator==(const ArchiveEntry&, const ArchiveEntry&) = default;
 };
 
 struct ArchiveFilter {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 #include "archive_rig.h"
@@ -80,21 +81,34 @@ TEST(ArchiveStore, theIndexIsACacheRebuiltWhenMissingBrokenOrStaleAndTheFilesSta
   const fs::path index = a.store.root() / ".indice" / "2026-10.idx";
   ASSERT_TRUE(fs::exists(index));
 
-  // A month whose folder changed is looked at again; an index that went bad is rebuilt.
+  // A month whose folder changed is looked at again, a file in it only when its time or size
+  // changed; an index that went bad is rebuilt. What the index gives is what the files give.
+  std::vector<ArchiveEntry> warm;
   const auto listed = [&] {
     ArchiveStore fresh(a.store.root(), [&] { return a.now; });
-    std::vector<std::string> jobs;
-    for (const ArchiveEntry& e : fresh.list({}, 0, 10).entries) jobs.push_back(e.job);
+    warm = fresh.list({}, 0, 10).entries;
     fresh.saveIndex();
+    std::vector<std::string> jobs;
+    for (const ArchiveEntry& e : warm) jobs.push_back(e.job);
     return jobs;
   };
   EXPECT_EQ(listed(), (std::vector<std::string>{"2", "1"}));
+  std::vector<ArchiveEntry> cold = a.store.list({}, 0, 10).entries;
+  for (ArchiveEntry& e : cold) e.a = std::round(e.a * 100) / 100, e.b = std::round(e.b * 100) / 100;
+  EXPECT_EQ(warm, cold);  // the sizes to the hundredth shown
   a.keep("3", {2026, 10, 2, 9, 0, 0});
   EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "1"}));
+  const fs::path first = a.store.root() / "2026-10" / "20261001-090000-J0001.vca";
+  const auto stamp = fs::last_write_time(first);
+  std::string bytes = testing::fileBytes(first);
+  bytes.replace(bytes.find("JOB=1"), 5, "JOB=9");
+  std::ofstream(first, std::ios::binary) << bytes;
+  fs::last_write_time(first, stamp);
+  EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "1"}));
   std::ofstream(index) << "KOVREL-INDICE 1\nbasura\n\t\t\n";
-  EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "1"}));
+  EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "9"}));
   fs::remove_all(a.store.root() / ".indice");
-  EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "1"}));
+  EXPECT_EQ(listed(), (std::vector<std::string>{"2", "3", "9"}));
 }
 
 }  // namespace

@@ -87,7 +87,8 @@ TEST(TraceFile, aKeptReadIsAPlainTraceToALabAndComesBackAsTheSameReadWithItsChoi
   // and the preparation the same radii.
   SharedState later = testing::capturedRead(tk::circle(20), 43, -2.5e-6);
   ASSERT_TRUE(restoreKeptRead(back, later));
-  EXPECT_TRUE(later.forma_treball == state.forma_treball);
+  EXPECT_TRUE(later.forma_treball == state.forma_treball && later.signe_x == state.signe_x &&
+              later.signe_y == state.signe_y && later.gir_acumulat == state.gir_acumulat);
   EXPECT_EQ(keptReadOf(later, back.choices.manualOffsetMm, 3, {}).radii, kept.radii);
 }
 

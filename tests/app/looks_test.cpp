@@ -1,0 +1,100 @@
+// The pictures the program draws for itself, against an approved sheet of them: the turn arrows
+// (each the mirror of the other), the mirror, the history clock, the six lens-type pictures and
+// the history's small outline of a read.
+// A change meant to be seen is approved by running this test with KOVREL_APPROVE=1, which rewrites
+// tests/data/looks/pictures.png, and by looking at that file before committing it.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+
+#include "app/main_window.h"
+#include "gui_test_support.h"
+#include "history/historial.h"
+#include "history/history_window.h"
+
+namespace kovrel {
+namespace {
+
+using enum Control;
+
+// Side by side, top-aligned, on a transparent sheet.
+QImage sheetOf(const std::vector<QPixmap>& pictures) {
+  int width = 0, height = 0;
+  for (const QPixmap& p : pictures) width += p.width(), height = std::max(height, p.height());
+  QImage sheet(width, height, QImage::Format_ARGB32);
+  sheet.fill(Qt::transparent);
+  QPainter painter(&sheet);
+  int x = 0;
+  for (const QPixmap& p : pictures) painter.drawPixmap(x, 0, p), x += p.width();
+  return sheet;
+}
+
+// Pixels that differ by more than the rounding of smoothed edges (in any channel).
+int differingPixels(const QImage& a, const QImage& b) {
+  int count = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      const int most = std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                 std::abs(qBlue(p) - qBlue(q)), std::abs(qAlpha(p) - qAlpha(q))});
+      count += most > 48 ? 1 : 0;
+    }
+  return count;
+}
+
+TEST(Looks, theWindowsOwnPicturesAreTheApprovedOnes) {
+  testing::guiApplication();
+  MainWindow window;
+  const auto icon = [&](Control c) {
+    auto* button = static_cast<QPushButton*>(window.control(c));
+    return button->icon().pixmap(button->iconSize());
+  };
+  const auto picture = [&](Control c) { return static_cast<QLabel*>(window.control(c))->pixmap(); };
+  // A read bulging up and to the right: the small outline has x to the right and y upwards, as the plot.
+  ArchiveEntry read;
+  for (int i = 0; i < kOutlineRadii; ++i) {
+    const double bulge =
+        std::max(0.0, std::cos(2 * std::numbers::pi * i / kOutlineRadii - std::numbers::pi / 4));
+    read.outline.push_back(static_cast<int>(800 + 400 * std::pow(bulge, 8)));
+  }
+  HistoryWindow history;
+  history.setRows(
+      {[](int) { return HistoryRowTexts{}; }, [&](int) -> const ArchiveEntry& { return read; }, {}, {}});
+  history.rowsChanged(1);
+  const auto* list = history.findChild<QTableView*>();
+  QPixmap small(48, 48);
+  small.fill(Qt::transparent);
+  {
+    QPainter painter(&small);
+    QStyleOptionViewItem option;
+    option.rect = small.rect();
+    list->itemDelegateForColumn(2)->paint(&painter, option, list->model()->index(0, 2));
+  }
+  const QImage sheet =
+      sheetOf({icon(Horari), icon(antiHorari), icon(mirallHoritzontal), icon(historialBtn),
+               picture(Image_clara_gran), picture(Image_clara_igual), picture(Image_clara_petita),
+               icon(Image_fosca_gran), icon(Image_fosca_igual), icon(Image_fosca_petita), small});
+  const std::filesystem::path approved = std::filesystem::path(KOVREL_TEST_DATA) / "looks" / "pictures.png";
+  if (qEnvironmentVariableIsSet("KOVREL_APPROVE")) {
+    ASSERT_TRUE(sheet.save(QString::fromStdString(approved.string())));
+  }
+
+  const QImage want =
+      QImage(QString::fromStdString(approved.string())).convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(sheet.size(), want.size()) << "drawn at another size: a screen of other dots per inch?";
+  const int differing = differingPixels(sheet, want);
+  const std::filesystem::path drawn = std::filesystem::temp_directory_path() / "kovrel-pictures-drawn.png";
+  if (differing > 2) sheet.save(QString::fromStdString(drawn.string()));
+  EXPECT_LE(differing, 2) << "the pictures differ from " << approved << ": see " << drawn;
+}
+
+}  // namespace
+}  // namespace kovrel
