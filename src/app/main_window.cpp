@@ -245,6 +245,7 @@ void MainWindow::setVisible(Control c, bool on) {
     return;
   }
   control(c)->setVisible(on);
+  if (c == Control::offsetTxt) placePortLabel();
 }
 
 bool MainWindow::isVisible(Control c) const { return !control(c)->isHidden(); }
@@ -258,6 +259,7 @@ void MainWindow::setText(Control c, std::string_view text) {
     edit->setText(s);
   } else if (auto* label = qobject_cast<QLabel*>(w)) {
     label->setText(s);
+    if (c == Control::port_oma_info_lbl) placePortLabel();
   } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
     button->setText(s);
   } else if (auto* group = qobject_cast<QGroupBox*>(w)) {

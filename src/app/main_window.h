@@ -104,6 +104,7 @@ class MainWindow : public QWidget, public Window {
   Control controlOf(const QObject* object) const;
   // The lens-type panel folded away or slid open: its choices take the keyboard only while open.
   void lensPanelFolded(bool folded);
+  void placePortLabel();
 
   std::array<QWidget*, kControlCount> controls_{};
   std::array<TwipsRect, kControlCount> geometry_{};  // relative to the control's container

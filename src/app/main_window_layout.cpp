@@ -38,6 +38,11 @@ constexpr int kPlotBottom = kPlotTop + kPlotHeightTwips;
 // The lens-type panel slides up from the plot's bottom edge; it starts folded to this height.
 constexpr int kPanelFoldedHeight = 15;
 constexpr int kPictureSide = 900;  // the lens-type pictures
+// The host link's label: beside "Auto", or the row under it for a text that does not fit there.
+struct Place {
+  int left, top, width, height;
+};
+constexpr Place kPortSlot{6160, 4020, 1040, 300}, kPortRow{5000, 4440, 2200, 780};
 
 enum class Kind {
   Button,
@@ -77,7 +82,7 @@ constexpr ControlLayout kLayout[] = {
   {Control::cfg_btn, Kind::Button, Control::Form1, 5000, 3480, 1040, 420, texts::kConfigureButton, {}},
   {Control::sortirBtn, Kind::Button, Control::Form1, 6160, 3480, 1040, 420, texts::kExitCaption, {}},
   {Control::autochk, Kind::CheckBox, Control::Form1, 5000, 4020, 1040, 300, texts::kAuto, {}},
-  {Control::port_oma_info_lbl, Kind::Label, Control::Form1, 6160, 4020, 1040, 300, {}, {}},
+  {Control::port_oma_info_lbl, Kind::Label, Control::Form1, kPortSlot.left, kPortSlot.top, kPortSlot.width, kPortSlot.height, {}, {}},
   // General-offset panel, on the window itself and hidden until asked for.
   {Control::offsetTxt, Kind::TextBox, Control::Form1, 5000, 4440, 1040, 330, {}, {}},
   {Control::menys_offset, Kind::Button, Control::Form1, 6160, 4440, 500, 330, texts::kStepDown, {}},
@@ -467,6 +472,18 @@ void MainWindow::buildControls() {
   // Panels drawn over the plot stay above it.
   control(Control::veri_instrument_txt)->raise();
   control(Control::Picture3)->raise();
+}
+
+// " COM 5" fits the port's slot beside "Auto"; a host's network address, or its state, does not. Such
+// a label takes the row under "Auto" instead, which is the general-offset panel's while that is open.
+void MainWindow::placePortLabel() {
+  auto* label = static_cast<QLabel*>(control(Control::port_oma_info_lbl));
+  const bool fits = label->fontMetrics().horizontalAdvance(label->text()) <= toPixels(kPortSlot.width);
+  const Place& place = fits ? kPortSlot : kPortRow;
+  geometry_[static_cast<std::size_t>(Control::port_oma_info_lbl)] = {place.left, place.top, place.width,
+                                                                     place.height};
+  applyGeometry(Control::port_oma_info_lbl);
+  label->setVisible(fits || control(Control::offsetTxt)->isHidden());
 }
 
 void MainWindow::applyFormGeometry() {

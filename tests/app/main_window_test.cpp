@@ -153,6 +153,24 @@ TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNotic
   EXPECT_TRUE(notice.bold() && notice.pointSizeF() > 1.5 * window->font().pointSizeF());
 }
 
+// The host link's label: " COM 5" beside "Auto"; a network address, too wide for that, whole on
+// the row under it, which it gives up to the general-offset panel while that is open.
+TEST_F(MainWindowTest, aHostLinkLabelTooWideForItsSlotIsShownWholeOnTheRowUnderAuto) {
+  window->show();
+  auto* label = static_cast<QLabel*>(w(port_oma_info_lbl));
+  window->setText(port_oma_info_lbl, " COM 5");
+  const QRect slot = label->geometry();
+  window->setText(port_oma_info_lbl, " TCP 192.168.100.200:50000 sin conexión");
+  EXPECT_TRUE(label->y() > w(autochk)->geometry().bottom() && label->isVisible());
+  EXPECT_TRUE(label->height() >= label->heightForWidth(label->width()) &&
+              label->fontMetrics().horizontalAdvance("192.168.100.200:50000") <= label->width());
+  window->setVisible(offsetTxt, true);
+  EXPECT_FALSE(label->isVisible());
+  window->setVisible(offsetTxt, false);
+  window->setText(port_oma_info_lbl, " COM 12");
+  EXPECT_TRUE(label->isVisible() && label->geometry() == slot && slot.top() == w(autochk)->y());
+}
+
 class PlotWidgetTest : public ::testing::Test {
  protected:
   void SetUp() override {
