@@ -77,6 +77,29 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
+// An answer that is not one is told as what is wrong with it (the host simulator prints it).
+TEST(OmaFraming, aBrokenAnswerIsRefusedWithWhatIsWrongWithIt) {
+  const Bytes open{ACK, FS};
+  const std::pair<Bytes, std::string> broken[] = {
+      {{ACK}, "answer must open with ACK FS"},
+      {open, "no R= record"},
+      {open + bytesOf("R=\x10"), "R= record cut short"},
+      {open + bytesOf("R=\x10\x02"), "record not ended by CR LF"},
+      {open + bytesOf("R=\x10\x02\x01\x1b"), "ESC at end of answer"},
+      {open + bytesOf("R=\x10\x02\x1b\x01"), "ESC before a byte that is not an escaped code"},
+      {open + bytesOf("R=\x10\x02\x1c"), "framing byte inside the R= record"},
+      {open + bytesOf("R=\x10\x02\r\nR="), "two R= records"},
+      {open + bytesOf("TRCFMT=1;x;E\r\n"), "TRCFMT count is not a number"},
+      {open + bytesOf("R=\x10\x02\r\n\x1e\x1d\x06"), "radius count differs from TRCFMT"},
+  };
+  for (const auto& [answer, why] : broken) {
+    std::vector<int> radii;
+    std::string said;
+    EXPECT_FALSE(decodeAnswerRadii(answer, radii, &said));
+    EXPECT_EQ(said, why);
+  }
+}
+
 const Bytes kRequest =
     bytesOf("\x1cREQ=TRC\r\nJOB=\"345\"\r\nMODEL=Kovrel\r\nTRCFMT=3;800;E;R;D\r\n\x1e\x1d");
 const Bytes kAck{oma::ACK};
