@@ -27,7 +27,6 @@
 #include "fake_virtual_port.h"
 #include "gui_test_support.h"
 #include "history/history_window.h"
-#include "links/link_switch.h"
 #include "ports/puertos_window.h"
 #include "program_folder.h"
 #include "settings/config_window.h"

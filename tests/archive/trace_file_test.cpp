@@ -9,7 +9,6 @@
 #include "archive/kept_read.h"
 #include "archive_rig.h"
 #include "geometry/foreign_trace.h"
-#include "geometry/prepare.h"
 
 namespace kovrel {
 namespace {

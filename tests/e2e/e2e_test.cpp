@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "../geometry/outline_traces.h"
-#include "app/startup.h"
 #include "archive/trace_file.h"
 #include "base/com_name.h"
 #include "base/number_text.h"
@@ -17,7 +16,6 @@
 #include "e2e_rig.h"
 #include "fake_timer.h"
 #include "geometry/shape_sizes.h"
-#include "host/send_command.h"
 #include "ports/port_texts.h"
 #include "ports/ports_flow.h"
 #include "ports/puertos_window.h"

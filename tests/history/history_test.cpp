@@ -6,7 +6,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "base/number_text.h"
 #include "base/texts.h"
 #include "common/tracer_stream.h"
 #include "geometry/shape_sizes.h"

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "cli_run.h"
 

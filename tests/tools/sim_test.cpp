@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "../scanner/capture_rig.h"
-#include "archive/trace_file.h"
 #include "base/texts.h"
 #include "host/oma_framing.h"
 #include "host_args.h"
