@@ -317,10 +317,11 @@ void KovrelApp::exitFromTray() {
   leaveUnlessHostHolds();
 }
 
+// Only the serial pair is taken from under a host that holds it; a socket or a folder left is not.
 void KovrelApp::leaveUnlessHostHolds() {
   bool hostHolds = false;
   try {
-    hostHolds = hostPort_->port_obert_host();
+    hostHolds = linkChoice_.kind == LinkKind::Serial && hostPort_->port_obert_host();
   } catch (const VirtualPortError&) {
     hostHolds = false;  // no port, nobody can hold it
   }

@@ -174,11 +174,15 @@ TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPort
   expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");
   EXPECT_NE(programFolder.read().find("[VSPA]=6"), std::string::npos);
   EXPECT_TRUE(win().text(port_oma_info_lbl) == " COM 6" && quits == 0 && win().isVisible(Form1));
+  LinkChoice dropFolder{LinkKind::Folder, "", 0, {}, folder.string()};  // a pair it no longer uses
+  ASSERT_EQ(app->chooseLink(dropFolder), "");                           // is left to the host
+  win().close();
+  EXPECT_EQ(quits, 1);
   messages.clear(), host->failAll = true;  // the host's port went away, and the program folder too
   fs::remove_all(folder);
   click(sortirBtn);
   expectNotSavedMessage();  // and nothing about the port
-  EXPECT_TRUE(host->calls.back() == "opcio 0" && quits == 1 && app->quitRequested() &&
+  EXPECT_TRUE(host->calls.back() == "opcio 0" && quits == 2 && app->quitRequested() &&
               !win().isVisible(Form1));
 }
 
