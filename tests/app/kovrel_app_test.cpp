@@ -413,6 +413,8 @@ TEST_F(KovrelAppTest, aLinkChosenInThePortsWindowIsTakenOrRefusedWithItsReasonAn
   const Row rows[] = {
       {"tcp-connect", [&] { set(1, "127.0.0.1", host.serverPort(), false, ""); },
        " TCP 127.0.0.1:" + hostPort.toStdString(), ""},
+      {"", [&] { set(1, "localhost", host.serverPort(), false, ""); },
+       " TCP localhost:" + hostPort.toStdString(), ""},
       {"tcp-refused", [&] { set(1, "", taken.serverPort(), true, ""); }, "",
        "Puerto TCP " + std::to_string(taken.serverPort()) + " no disponible"},
       {"", [&] { set(1, "999.1.1.1", 5000, false, ""); }, "", "Dirección no válida: '999.1.1.1'"},
