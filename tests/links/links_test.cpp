@@ -136,8 +136,9 @@ TEST(TcpLink, aConnectionLostMidSendEndsItAsAHostThatStoppedReadingAndTheClientR
   EXPECT_TRUE(rig.text() == texts::kOmaTimeout && !rig.cmd->busy());
   EXPECT_FALSE(rig.w.isEnabled(Control::interpola)) << "as for a host that stopped after its ACK";
   EXPECT_EQ(link.label(), " TCP [::1]:5000 sin conexión");
+  const std::size_t tried = net.attempts.size();
   retry.tick();
-  EXPECT_EQ(net.attempts.back(), "[::1]:5000") << "a connection that was up retries after the first pause";
+  EXPECT_EQ(net.attempts.size(), tried + 1) << "a connection that was up retries after the first pause";
 }
 
 // Peers that are not the host, while Kovrel waits for the host: each is dropped, the host's send
