@@ -1,4 +1,5 @@
-// Starts as real processes on a scratch runtime folder: the built program killed while it runs,
+// Starts as real processes on a scratch runtime folder: the built program asked to end (its port
+// goes with it) and killed while it runs (its names stay),
 // this test program as the running copy on a real pty, the built program again as second copy.
 
 #include <gtest/gtest.h>
@@ -42,6 +43,14 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
       QApplication::processEvents(QEventLoop::AllEvents, 20);
     return done();
   };
+
+  QProcess ended;  // asked to end by the system (a logout): its port goes with it
+  ended.setProcessEnvironment(env);
+  ended.start(text(folder / "kovrel"), {});
+  ASSERT_TRUE(waitFor([&] { return fs::is_symlink(links / "COM5"); }));
+  ended.terminate();
+  ASSERT_TRUE(ended.waitForFinished(10000));
+  EXPECT_FALSE(fs::is_symlink(links / "COM5"));
 
   QProcess killed;  // a copy that runs until killed: its lock file and port name stay behind
   killed.setProcessEnvironment(env);
