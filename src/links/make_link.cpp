@@ -67,7 +67,7 @@ MadeLink makeHostLink(const LinkChoice& choice, VirtualPort& serialPort, const S
       auto link = std::make_unique<QtTcpLink>(choice, TcpLink::Mode::Listen);
       std::string error;
       if (!link->listen(choice.port, error)) {
-        made.refusal = "Puerto TCP " + std::to_string(choice.port) + " no disponible (" + error + ")";
+        made.refusal = "Puerto TCP " + std::to_string(choice.port) + " no disponible: " + error;
         break;
       }
       made.link = std::move(link);

@@ -27,7 +27,17 @@ QtTcpPeers::~QtTcpPeers() {
 
 bool QtTcpPeers::listen(int port, std::string& error) {
   if (server_.listen(QHostAddress::Any, static_cast<quint16>(port))) return true;
-  error = server_.errorString().toStdString();
+  // The technician's words for the usual causes; the network layer's own text for the rest.
+  switch (server_.serverError()) {
+    case QAbstractSocket::AddressInUseError:
+      error = "otro programa lo usa";
+      break;
+    case QAbstractSocket::SocketAccessError:
+      error = "sin permiso para usarlo";
+      break;
+    default:
+      error = server_.errorString().toStdString();
+  }
   return false;
 }
 

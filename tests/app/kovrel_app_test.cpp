@@ -416,7 +416,7 @@ TEST_F(KovrelAppTest, aLinkChosenInThePortsWindowIsTakenOrRefusedWithItsReasonAn
       {"", [&] { set(1, "localhost", host.serverPort(), false, ""); },
        " TCP localhost:" + hostPort.toStdString(), ""},
       {"tcp-refused", [&] { set(1, "", taken.serverPort(), true, ""); }, "",
-       "Puerto TCP " + std::to_string(taken.serverPort()) + " no disponible"},
+       "Puerto TCP " + std::to_string(taken.serverPort()) + " no disponible: otro programa lo usa"},
       {"", [&] { set(1, "999.1.1.1", 5000, false, ""); }, "", "Dirección no válida: '999.1.1.1'"},
       {"", [&] { set(2, "", 5000, false, folderText + "/ausente"); }, "",
        "Carpeta no disponible: " + folder.string() + "/ausente"},
