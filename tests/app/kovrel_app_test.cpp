@@ -283,6 +283,12 @@ TEST_F(KovrelAppTest, aReadIsKeptWithItsChoicesAndSendsAndAFailedArchiveIsToldWi
       ASSERT_TRUE(kept.kept) << file;
       EXPECT_TRUE(kept.job == "57" && kept.kept->choices.mirrored && kept.kept->choices.lensOffsetMm == 0.2);
       EXPECT_EQ(kept.lastOutcome, texts::kSentOk);
+      click(llegirBtn);  // the next read is kept on its own: nothing of the last one is kept again
+      tracer->feed(toolkit::buildStream(toolkit::ellipse(25, 20), {}, 1, 58));
+      QApplication::processEvents();
+      int files = 0;
+      for (const auto& e : fs::recursive_directory_iterator(archive)) files += e.path().extension() == ".vca";
+      EXPECT_EQ(files, 2);
     }
     app.reset();
   }
@@ -367,6 +373,7 @@ TEST_F(KovrelAppTest, historialFollowsLeerOpensWithCtrlHNarrowsByJobAndEnterStan
   ASSERT_TRUE(history.isVisible());
   EXPECT_EQ(history.list()->model()->rowCount(), 4);                          // the read itself was kept too
   EXPECT_EQ(history.list()->model()->index(0, 1).data().toString(), "2101");  // newest first
+  EXPECT_EQ(history.list()->model()->headerData(0, Qt::Horizontal).toString(), "Fecha");
   QTest::keyClicks(history.jobBox(), "02");
   ASSERT_EQ(history.list()->model()->rowCount(), 1);
   QTest::keyClick(history.list(), Qt::Key_Return);
