@@ -150,6 +150,7 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShapeAndItsSizesFollow) {
   click(llegirBtn);
   tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 2));
   ASSERT_EQ(win().text(midesLbl).rfind("A 60", 0), 0u) << win().text(midesLbl);
+  EXPECT_TRUE(win().isEnabled(parada) && win().isEnabled(OffsetMesBtn) && win().isEnabled(offset_mida));
   click(mirallHoritzontal);
   EXPECT_EQ(app->state().signe_x, -1);
 

@@ -1,6 +1,6 @@
 // The pictures the program draws for itself, against an approved sheet of them: the turn arrows
 // (each the mirror of the other), the mirror, the history clock, the six lens-type pictures and
-// the history's small outline of a read.
+// the history's small outline of a read and the ports window's plugs.
 // A change meant to be seen is approved by running this test with KOVREL_APPROVE=1, which rewrites
 // tests/data/looks/pictures.png, and by looking at that file before committing it.
 
@@ -19,6 +19,7 @@
 #include "gui_test_support.h"
 #include "history/historial.h"
 #include "history/history_window.h"
+#include "ports/puertos_window.h"
 
 namespace kovrel {
 namespace {
@@ -78,10 +79,12 @@ TEST(Looks, theWindowsOwnPicturesAreTheApprovedOnes) {
     option.rect = small.rect();
     list->itemDelegateForColumn(2)->paint(&painter, option, list->model()->index(0, 2));
   }
+  const PuertosWindow ports;
+  const QPixmap plugs = ports.findChild<QLabel*>()->pixmap();
   const QImage sheet =
       sheetOf({icon(Horari), icon(antiHorari), icon(mirallHoritzontal), icon(historialBtn),
                picture(Image_clara_gran), picture(Image_clara_igual), picture(Image_clara_petita),
-               icon(Image_fosca_gran), icon(Image_fosca_igual), icon(Image_fosca_petita), small});
+               icon(Image_fosca_gran), icon(Image_fosca_igual), icon(Image_fosca_petita), small, plugs});
   const std::filesystem::path approved = std::filesystem::path(KOVREL_TEST_DATA) / "looks" / "pictures.png";
   if (qEnvironmentVariableIsSet("KOVREL_APPROVE")) {
     ASSERT_TRUE(sheet.save(QString::fromStdString(approved.string())));
