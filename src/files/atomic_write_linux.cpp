@@ -1,11 +1,11 @@
+#include "files/atomic_write_linux.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-
-#include "files/atomic_write.h"
 
 namespace kovrel {
 namespace {
@@ -84,5 +84,7 @@ WriteOutcome replaceFileContents(const std::filesystem::path& target, std::strin
   }
   return {};
 }
+
+WriteOutcome writeFailureOf(int error) { return failure(error); }
 
 }  // namespace kovrel

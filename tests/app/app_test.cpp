@@ -37,8 +37,7 @@ struct ReadRig {
   void type(const std::string& text) {
     command.Text1_DblClick();
     EXPECT_TRUE(window.text(Control::Text1).empty() && window.passwordMode(Control::Text1));
-    window.setText(Control::Text1, text);
-    command.llegirBtn_Click();
+    window.setText(Control::Text1, text), command.llegirBtn_Click();
     if (readStarted()) return;
     EXPECT_TRUE(window.text(Control::Text1).empty() && !window.passwordMode(Control::Text1));  // a code taken
   }
@@ -67,8 +66,7 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAnythingElseStartsAReadFromACleanSl
   for (const auto& [version, asks] : versions) {
     SCOPED_TRACE(version);
     ReadRig rig;
-    rig.version = version;
-    rig.type("vexil");
+    rig.version = version, rig.type("vexil");
     EXPECT_TRUE(rig.generalOffsets == (asks ? 0 : 1) && rig.state.obre_offset == "si");
     EXPECT_EQ(rig.window.isVisible(Control::Picture1) && rig.window.isEnabled(Control::sortirBtn), !asks);
     EXPECT_EQ(rig.shown(Control::inicio_adminBtn) && rig.shown(Control::cancelar_adminBtn), asks);
@@ -84,10 +82,8 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAnythingElseStartsAReadFromACleanSl
     EXPECT_EQ(rig.configurations + rig.generalOffsets, 0) << text;
   }
   ReadRig rig;
-  rig.state.ja_Enviat = 1;
-  rig.window.setPasswordMode(Control::Text1, true);
-  rig.window.setForeColor(Control::Text1, kRed);
-  rig.plot.point(50, 50, 1);
+  rig.state.ja_Enviat = 1, rig.window.setPasswordMode(Control::Text1, true);
+  rig.window.setForeColor(Control::Text1, kRed), rig.plot.point(50, 50, 1);
   rig.command.llegirBtn_Click();
   EXPECT_TRUE(rig.readStarted() && rig.state.ja_Enviat == 0 && rig.state.tipoMontura == 0);
   EXPECT_TRUE(!rig.window.passwordMode(Control::Text1) && rig.window.foreColor(Control::Text1) == kBlack);
@@ -96,8 +92,7 @@ TEST(AccessCodes, eachExactCodeOpensItsWindowAnythingElseStartsAReadFromACleanSl
 
   for (int calibrating : {0, 1}) {  // a centre calibration brings its notice back with each read
     ReadRig centre;
-    centre.state.estic_calibrant = calibrating;
-    centre.window.setVisible(Control::veri_instrument_txt, false);
+    centre.state.estic_calibrant = calibrating, centre.window.setVisible(Control::veri_instrument_txt, false);
     centre.command.llegirBtn_Click();
     EXPECT_EQ(centre.window.isVisible(Control::veri_instrument_txt), calibrating == 1);
   }

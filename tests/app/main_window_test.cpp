@@ -73,8 +73,7 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
     ASSERT_TRUE(actions != nullptr &&
                 actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
     const bool before = box->isChecked();
-    events.clear();
-    actions->doAction(QAccessibleActionInterface::toggleAction());
+    events.clear(), actions->doAction(QAccessibleActionInterface::toggleAction());
     QTest::mouseClick(box, Qt::LeftButton);
     box->setFocus(), QTest::keyClick(box, Qt::Key_Space);
     EXPECT_EQ(events, (std::vector<std::pair<Control, UiEvent>>(3, {c, UiEvent::Click}))) << objectName(c);
@@ -91,8 +90,7 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
   QPushButton other;
   int clicks = 0;
   QObject::connect(&other, &QPushButton::clicked, [&clicks] { ++clicks; });
-  other.show(), events.clear();
-  window->inputBlocked = [] { return true; };
+  other.show(), events.clear(), window->inputBlocked = [] { return true; };
   QTest::mouseClick(&other, Qt::LeftButton), QTest::mouseClick(w(llegirBtn), Qt::LeftButton);
   static_cast<QPushButton*>(w(llegirBtn))->click();  // a press by assistive technology, unseen by the gate
   window->inputBlocked = nullptr;
@@ -187,9 +185,11 @@ TEST_F(PlotWidgetTest, aPointIsOnePureBluePixelAxesAreBlackAndBeyondTheTrueSizeB
   EXPECT_TRUE(plot->size() == QSize(828, 870) && plot->image().size() == plot->size());
   // Where the points of a read land at true size is walked end to end (every dot of a read).
   const QImage empty = plot->image();
+  plot->show(), QApplication::processEvents();
   plotShapePoint(*plot, 10.0, 5.0);  // (50, 35) on the box
   EXPECT_TRUE(pixel(500, 350) == 0x0000FFu && pixel(501, 350) != 0x0000FFu);
-  plot->refresh();
+  plot->refresh(), QApplication::processEvents();  // only the new dot is painted again
+  EXPECT_TRUE(plot->lastPaintedRect().contains(500, 350) && plot->lastPaintedRect().width() < 10);
   const QImage before = plot->image();
   plotShapePoint(*plot, 45.0, 0.0);  // 85 mm from the left edge: outside an 83 mm box
   plotShapePoint(*plot, 0.0, -50.0);

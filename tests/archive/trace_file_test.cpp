@@ -17,7 +17,7 @@ namespace tk = toolkit;
 
 std::string radiiRecords(int count, int radius) { return writeOmaTrace(std::vector<int>(count, radius)); }
 
-TEST(TraceFile, labFilesOfAnyCountAreReadAndWhatCannotBeUsedSaysWhyInSpanish) {
+TEST(TraceFile, labFilesOfAnyCountAreReadAndWhatCannotBeUsedOursCutShortEditedOrNewerIncludedSaysWhy) {
   for (const int count : {360, 400, 1000}) {
     OmaTrace trace;
     ASSERT_TRUE(readOmaTrace("JOB=7\r\nHBOX=50.00;50.00\r\n" + radiiRecords(count, 2500), trace, nullptr));
@@ -33,12 +33,19 @@ TEST(TraceFile, labFilesOfAnyCountAreReadAndWhatCannotBeUsedSaysWhyInSpanish) {
   EXPECT_TRUE(frame.radii == (std::vector<int>{100, 200, 300, 400}) && frame.side == "L" &&
               *frame.hbox == 49.5 && *frame.vbox == 28);
   const std::string huge = "TRCFMT=1;400;E;R;D\r\n" + std::string(kMaxTraceFileBytes, 'x');
+  // Kovrel's own file cut short, edited by hand or from a newer Kovrel.
+  const std::string file =
+      writeKeptRead(keptReadOf(testing::capturedRead(tk::ellipse(24, 16), 7), 0, 3, {2026, 1, 2, 3, 4, 5}));
+  const auto samples = file.find("_MUESTRAS=");
+  std::string edited = file, newer = file, lab = file;
+  edited.replace(samples + 10, 1, "x");
+  newer.replace(newer.find("_KOVREL=1"), 9, "_KOVREL=2");
   const std::pair<std::string, const char*> refused[] = {
       {"JOB=7\r\nHBOX=50\r\n", "no contiene ningún trazado"},
       {"TRCFMT=2;400;E;R;D\r\nR=AAAA\r\n", "formato 2"},
       {"TRCFMT=1;400;U;R;D\r\n", "pasos de ángulo iguales"},
       {"TRCFMT=1;99999999;E;R;D\r\n", "número de radios no válido"},
-      {"TRCFMT=1;0;E;R\n", "número de radios no válido"},
+      {"TRCFMT=1;2;E;R\n", "número de radios no válido"},  // an outline needs 3
       {"TRCFMT=1;400\r\n", "incompleto"},
       {"TRCFMT=1;400;E;X;D\r\n", "lado desconocido"},
       {radiiRecords(399, 2500).replace(9, 3, "400"), "anuncia 400 radios y contiene 399"},
@@ -47,12 +54,21 @@ TEST(TraceFile, labFilesOfAnyCountAreReadAndWhatCannotBeUsedSaysWhyInSpanish) {
       {"TRCFMT=1;3;E;R;D\r\nR=2500;25x0;2500\r\n", "radio no válido"},
       {std::string("\0\xff\r\n=\n==;;", 10), "no contiene ningún trazado"},
       {huge, "demasiado grande"},
+      {file.substr(0, samples + 4000), "incompleto"},      // cut in the samples
+      {file.substr(0, file.find("_FIN=")), "incompleto"},  // cut before the last record
+      {edited, "incompleto o modificado"},
+      {newer, "versión más nueva de Kovrel"},
+      {file.substr(0, file.find("R=") + 30), "anuncia 800 radios"},
   };
   for (const auto& [text, reason] : refused) {
     const TraceFileContent content = parseTraceFile(text);
-    EXPECT_FALSE(content.usable);
+    EXPECT_FALSE(content.usable || content.kept);
     EXPECT_NE(content.reason.find(reason), std::string::npos) << content.reason;
   }
+  // Without Kovrel's version record the rest is a vendor's data: a lab's trace, its radii the shape.
+  lab.erase(lab.find("_KOVREL=1\r\n"), 11);
+  const TraceFileContent plain = parseTraceFile(lab);
+  EXPECT_TRUE(plain.usable && !plain.kept);
 }
 
 TEST(TraceFile, aKeptReadIsAPlainTraceToALabAndComesBackAsTheSameReadWithItsChoicesAndSends) {
@@ -89,33 +105,6 @@ TEST(TraceFile, aKeptReadIsAPlainTraceToALabAndComesBackAsTheSameReadWithItsChoi
   EXPECT_TRUE(later.forma_treball == state.forma_treball && later.signe_x == state.signe_x &&
               later.signe_y == state.signe_y && later.gir_acumulat == state.gir_acumulat);
   EXPECT_EQ(keptReadOf(later, back.choices.manualOffsetMm, 3, {}).radii, kept.radii);
-}
-
-TEST(TraceFile, aKeptFileCutShortEditedOrFromANewerKovrelIsRefusedWithItsReason) {
-  const KeptRead kept =
-      keptReadOf(testing::capturedRead(tk::ellipse(24, 16), 7), 0, 3, {2026, 1, 2, 3, 4, 5});
-  const std::string file = writeKeptRead(kept);
-  const auto samples = file.find("_MUESTRAS=");
-  std::string edited = file, newer = file;
-  edited.replace(samples + 10, 1, "x");
-  newer.replace(newer.find("_KOVREL=1"), 9, "_KOVREL=2");
-  const std::pair<std::string, const char*> refused[] = {
-      {file.substr(0, samples + 4000), "incompleto"},      // cut in the samples
-      {file.substr(0, file.find("_FIN=")), "incompleto"},  // cut before the last record
-      {edited, "incompleto o modificado"},
-      {newer, "versión más nueva de Kovrel"},
-      {file.substr(0, file.find("R=") + 30), "anuncia 800 radios"},
-  };
-  for (const auto& [text, reason] : refused) {
-    const TraceFileContent content = parseTraceFile(text);
-    EXPECT_FALSE(content.usable || content.kept);
-    EXPECT_NE(content.reason.find(reason), std::string::npos) << content.reason;
-  }
-  // Without Kovrel's version record the rest is a vendor's data: a lab's trace, its radii the shape.
-  std::string lab = file;
-  lab.erase(lab.find("_KOVREL=1\r\n"), 11);
-  const TraceFileContent plain = parseTraceFile(lab);
-  EXPECT_TRUE(plain.usable && !plain.kept);
 }
 
 TEST(ForeignTrace, aLabsRadiiBecomeAWorkingTraceOfTheSameOutlineWhateverTheirCount) {

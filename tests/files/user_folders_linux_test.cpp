@@ -1,10 +1,14 @@
-// The user's folders follow the base directory rules: an absolute XDG variable, else the home.
+// The user's folders follow the base directory rules: an absolute XDG variable, else the home; a
+// failed write is told as the problem it is.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
+#include "files/atomic_write_linux.h"
 #include "files/user_folders.h"
 
 namespace kovrel {
@@ -34,6 +38,15 @@ TEST(UserFoldersLinux, settingsAndDataFollowTheirXdgVariableAndFallBackToTheHome
   ::setenv("HOME", "relative", 1);  // no home to fall back on
   EXPECT_TRUE(userDataFolder().empty());
   ::setenv("HOME", home.c_str(), 1);
+}
+
+TEST(AtomicWriteLinux, eachSystemErrorOfAWriteIsToldAsFullForbiddenOrInTheSystemsOwnWords) {
+  using enum WriteProblem;
+  const std::pair<int, WriteProblem> cases[] = {
+      {ENOSPC, DiskFull},    {EDQUOT, DiskFull},    {EFBIG, DiskFull}, {EACCES, NotPermitted},
+      {EPERM, NotPermitted}, {EROFS, NotPermitted}, {EIO, Other}};
+  for (const auto& [error, problem] : cases) EXPECT_EQ(writeFailureOf(error).problem, problem) << error;
+  EXPECT_EQ(writeProblemText(writeFailureOf(EIO)), std::strerror(EIO));
 }
 
 }  // namespace

@@ -41,8 +41,7 @@ TEST(TipCompensation, tipRadiusFollowsTheSerialAndDegenerateNeighboursGiveKnownV
         {90.0, 10.0, 0.0, 10.0, -0.0624188099959574, 10.625}}) {
     for (double tip : {0.625, 0.0}) {  // a tip of no size leaves nothing to push out
       TraceTable t = traceOf(toolkit::circle(20));
-      t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2;
-      compensateTip(t, tip, 2);
+      t.angle(1) = a1, t.radius(1) = r1, t.angle(2) = a2, t.radius(2) = r2, compensateTip(t, tip, 2);
       EXPECT_TRUE(tip == 0.0 ? std::isfinite(t.angle(1) + t.radius(1))
                              : std::abs(t.angle(1) - angle) + std::abs(t.radius(1) - radius) < 1e-12)
           << a1 << " " << r1 << " " << a2;
@@ -64,8 +63,7 @@ TEST(TipCompensation, anyFilterValueWrapsRoundTheTurnWithoutLeavingTheIntegerRan
   // turns larger therefore looks at the same rows, including a position of exactly two turns.
   for (double filter : {10000.0, 10000.5, 9000.25, 12285.0}) {
     TraceTable near = read, far = read;
-    compensateTip(near, 0.65, filter);
-    compensateTip(far, 0.65, filter + 2 * kPoints);
+    compensateTip(near, 0.65, filter), compensateTip(far, 0.65, filter + 2 * kPoints);
     EXPECT_TRUE(near == far) << filter;
   }
 }
@@ -107,6 +105,18 @@ TEST(Ordering, theTurnRestartsAtTheGivenRowForwardsOrBackwards) {
     EXPECT_TRUE(forwards.angle(row) == fromForwards && forwards.radius(row) == -fromForwards) << row;
     EXPECT_TRUE(backwards.angle(row) == fromBackwards && backwards.radius(row) == -fromBackwards) << row;
   }
+  // A point's angle in [0, 2 pi) on each axis and in each quadrant; the centre keeps the row's angle.
+  // clang-format off
+  for (auto [x, y, angle] : {std::tuple{1.0, 0.0, 0.0}, {0.0, 2.0, kPi / 2}, {-1.0, 1.0, kPi * 0.75},
+                             {0.0, -2.0, kPi * 1.5}, {1.0, -1.0, kPi * 1.75}, {0.0, 0.0, 7.0}}) {
+    // clang-format on
+    double a = 7.0, r = -1.0;
+    toPolar(x, y, a, r);
+    EXPECT_TRUE(std::abs(a - angle) < 1e-12 && std::abs(r - std::hypot(x, y)) < 1e-12) << x << " " << y;
+  }
+  TraceTable tiny = traceOf([](double) { return 0.3; });  // a box of any size has its centre
+  const BoxCentre centre = centreOnBox(tiny);
+  EXPECT_TRUE(std::abs(centre.x) < 1e-3 && std::abs(centre.y) < 1e-3);
 }
 
 TEST(Coding, radiiAreCutToWholeHundredthsAndOffsetsAddHalfTheirDiametersPlusFiveHundredths) {
@@ -150,8 +160,9 @@ TEST(Resampling, nearerRowTakenTieToTheRowBeyondPlotHalvesToEvenSpikesSmoothedAn
     EXPECT_EQ(t.radius(2), expected) << before << " " << row << " " << after;
   }
   TraceTable t = rowsWithRadii({1000, 1004, 1001, 1005});
+  t.radius(800) = 1006, t.radius(801) = 1005;  // the last row sent has no neighbour beyond it
   filterSpikes(t);
-  EXPECT_EQ(t.radius(3), 1001);  // row 2, smoothed to 1000, is row 3's left neighbour
+  EXPECT_TRUE(t.radius(3) == 1001 && t.radius(800) == 1006);  // row 2, smoothed to 1000, is row 3's left one
   // Differences are bytes, and a clamped step catches up afterwards.
   for (const auto& [radii, codes] : std::vector<std::pair<std::vector<double>, std::vector<double>>>{
            {{2000, 1999, 1872, 1872, 1999}, {2000, 255, 129, 0, 127}},
@@ -321,8 +332,7 @@ class ShapeEditorTest : public ::testing::Test {
 TEST_F(ShapeEditorTest, heldButtonStepsOnTheFirstTickThenFromTheTenthOn) {
   for (bool clockwise : {false, true}) {
     SCOPED_TRACE(clockwise);
-    state.gir_acumulat = 0.0;
-    window.setPasswordMode(Control::Text1, true);
+    state.gir_acumulat = 0.0, window.setPasswordMode(Control::Text1, true);
     window.setForeColor(Control::Text1, kRed);
     EXPECT_EQ(hold(clockwise, 0), 0);  // released before the first tick
     EXPECT_TRUE(state.gir_acumulat == 0.0 && window.passwordMode(Control::Text1));
@@ -338,11 +348,9 @@ TEST_F(ShapeEditorTest, heldButtonStepsOnTheFirstTickThenFromTheTenthOn) {
 }
 
 TEST_F(ShapeEditorTest, mirrorRedrawsEveryPointUnroundedAndTwoClicksRestoreThePicture) {
-  state.gir_acumulat = 0.3;
-  editor.redraw();
+  state.gir_acumulat = 0.3, editor.redraw();
   const auto original = plot.dots;
-  window.setPasswordMode(Control::Text1, true);
-  editor.mirallHoritzontal_Click();
+  window.setPasswordMode(Control::Text1, true), editor.mirallHoritzontal_Click();
   EXPECT_FALSE(window.passwordMode(Control::Text1));
   ASSERT_EQ(plot.dots.size(), 4095u);
   EXPECT_TRUE(!plot.lines.empty() && plot.refreshes == 2);  // axes after the clear, a refresh per redraw

@@ -12,6 +12,7 @@
 #include "headless_program.h"
 #include "history/historial.h"
 #include "history/shape_loading.h"
+#include "program_folder.h"
 
 namespace kovrel {
 namespace {
@@ -94,8 +95,7 @@ TEST_F(HistorialTest, theArchiveIsAskedAPageAtATimeWithTheJobDigitsTypedAndTheDa
   history.open();
   EXPECT_TRUE(view.opened && view.rows == 3 && view.current == 0);
   for (const Row& r : rows) {
-    view.job = r.typed, view.day = r.day, kept = r.kept;
-    view.onAction(HistoryAction::Filter);
+    view.job = r.typed, view.day = r.day, kept = r.kept, view.onAction(HistoryAction::Filter);
     EXPECT_EQ(std::tie(asked.back().jobDigits, asked.back().fromDay, asked.back().toDay),
               std::tie(r.digits, r.fromDay, r.fromDay));
     EXPECT_EQ(std::tie(firsts.back(), view.rows, view.status), std::tie(firsts.front(), r.rows, r.status));
@@ -142,8 +142,7 @@ TEST_F(HistorialTest, loadingOpeningAndSavingGoThroughTheHooksAndAFileThatCannot
                                "No se puede usar el archivo 1.vca: TRCFMT=2 no es un trazado de radios"});
   EXPECT_TRUE(loaded.empty() && view.opened);
 
-  loadProblem = "el archivo está vacío";
-  view.current = 2;
+  loadProblem = "el archivo está vacío", view.current = 2;
   view.onAction(HistoryAction::Cargar);
   EXPECT_EQ(view.messages.back(), "No se puede usar el archivo 2.vca: el archivo está vacío");
   EXPECT_TRUE(view.opened);
@@ -151,8 +150,7 @@ TEST_F(HistorialTest, loadingOpeningAndSavingGoThroughTheHooksAndAFileThatCannot
   loadProblem.clear();
   view.onAction(HistoryAction::Abrir);  // cancelled
   EXPECT_EQ(loaded.size(), 1u);
-  view.openAnswer = "/lab/otro.vca";
-  view.onAction(HistoryAction::Abrir);
+  view.openAnswer = "/lab/otro.vca", view.onAction(HistoryAction::Abrir);
   EXPECT_EQ(loaded, (std::vector<std::filesystem::path>{"2026-12/2.vca", "/lab/otro.vca"}));
   EXPECT_FALSE(view.opened) << "the loaded shape stands on the main window";
 
@@ -163,8 +161,7 @@ TEST_F(HistorialTest, loadingOpeningAndSavingGoThroughTheHooksAndAFileThatCannot
   EXPECT_EQ(view.suggestedName, "Rev.[1234].vca");
   EXPECT_EQ(saved, std::vector<std::filesystem::path>{"/lab/guardada.vca"});
   EXPECT_EQ(view.messages.back(), "No se ha podido guardar guardada.vca: disco lleno");
-  saveProblem.clear();
-  view.onAction(HistoryAction::GuardarComo);
+  saveProblem.clear(), view.onAction(HistoryAction::GuardarComo);
   EXPECT_EQ(view.status, "Guardado en guardada.vca");
   view.onAction(HistoryAction::Cerrar);
   EXPECT_FALSE(view.opened);
@@ -185,10 +182,12 @@ TEST(KeptReadOnThePlot, aKeptReadStandsAsAFreshOneAndEnviarSendsByteForByteWhatI
   using namespace toolkit;
   const auto stream =
       buildStream(offCentre(superellipse(26, 17, 3.2), 1.5, -0.8), TracerCalibration{}, 0, 4321);
+  testing::ProgramFolder folder;
   for (const Row& r : rows) {
     cli::HeadlessProgram first(3.0, 0.05);
     oma::Bytes sent, again;
     ASSERT_TRUE(first.read(stream));
+    const KeptRead keptAtItsEnd = keptReadOf(first.state(), 0.0, 3.0, {2026, 12, 7, 9, 5, 0});
     if (r.mirror) first.mirror();
     first.turn(r.turnSteps);
     ASSERT_TRUE(first.send(r.lens, !r.manualMm, r.manualMm, sent));
@@ -199,6 +198,10 @@ TEST(KeptReadOnThePlot, aKeptReadStandsAsAFreshOneAndEnviarSendsByteForByteWhatI
     // Through the archive's file, as "Cargar" reads it.
     const KeptRead kept = keptReadOf(first.state(), r.manualMm.value_or(0.0), 3.0, {2026, 12, 7, 9, 5, 0});
     ASSERT_EQ(later.load(parseTraceFile(writeKeptRead(kept))), "");
+    // "Guardar como" writes the read as kept with what was done to it since: a lab's reader sees that.
+    const auto file = folder.path() / "guardada.vca";
+    ASSERT_EQ(saveShapeFile(file, first.state(), keptAtItsEnd, r.manualMm.value_or(0.0), 3.0, {}), "");
+    EXPECT_EQ(readShapeFile(file).trace.radii, kept.radii);
     EXPECT_EQ(later.message(), texts::kReadFinished);
     EXPECT_EQ(later.state().tipoMontura.toNumber(), 0) << "the lens type is asked again";
     ASSERT_TRUE(later.send(r.lens, !r.manualMm, r.manualMm, again));

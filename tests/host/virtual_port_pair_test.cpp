@@ -163,8 +163,7 @@ TEST_F(PairPort, creatingAsksConsentOnceWhileTheWindowGoesOnAndALaterStartNeedsN
   EXPECT_TRUE(told_.empty() && timer_->isActive());
   port_->createPort("COM6", tell_);  // one change at a time
   EXPECT_EQ(told_, (std::vector<std::string>{std::string(texts::kPairControlFailed) + "ocupado"}));
-  driver_.waiting = false;
-  timer_->tick();
+  driver_.waiting = false, timer_->tick();
   EXPECT_TRUE(told_.back() == "ok" && driver_.pairs.at(1) == "COM5" && end_.name == "CNCB1");
   EXPECT_EQ(driver_.runs, (std::vector<Args>{{"list"},
                                              {"busynames", "com5"},
@@ -183,11 +182,9 @@ TEST_F(PairPort, aSetUpTakesItsPairAgainOrMovesItAndARefusalChangesNothing) {
   made();
   port_->eliminar_port();
   EXPECT_TRUE(!end_.open && !timer_->isActive() && port_->port_existeix() && driver_.pairs.size() == 1);
-  driver_.runs.clear();
-  port_->createPort("COM5", tell_);
+  driver_.runs.clear(), port_->createPort("COM5", tell_);
   EXPECT_TRUE(told_.back() == "ok" && end_.open && driver_.runs.empty());
-  driver_.failChange = ProgramRun{false, true, false, 0, ""};
-  port_->eliminar_port();
+  driver_.failChange = ProgramRun{false, true, false, 0, ""}, port_->eliminar_port();
   port_->createPort("COM2", tell_);
   EXPECT_FALSE(end_.open);  // the driver moves no port held open
   timer_->tick();
@@ -237,13 +234,11 @@ TEST_F(PairPort, noPairYetIsForTheSetUpToCreateButOtherDevicesAndBadNamesAreRefu
   driver_.cablePorts = {"COM4"};
   const std::string inUse = "COM4" + std::string(texts::kVirtualPortInUse);
   EXPECT_EQ(failure([&] { port_->obrir_port("COM4"); }), inUse);
-  port_->createPort("COM4", tell_);
-  port_->createPort("COM5,HiddenMode=yes", tell_);
+  port_->createPort("COM4", tell_), port_->createPort("COM5,HiddenMode=yes", tell_);
   EXPECT_EQ(told_, (std::vector<std::string>{
                        inUse, std::string(texts::kVirtualPortBadName) + "COM5,HiddenMode=yes"}));
   EXPECT_TRUE(driver_.pairs.empty());
-  driver_.pairs[0] = "COM5";
-  end_.opens = false;
+  driver_.pairs[0] = "COM5", end_.opens = false;
   EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kVirtualPortNotOpened) + "CNCB0");
   EXPECT_FALSE(timer_->isActive());
 }
@@ -268,8 +263,7 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
   };
   for (std::size_t k = 0; k < steps.size(); ++k) {
     end_.lines = steps[k].first;
-    signals_.clear();
-    timer_->tick();
+    signals_.clear(), timer_->tick();
     EXPECT_EQ(signals_, steps[k].second) << k;
     EXPECT_EQ(port_->port_obert_host(), steps[k].first.hostOpen) << k;
   }
@@ -287,8 +281,7 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
 TEST_F(PairPort, aHandlerThatRemovesThePortEndsTheTick) {
   made();
   port_->canvi_senyal = [this] { port_->eliminar_port(); };
-  host(true, true);
-  end_.arriving = {'R', 'E', 'Q'};
+  host(true, true), end_.arriving = {'R', 'E', 'Q'};
   timer_->tick();
   EXPECT_FALSE(end_.open);
   EXPECT_EQ(arrivals_, 0);
@@ -298,31 +291,32 @@ TEST_F(PairPort, bytesAreSeenAtOnceAnnouncedOnceAtTheTickAndWhatADepartedHostSen
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortMissing));
   made();
   host(true, true);
+  end_.arriving = {'Q'};  // with the host's arrival: announced at the same tick
   timer_->tick();
+  EXPECT_TRUE(arrivals_ == 1 && port_->llegir_bytes(5) == Bytes{'Q'});
   end_.arriving = {0x06, 'A'};
   EXPECT_EQ(port_->bytes_pendents(), 2);  // inside the exchange's busy loop, no tick
   EXPECT_EQ(port_->llegir_bytes(1), Bytes{0x06});
   timer_->tick();
   timer_->tick();
-  EXPECT_EQ(arrivals_, 1);
+  EXPECT_EQ(arrivals_, 2);
   EXPECT_EQ(port_->llegir_bytes(5), Bytes{'A'});
   end_.arriving = {'x'};
   port_->preparar_port();  // an old answer is not the answer to the next request
   EXPECT_EQ(port_->bytes_pendents(), 0);
+  end_.arriving = {'z'};
+  EXPECT_EQ(port_->bytes_pendents(), 1);  // taken before our side closes: dropped with it
   port_->tancar_port();
   end_.arriving = {'y'};
   EXPECT_EQ(port_->bytes_pendents(), 0);
   EXPECT_TRUE(port_->port_obert_host());  // closing our side still watches the host
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortClosed));
   port_->obrir_port("COM5");
-  end_.arriving = {'R', 'E', 'Q'};
-  host(false, false);
-  timer_->tick();
-  EXPECT_TRUE(port_->bytes_pendents() == 0 && end_.purges == 1 && arrivals_ == 1);
+  end_.arriving = {'R', 'E', 'Q'}, host(false, false), timer_->tick();
+  EXPECT_TRUE(port_->bytes_pendents() == 0 && end_.purges == 1 && arrivals_ == 2);
   port_->escriure_bytes({0x06});  // nothing is written to nobody
   EXPECT_TRUE(end_.written.empty());
-  host(true, false);
-  port_->escriure_bytes({0x06, 0x1c});
+  host(true, false), port_->escriure_bytes({0x06, 0x1c});
   EXPECT_EQ(end_.written, (Bytes{0x06, 0x1c}));
   end_.stalls = true;  // the host stopped reading and the pair's queue is full
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortNotRead));

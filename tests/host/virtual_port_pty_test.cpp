@@ -97,8 +97,7 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
   fs::remove_all(root_ / "links"), std::ofstream(root_ / "links");
   EXPECT_THROW(port_->crear_port("COM8"), VirtualPortError);
   EXPECT_EQ(port_->devicePath(), "");
-  fs::remove(root_ / "links");
-  port_->crear_port("COM6");
+  fs::remove(root_ / "links"), port_->crear_port("COM6");
   port_.reset();  // the program ends: its name goes with it
   EXPECT_FALSE(fs::is_symlink(registry_->linkPath(6)));
 }
@@ -122,6 +121,8 @@ TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithou
   QDeadlineTimer deadline(5000);
   while (port_->bytes_pendents() == 0 && !deadline.hasExpired()) {
   }
+  const int told = arrivals_;  // and told when the event loop runs again
+  EXPECT_TRUE(processEventsUntil([&] { return arrivals_ == told + 1; }));
   EXPECT_EQ(port_->llegir_bytes(1), bytes("\x06"));
 }
 
@@ -162,9 +163,10 @@ TEST_F(VirtualPortOnPty, sessionsAreFollowedEvenWithoutExtendedProcessingAndStal
   ASSERT_TRUE(processEventsUntil([&] { return port_->bytes_pendents() == 1; }));
 
   port_->tancar_port();
+  host->send(bytes("late"));  // to our closed side: nobody's
+  EXPECT_EQ(port_->bytes_pendents(), 0);
   EXPECT_THROW(port_->escriure_bytes(bytes("x")), VirtualPortError);
-  port_->obrir_port("COM5");
-  port_->escriure_bytes(bytes("x"));
+  port_->obrir_port("COM5"), port_->escriure_bytes(bytes("x"));
   EXPECT_EQ(host->receive(1), bytes("x"));
   port_->eliminar_port();
   EXPECT_THROW(port_->escriure_bytes(bytes("x")), VirtualPortError);

@@ -11,6 +11,7 @@
 #include "base/texts.h"
 #include "capture_rig.h"
 #include "common/tracer_stream.h"
+#include "scanner/read_samples.h"
 
 namespace kovrel {
 namespace {
@@ -116,15 +117,16 @@ TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
 
 TEST(CaptureRead, runningAngleOfExactlyTwoPiIsWrapped) {
   CaptureRig rig;
-  rig.window.setChecked(Control::noCapsaleraChk, true);
-  rig.window.setChecked(Control::CompSiNoChk, false);
-  rig.state.polsoseix = 0;
-  rig.start();
-  rig.state.grausperpols = 0;  // an arm angle of -2·PI puts the polar angle at exactly 2·PI
-  rig.state.angle_radi_central = -2.0 * kCapturePi;
+  rig.window.setChecked(Control::noCapsaleraChk, true), rig.window.setChecked(Control::CompSiNoChk, false);
+  rig.state.polsoseix = 0, rig.start();
+  // An arm angle of -2·PI puts the polar angle at exactly 2·PI.
+  rig.state.grausperpols = 0, rig.state.angle_radi_central = -2.0 * kCapturePi;
   rig.burst(slice(samplesRead(std::vector<int>(4096, 1000)), 0, sampleEnd(1)));
   EXPECT_EQ(rig.state.forma_llegida.angle(1), 2.0 * kCapturePi);
   EXPECT_NEAR(rig.state.incrementangles, 2.0 * kCapturePi - kFullTurn, 1e-15);
+  TraceTable read, treball;  // handed over, a point past the turn comes back; one exactly on it stays
+  read.angle(5) = kFullTurn, read.angle(6) = kFullTurn + 0.001, handOverTrace(read, treball);
+  EXPECT_TRUE(treball.angle(5) == kFullTurn && std::abs(treball.angle(6) - 0.001) < 1e-12);
 }
 
 TEST(CaptureRead, centreCalibrationAveragesEverySampleAndLeavesTheShapeAlone) {
@@ -149,15 +151,13 @@ TEST(CaptureStop, firstByteNotStarUnlessHeaderlessStopOrNeedleInsideStopTheReadA
   Bytes stream = circleRead(25);
   stream[0] = '#';
   CaptureRig rig, headerless;
-  rig.start();
-  rig.burst(stream);
+  rig.start(), rig.burst(stream);
   expectStoppedWith(rig, texts::kPressReadFirst);
   EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn));
 
   headerless.window.setChecked(Control::noCapsaleraChk, true);
   headerless.window.setChecked(Control::CompSiNoChk, false);
-  headerless.state.polsoseix = 150.5;
-  headerless.start();
+  headerless.state.polsoseix = 150.5, headerless.start();
   headerless.burst(slice(stream, 0, sampleEnd(9)));
   EXPECT_EQ(headerless.window.text(Control::Text1), texts::kPressStart);
   headerless.burst(slice(stream, sampleEnd(9), sampleEnd(10)));  // the 10th sample tells

@@ -105,7 +105,8 @@ TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedAndJudgesTheProgramsAnswer) 
     EXPECT_TRUE(s.answerJob() == "L7" && s.radii().size() == 800u && s.radii()[799] == 3299);
     s.reset();
     s.received(oma::requestBytes("13"), 50s);
-    EXPECT_TRUE(s.phase() == HostSession::Phase::Replying && s.requestJob() == "13" && s.radii().empty());
+    EXPECT_TRUE(s.phase() == HostSession::Phase::Replying && s.requestJob() == "13" && s.radii().empty() &&
+                s.answerJob().empty());
   }
   // A request out of shape is refused with NAK; an answer cut short is a bad answer at its time-out.
   Bytes request = oma::requestBytes("12");
