@@ -288,15 +288,16 @@ TEST_F(KovrelAppTest, aReadIsKeptWithItsChoicesAndSendsAndAFailedArchiveIsToldWi
       ASSERT_TRUE(kept.kept) << file;
       EXPECT_TRUE(kept.job == "57" && kept.kept->choices.mirrored && kept.kept->choices.lensOffsetMm == 0.2);
       EXPECT_EQ(kept.lastOutcome, texts::kSentOk);
-      click(llegirBtn);  // the next read is kept on its own: nothing of the last one is kept again
-      tracer->feed(toolkit::buildStream(toolkit::ellipse(25, 20), {}, 1, 58));
-      QApplication::processEvents();
-      int files = 0;
-      for (const auto& e : fs::recursive_directory_iterator(archive)) files += e.path().extension() == ".vca";
-      EXPECT_EQ(files, 2);
     }
-    click(llegirBtn);  // a new read: the last one's sizes go
+    click(llegirBtn);  // a new read: the last one's sizes go; it is kept on its own, the last one not again
     EXPECT_EQ(win().text(midesLbl), "");
+    tracer->feed(toolkit::buildStream(toolkit::ellipse(25, 20), {}, 1, 58));
+    QApplication::processEvents();
+    int files = 0;
+    std::error_code none;
+    for (const auto& e : fs::recursive_directory_iterator(archive, none))
+      files += e.path().extension() == ".vca";
+    EXPECT_EQ(files, writable ? 2 : 0);
     app.reset();
   }
 }

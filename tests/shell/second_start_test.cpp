@@ -1,6 +1,5 @@
 // Starts as real processes on a scratch runtime folder: the built program asked to end (its port
-// goes with it) and killed while it runs (its names stay),
-// this test program as the running copy on a real pty, the built program again as second copy.
+// goes) and killed (its names stay), this program as the running copy on a pty, the built one again.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
