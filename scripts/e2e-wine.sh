@@ -91,6 +91,18 @@ outline_pixels() {
 }
 before=$(outline_pixels "$out/main-window-before-read.png")
 
+# Waits up to 30 s for a host simulator to end: true when it ended with exit status 0.
+host_done() {
+  for _ in $(seq 150); do
+    if ! kill -0 "$1" 2>/dev/null; then
+      wait "$1"
+      return
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
 # The read button (top left), then START on the tracer.
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 click 407 62
@@ -115,13 +127,7 @@ sleep 2
 import -window "$window" "$out/main-window-lens-panel.png"
 click 109 328  # the middle picture: general use, no offset
 host_rc=1
-for _ in $(seq 150); do
-  if ! kill -0 "$host_pid" 2>/dev/null; then
-    wait "$host_pid" && host_rc=0
-    break
-  fi
-  sleep 0.2
-done
+host_done "$host_pid" && host_rc=0
 sleep 1
 import -window "$window" "$out/main-window-after-send.png"
 cp "$work/relay.log" "$work/host.log" "$out/"
@@ -204,13 +210,7 @@ if [ -n "$window" ]; then
   click 407 113
   sleep 2
   click 109 328
-  for _ in $(seq 150); do
-    if ! kill -0 "$win_host" 2>/dev/null; then
-      wait "$win_host" && win_rc=0
-      break
-    fi
-    sleep 0.2
-  done
+  host_done "$win_host" && win_rc=0
   import -window "$window" "$out/main-window-after-tcp-send.png"
   cp "$work/host-tcp-window.log" "$out/"
   "$cli" oma "$work/read-2.stream" >"$out/linux-read-2.oma" 2>/dev/null || true
