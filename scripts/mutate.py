@@ -317,7 +317,8 @@ def symbols(path, strong):
 class Programs:
     """The test programs that run a file's code: reached from its objects through libraries and
     programs in build.ninja, and holding one of the object's own symbols (a static library gives a
-    program only the objects it needs), or running a program that does (the simulators)."""
+    program only the objects it needs), or running a program that does (the simulators, the CLI,
+    the built program itself)."""
 
     def __init__(self, build, users, inputs):
         self.build, self.users, self.inputs, self.own, self.has = build, users, inputs, {}, {}
@@ -342,7 +343,7 @@ class Programs:
             for t in seen:
                 if not re.fullmatch(r"tests/(\w+/)*test_\w+", t):
                     continue
-                tools = [x for x in self.inputs.get(t, ()) if x in seen and re.fullmatch(r"tools/[\w/]*kovrel-[\w-]+", x)]
+                tools = [x for x in self.inputs.get(t, ()) if x in seen and re.fullmatch(r"tools/[\w/]*kovrel-[\w-]+|src/kovrel", x)]
                 if self.links(t, obj) or any(self.links(x, obj) for x in tools):
                     programs.add(t)
         return sorted(programs)

@@ -171,6 +171,8 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShapeAndItsSizesFollow) {
   static_cast<QLineEdit*>(w(offset_mida))->setText("0.5");
   EXPECT_EQ(win().text(midesLbl).rfind(std::string("A 40") + win().decimalSeparator() + "7", 0), 0u)
       << win().text(midesLbl);
+  static_cast<QLineEdit*>(w(offset_mida))->setText("0.7");  // past the limit: back to none
+  EXPECT_EQ(win().text(offset_mida), "0");
 }
 
 TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPortThenLeavesEvenWithThemGone) {
@@ -279,7 +281,7 @@ TEST_F(KovrelAppTest, aReadIsKeptWithItsChoicesAndSendsAndAFailedArchiveIsToldWi
     for (int i = 0; i < 99 && timers.at(AppTimer::Timer1)->isActive(); ++i)
       timers.at(AppTimer::Timer1)->tick();
     click(Image_fosca_gran);
-    win().close();  // refused while the exchange runs: no exit, no message
+    win().close(), click(mirallHoritzontal);  // refused while the exchange runs: no exit, no message
     host->hostSends(std::vector<std::uint8_t>{6, 29});
     EXPECT_TRUE(win().text(Text1) == texts::kSentOk && messages.empty());  // told once, not after the send
     if (writable) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -90,11 +91,27 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
   QPushButton other;
   int clicks = 0;
   QObject::connect(&other, &QPushButton::clicked, [&clicks] { ++clicks; });
+  struct Seen : QWidget {
+    using QWidget::QWidget;
+    bool event(QEvent* e) override { return types.push_back(e->type()), true; }
+    std::vector<QEvent::Type> types;
+  } seen(window.get());  // every press, move, key, wheel, touch and hover is held; a release goes by
+  seen.setAttribute(Qt::WA_AcceptTouchEvents), seen.show();
+  auto touch = QTest::touchEvent(&seen, QTest::createTouchDevice(), false);
+  touch.press(0, {1, 1}).commit(), seen.types.clear();  // a touch begun before the exchange
   other.show(), events.clear(), window->inputBlocked = [] { return true; };
   QTest::mouseClick(&other, Qt::LeftButton), QTest::mouseClick(w(llegirBtn), Qt::LeftButton);
   static_cast<QPushButton*>(w(llegirBtn))->click();  // a press by assistive technology, unseen by the gate
+  touch.move(0, {2, 2}).commit();
+  QEvent enter(QEvent::Enter), hover(QEvent::HoverEnter), move(QEvent::HoverMove), key(QEvent::Shortcut);
+  QWheelEvent wheel({}, {}, {}, {0, 120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QContextMenuEvent menu(QContextMenuEvent::Keyboard, {}, {});
+  QMouseEvent up(QEvent::MouseButtonRelease, {}, {}, Qt::LeftButton, Qt::NoButton, {});
+  for (QEvent* e : std::initializer_list<QEvent*>{&enter, &hover, &move, &key, &wheel, &menu, &up})
+    QCoreApplication::sendEvent(&seen, e);
   window->inputBlocked = nullptr;
-  EXPECT_TRUE(clicks == 1 && events.empty());
+  std::erase(seen.types, QEvent::WindowDeactivate);  // the other window came to the front
+  EXPECT_TRUE(clicks == 1 && events.empty() && seen.types == std::vector{QEvent::MouseButtonRelease});
   // The encoder's dot shows whether the monitor is on: only the program sets it.
   spoken(w(PortEncEstatOpc))->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
   EXPECT_FALSE(window->isChecked(PortEncEstatOpc));

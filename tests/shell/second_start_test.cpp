@@ -43,6 +43,11 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
     return done();
   };
 
+  QProcess asked;  // a question on the command line is answered, and the program goes no further
+  asked.setProcessEnvironment(env), asked.start(text(folder / "kovrel"), {"--help"});
+  ASSERT_TRUE(asked.waitForFinished(10000));
+  EXPECT_TRUE(asked.readAllStandardOutput().startsWith("Uso: kovrel") && !fs::exists(links));
+
   QProcess ended;  // asked to end by the system (a logout): its port goes with it
   ended.setProcessEnvironment(env);
   ended.start(text(folder / "kovrel"), {});
