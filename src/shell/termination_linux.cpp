@@ -16,8 +16,6 @@ namespace kovrel {
 
 namespace {
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
-
 int gWriteEnd = -1;
 volatile sig_atomic_t gPending = 0;
 
@@ -40,7 +38,11 @@ extern "C" void onTerminationSignal(int signal) {
 struct TerminationSignals::Impl {
   std::function<void(int)> onSignal;
   int pipe[2] = {-1, -1};
-  struct sigaction previous[2] = {};
+  struct Watched {
+    int signal;
+    struct sigaction previous;  // given back when the watch ends
+  };
+  Watched watched[2] = {{SIGTERM, {}}, {SIGINT, {}}};
   std::unique_ptr<QSocketNotifier> notifier;
 };
 
@@ -65,11 +67,11 @@ TerminationSignals::TerminationSignals(std::function<void(int)> onSignal) : impl
   action.sa_handler = onTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int i = 0; i < 2; ++i) sigaction(kSignals[i], &action, &impl_->previous[i]);
+  for (auto& w : impl_->watched) sigaction(w.signal, &action, &w.previous);
 }
 
 TerminationSignals::~TerminationSignals() {
-  for (int i = 0; i < 2; ++i) sigaction(kSignals[i], &impl_->previous[i], nullptr);
+  for (const auto& w : impl_->watched) sigaction(w.signal, &w.previous, nullptr);
   impl_->notifier.reset();
   gWriteEnd = -1;
   gPending = 0;

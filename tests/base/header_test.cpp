@@ -6,6 +6,7 @@
 #include <string>
 #include <tuple>
 
+#include "base/system_clock.h"
 #include "fake_window.h"
 
 namespace kovrel {
@@ -87,6 +88,13 @@ TEST(Header, impossibleArmGeometryFailsAndLeavesEverythingAsItWas) {
     EXPECT_THROW(rig.run(), CalibrationError);
     EXPECT_TRUE(calibration() == before && rig.saves == 0);
   }
+}
+
+// The second the send's time-out counts from is 0..59, also before 1970 (a clock never set).
+TEST(Clock, theSecondOfAMinuteIsCountedFromTheMinutesStartOnEitherSideOf1970) {
+  const std::chrono::system_clock::time_point epoch;
+  EXPECT_EQ(secondOfMinute(epoch + std::chrono::seconds(61)), 1);
+  EXPECT_EQ(secondOfMinute(epoch - std::chrono::seconds(1)), 59);
 }
 
 }  // namespace

@@ -107,7 +107,8 @@ TEST_F(ConfiguracioTest, aCalculatorOutsideItsDomainSaysWhyAndLeavesTheFieldAsIt
                                          {"120", "60", "3000", "«Range»"},
                                          {"-130", "60", "3000", "«Range»"},
                                          {"24", "60", "0", "«INI - FI»"},
-                                         {"24", "6x", "3000", "«Radi» no es un número"}}) {
+                                         {"24", "6x", "3000", "«Radi» no es un número"},
+                                         {"2x", "60", "3000", "«Range» no es un número"}}) {
     config.show(false);
     view.setField(obertura_txt, chord), view.setField(conf_radi_txt, arm),
         view.setField(conf_carrera_txt, travel);
