@@ -1,6 +1,6 @@
 // The pictures the program draws for itself, against an approved sheet of them: the turn arrows
 // (each the mirror of the other), the mirror, the history clock, the six lens-type pictures and
-// the history's small outline of a read and the ports window's plugs.
+// the history's small outline of a read, the ports window's plugs and the plot's axes at true size.
 // A change meant to be seen is approved by running this test with KOVREL_APPROVE=1, which rewrites
 // tests/data/looks/pictures.png, and by looking at that file before committing it.
 
@@ -20,6 +20,8 @@
 #include "history/historial.h"
 #include "history/history_window.h"
 #include "ports/puertos_window.h"
+#include "scanner/plot.h"
+#include "scanner/plot_widget.h"
 
 namespace kovrel {
 namespace {
@@ -75,11 +77,12 @@ TEST(Looks, theWindowsOwnPicturesAreTheApprovedOnes) {
   option.rect = small.rect();
   list->itemDelegateForColumn(2)->paint(&painter, option, list->model()->index(0, 2));
   painter.end();
+  clearAndDrawAxes(window.plot());
   const QImage sheet =
       sheetOf({icon(Horari), icon(antiHorari), icon(mirallHoritzontal), icon(historialBtn),
                picture(Image_clara_gran), picture(Image_clara_igual), picture(Image_clara_petita),
                icon(Image_fosca_gran), icon(Image_fosca_igual), icon(Image_fosca_petita), small,
-               PuertosWindow().findChild<QLabel*>()->pixmap()});
+               PuertosWindow().findChild<QLabel*>()->pixmap(), QPixmap::fromImage(window.plot().image())});
   const QString approved = QStringLiteral(KOVREL_TEST_DATA "/looks/pictures.png");
   ASSERT_TRUE(!qEnvironmentVariableIsSet("KOVREL_APPROVE") || sheet.save(approved));  // approving
   const QImage want = QImage(approved).convertToFormat(QImage::Format_ARGB32);

@@ -96,6 +96,8 @@ TEST(TraceFile, aKeptReadIsAPlainTraceToALabAndComesBackAsTheSameReadWithItsChoi
   EXPECT_TRUE(back.read.samples == kept.read.samples && back.read.header == kept.read.header &&
               back.read.serial_number == "0042" && back.time == kept.time);
   EXPECT_EQ(back.sends.back().outcome, "Error de comunicación  ");
+  for (const char* never : {"2026-00-07 14:30:12", "2026-12-00 14:30:12", "2026-12-07 24:30:12"})
+    EXPECT_FALSE(parseWallTime(never)) << never;
   EXPECT_EQ(content.sends, 2);
 
   // Rebuilt into a program that has read something else since: the working trace point for point,
