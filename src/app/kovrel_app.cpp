@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <cstdio>
 #include <iostream>
 
@@ -383,16 +382,7 @@ std::string KovrelApp::versio_major() const {
 }
 
 bool KovrelApp::askOkCancel(std::string_view text, std::string_view title) {
-  if (options_.askOkCancel) return options_.askOkCancel(text, title);
-  // The carriage return of the system's texts is a line break on screen.
-  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  QMessageBox box(QMessageBox::Information,
-                  QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), shown,
-                  QMessageBox::Ok | QMessageBox::Cancel, window_.get());
-  box.button(QMessageBox::Ok)->setText(QString::fromUtf8(texts::kOk.data(), texts::kOk.size()));
-  box.button(QMessageBox::Cancel)->setText(QString::fromUtf8(texts::kCancel.data(), texts::kCancel.size()));
-  return box.exec() == QMessageBox::Ok;
+  return options_.askOkCancel ? options_.askOkCancel(text, title) : window_->askOkCancel(text, title);
 }
 
 void KovrelApp::openPortsWindow() {

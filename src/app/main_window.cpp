@@ -362,14 +362,27 @@ void MainWindow::repaint(Control c) {
   }
 }
 
+int MainWindow::runBox(std::string_view text, std::string_view title, int buttons) {
+  // The carriage return of the system's texts is a line break on screen.
+  QString shown = toQString(text);
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  QMessageBox box(QMessageBox::Information, toQString(title), shown, QMessageBox::StandardButtons(buttons),
+                  this);
+  box.button(QMessageBox::Ok)->setText(toQString(texts::kOk));
+  if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) cancel->setText(toQString(texts::kCancel));
+  return box.exec();
+}
+
 void MainWindow::messageBox(std::string_view text, std::string_view title) {
   if (showMessage) {
     showMessage(text, title);
     return;
   }
-  QMessageBox box(QMessageBox::Information, toQString(title), toQString(text), QMessageBox::Ok, this);
-  box.button(QMessageBox::Ok)->setText(toQString(texts::kOk));
-  box.exec();
+  runBox(text, title, QMessageBox::Ok);
+}
+
+bool MainWindow::askOkCancel(std::string_view text, std::string_view title) {
+  return runBox(text, title, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 char MainWindow::decimalSeparator() const {

@@ -65,6 +65,7 @@ class MainWindow : public QWidget, public Window {
   void bringToFront(Control c) override;
   void repaint(Control c) override;
   void messageBox(std::string_view text, std::string_view title) override;
+  bool askOkCancel(std::string_view text, std::string_view title);  // true: "Aceptar"
   char decimalSeparator() const override;
 
   // --- Wiring ----------------------------------------------------------------------------------
@@ -91,6 +92,7 @@ class MainWindow : public QWidget, public Window {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  int runBox(std::string_view text, std::string_view title, int buttons);  // the button pressed
   struct TwipsRect {
     int left = 0, top = 0, width = 0, height = 0;
   };

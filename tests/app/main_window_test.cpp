@@ -8,11 +8,13 @@
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <set>
 #include <string>
 #include <vector>
@@ -155,6 +157,26 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
 
 // The instructions fit a 1024 x 768 screen with each heading on one line; the calibration notice
 // stands out from the window's text.
+// A message and a question are boxes in Spanish, the system's carriage returns broken into lines.
+TEST_F(MainWindowTest, aMessageAndAQuestionAreSpanishBoxesWithTheSystemsLineBreaks) {
+  QStringList seen;
+  const auto press = [&seen](QMessageBox::StandardButton button) {
+    QTimer::singleShot(0, [&seen, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QStringList buttons;
+      for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      buttons.sort(), seen << buttons.join('+') << box->text(), box->button(button)->click();
+    });
+  };
+  press(QMessageBox::Ok), window->messageBox("uno\r\ndos\rtres", "Atención");
+  press(QMessageBox::Cancel);
+  EXPECT_FALSE(window->askOkCancel("¿Seguir?", "Atención"));
+  press(QMessageBox::Ok);
+  EXPECT_TRUE(window->askOkCancel("¿Seguir?", "Atención"));
+  EXPECT_EQ(seen.join('|').toStdString(),
+            "Aceptar|uno\ndos\ntres|Aceptar+Cancelar|¿Seguir?|Aceptar+Cancelar|¿Seguir?");
+}
+
 TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNoticeStandsOut) {
   for (int code :
        {kNoTracerPort, kDetectionFailed, kNoFreeVirtualPort, kTracerPortAbove15, kOneOfTwoAbove15}) {

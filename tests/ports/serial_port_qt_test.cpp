@@ -94,7 +94,7 @@ TEST_F(TracerPty, deviceGoneMidReadStillHandsOverWhatArrivedThenStopsNotifying) 
   EXPECT_EQ(calls, seen);
   EXPECT_EQ(port_->read(1), "");
   port_->close();
-  EXPECT_EQ(port_->open(3, kTracerLineSettings), kErrNoSuchPort);  // the name now leads nowhere
+  EXPECT_EQ(port_->open(3, kTracerLineSettings), kErrNoSuchPort);               // the name now leads nowhere
   QtSerialPort gone([this](int) { return std::optional(root_ / "ttyUSB9"); });  // gone once resolved
   EXPECT_EQ(gone.open(3, kTracerLineSettings), kErrNoSuchPort);
 }
