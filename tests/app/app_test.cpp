@@ -35,7 +35,7 @@ struct ReadRig {
   }
   // The operator double-clicks the box, types `text` and presses the read button.
   void type(const std::string& text) {
-    command.Text1_DblClick();
+    window.setText(Control::Text1, texts::kReadFinished), command.Text1_DblClick();  // typed over it
     EXPECT_TRUE(window.text(Control::Text1).empty() && window.passwordMode(Control::Text1));
     window.setText(Control::Text1, text), command.llegirBtn_Click();
     if (readStarted()) return;

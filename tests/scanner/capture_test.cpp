@@ -165,6 +165,12 @@ TEST(CaptureStop, firstByteNotStarUnlessHeaderlessStopOrNeedleInsideStopTheReadA
   headerless.burst(slice(stream, sampleEnd(10), stream.size()));
   EXPECT_EQ(headerless.window.text(Control::Text1), texts::kReadFinished);
   EXPECT_EQ(headerless.state.serial_number, "777777");
+  CaptureRig keptArm;  // without a header the arm of the settings decodes the read as its header would
+  keptArm.window.setChecked(Control::noCapsaleraChk, true),
+      keptArm.window.setChecked(Control::CompSiNoChk, false);
+  keptArm.start(), keptArm.burst(circleRead(25));
+  rig.start(), rig.burst(circleRead(25));
+  EXPECT_TRUE(keptArm.state.forma_llegida == rig.state.forma_llegida);
 
   // A stop, or the needle inside its innermost position, keeps the previous shape.
   std::vector<int> inside(4096, 145);  // innermost count 150 less the 5 counts allowed
@@ -186,10 +192,7 @@ TEST(CaptureStop, firstByteNotStarUnlessHeaderlessStopOrNeedleInsideStopTheReadA
                  rig.port.isOpen());
     EXPECT_TRUE(rig.window.isEnabled(Control::llegirBtn) && rig.window.value(Control::ProgressBar1) == 0);
     EXPECT_FALSE(rig.window.isEnabled(Control::cfg_btn));           // automatic mode holds CONFIG
-    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // empty axes, a tick each millimetre
-    for (double mm = 5; mm <= 75; ++mm)
-      EXPECT_TRUE(std::ranges::any_of(rig.plot.lines, [mm](auto& l) { return l.x1 == mm && l.x2 == mm; }) &&
-                  std::ranges::any_of(rig.plot.lines, [mm](auto& l) { return l.y1 == mm && l.y2 == mm; }));
+    EXPECT_TRUE(rig.plot.dots.empty() && !rig.plot.lines.empty());  // the empty axes
     EXPECT_EQ(rig.state.forma_treball.radius(3), 33.0);
     if (!byNeedle) continue;
     EXPECT_EQ(rig.state.contadorDadesRebudes, 11);
