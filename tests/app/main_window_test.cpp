@@ -177,7 +177,7 @@ TEST_F(MainWindowTest, aMessageAndAQuestionAreSpanishBoxesWithTheSystemsLineBrea
             "Aceptar|uno\ndos\ntres|Aceptar+Cancelar|¿Seguir?|Aceptar+Cancelar|¿Seguir?");
 }
 
-TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNoticeStandsOut) {
+TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNoticeAndAWarningStandOut) {
   for (int code :
        {kNoTracerPort, kDetectionFailed, kNoFreeVirtualPort, kTracerPortAbove15, kOneOfTwoAbove15}) {
     InstruccionsWindow dialog(code);
@@ -188,6 +188,10 @@ TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNotic
   }
   const QFont notice = w(veri_instrument_txt)->font();
   EXPECT_TRUE(notice.bold() && notice.pointSizeF() > 1.5 * window->font().pointSizeF());
+  for (auto [rgb, colour] : {std::pair{kRed, Qt::red}, {kBlue, Qt::blue}, {kBlack, Qt::black}}) {
+    window->setForeColor(Text1, rgb);  // a warning in red, and back to black
+    EXPECT_EQ(w(Text1)->palette().color(QPalette::Text), QColor(colour));
+  }
 }
 
 // The host link's label: " COM 5" beside "Auto"; a network address, too wide for that, whole on
