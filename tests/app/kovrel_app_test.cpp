@@ -31,6 +31,7 @@
 #include "program_folder.h"
 #include "settings/config_window.h"
 #include "settings/settings_file.h"
+#include "shell/shell_texts.h"
 
 namespace kovrel {
 namespace {
@@ -247,6 +248,8 @@ TEST_F(KovrelAppTest, everyControlLiesInsideItsContainerCoversNoneShownWithItAnd
   QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton, {});
   QApplication::sendEvent(w(Picture3), &move);  // back on the panel: the light pictures return
   EXPECT_EQ(w(Image_clara_petita)->parentWidget()->children().back(), w(Image_clara_petita));
+  typeCode("vexil"), click(llegirBtn), click(cancelar_adminBtn);
+  EXPECT_TRUE(win().text(Text1) == texts::kConfigurationAborted && !win().isVisible(inicio_adminBtn));
   typeCode("vexil"), click(llegirBtn), click(inicio_adminBtn);
   for (Control c : {mes_offset, mes_offset, menys_offset, mes_offset, sortir_offset}) click(c);
   EXPECT_EQ(app->state().OffsetMida.toNumber(), 0.02);
