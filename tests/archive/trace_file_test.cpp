@@ -110,7 +110,7 @@ TEST(TraceFile, aKeptReadIsAPlainTraceToALabAndComesBackAsTheSameReadWithItsChoi
 }
 
 TEST(ForeignTrace, aLabsRadiiBecomeAWorkingTraceOfTheSameOutlineWhateverTheirCount) {
-  for (const int count : {360, 1000}) {
+  for (const int count : {360, 1000, 4095}) {  // 4095: one radius a row, each as given
     std::vector<int> radii;
     for (int i = 0; i < count; ++i) {
       const double a = 2 * std::numbers::pi * i / count;
@@ -119,6 +119,7 @@ TEST(ForeignTrace, aLabsRadiiBecomeAWorkingTraceOfTheSameOutlineWhateverTheirCou
     const TraceTable trace = workingTraceFromRadii(radii);
     for (int n = 1; n <= 4095; n += 7) {
       ASSERT_NEAR(trace.radius(n), tk::ellipse(25, 15)(trace.angle(n)), 0.02) << count << " " << n;
+      ASSERT_TRUE(count != 4095 || std::abs(trace.radius(n) - radii[std::size_t(n - 1)] / 100.0) < 1e-9) << n;
       ASSERT_LT(trace.angle(n), 2 * std::numbers::pi);
     }
     const ShapeSizes sizes = measureShape(std::vector<double>(radii.begin(), radii.end()));

@@ -92,7 +92,7 @@ TEST(CaptureRead, innermostAndOutermostCountsGiveTheArmsExactRadiiAndAngles) {
 TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
   CaptureRig rig;
   rig.state.comport1 = "9999";  // the highest COM number there is
-  rig.state.signe_x = -1, rig.state.gir_acumulat = 0.4;
+  rig.state.signe_x = -1, rig.state.gir_acumulat = 0.4, rig.state.forma_de_fitxer = 1;  // a lab's file stood
   rig.state.forma_treball.radius(4096) = 99.0;  // the point closing the turn is never handed over
   rig.start();
   const Bytes stream = circleRead(30);
@@ -105,7 +105,7 @@ TEST(CaptureRead, completeReadShowsTheJobCounterAndHandsTheShapeOver) {
               rig.state.contador_treballs == 345);
   EXPECT_TRUE(rig.window.text(Control::Text1) == texts::kReadFinished && !rig.port.isOpen() &&
               rig.saves == 1 && rig.port.openedCom == 9999);
-  EXPECT_TRUE(rig.state.signe_x == 1 && rig.state.gir_acumulat == 0.0 &&
+  EXPECT_TRUE(rig.state.signe_x == 1 && rig.state.gir_acumulat == 0.0 && rig.state.forma_de_fitxer == 0 &&
               rig.state.forma_treball.radius(4096) == 99);
   EXPECT_TRUE(rig.window.isEnabled(Control::mirallHoritzontal) &&
               rig.window.isEnabled(Control::OffsetMesBtn));
