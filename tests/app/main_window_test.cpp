@@ -155,8 +155,6 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
   EXPECT_EQ(spoken(w(Horari))->text(QAccessible::Name), "Giro horario");  // a picture on the button
 }
 
-// The instructions fit a 1024 x 768 screen with each heading on one line; the calibration notice
-// stands out from the window's text.
 // A message and a question are boxes in Spanish, the system's carriage returns broken into lines.
 TEST_F(MainWindowTest, aMessageAndAQuestionAreSpanishBoxesWithTheSystemsLineBreaks) {
   QStringList seen;
@@ -177,6 +175,8 @@ TEST_F(MainWindowTest, aMessageAndAQuestionAreSpanishBoxesWithTheSystemsLineBrea
             "Aceptar|uno\ndos\ntres|Aceptar+Cancelar|¿Seguir?|Aceptar+Cancelar|¿Seguir?");
 }
 
+// The instructions fit a 1024 x 768 screen with each heading on one line; the calibration notice
+// stands out from the window's text, and a warning in its named colour.
 TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNoticeAndAWarningStandOut) {
   for (int code :
        {kNoTracerPort, kDetectionFailed, kNoFreeVirtualPort, kTracerPortAbove15, kOneOfTwoAbove15}) {
