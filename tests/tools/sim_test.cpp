@@ -3,18 +3,23 @@
 // the program's capture meets it).
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <numbers>
 #include <numeric>
 #include <sstream>
+#include <thread>
 
 #include "../scanner/capture_rig.h"
 #include "base/texts.h"
 #include "host/oma_framing.h"
 #include "host_args.h"
+#include "host_line.h"
 #include "line_pacer.h"
+#include "pty_link.h"
 #include "sim_args.h"
 
 namespace kovrel::tools {
@@ -50,7 +55,7 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
   EXPECT_TRUE(h && h->config.records == 9 && h->config.answerTimeout == 3s && h->waitSeconds == 2 &&
               h->once && h->quiet && h->window && h->help && h->savePath == "s" &&
               h->config.misbehaviour == Misbehaviour::Slow && h->com == 255 &&
-              parseHostArgs(words("--device /dev/x --com 0"), error));
+              parseHostArgs(words("--device /dev/x --com 0"), error).value().waitSeconds == 0);
   for (const char* line :
        {"--com 0", "--com 256", "--centre 4096", "--centre -1", "--serial ABCDE", "--fault x", "--bogus",
         "generate", "generate --fast", "--reads -1", "--angleplus x", "--job", "H--com 0", "H--com 256",
@@ -110,7 +115,8 @@ TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedAndJudgesTheProgramsAnswer) 
   }
   // A request out of shape is refused with NAK; an answer cut short is a bad answer at its time-out.
   Bytes request = oma::requestBytes("12");
-  for (std::size_t at : {request.size() - 2, std::size_t{8}, std::size_t{10}, std::size_t{25}}) {
+  for (std::size_t at :
+       {request.size() - 2, std::size_t{8}, std::size_t{9}, std::size_t{10}, std::size_t{25}}) {
     Bytes bad = request;
     bad[at] = 'Z';
     HostSession s({});
@@ -149,6 +155,7 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
     EXPECT_EQ(radius(bad, 0), -1.0) << bad;
   toolkit::TracerCalibration cal;
   cal.temperatura = 600;  // a compensation of 3.5 counts moves the innermost position
+  cal.angleplus = 0.00035;
   const toolkit::Outline outline = toolkit::ellipse(30, 20);
   const std::tuple<Fault, int, std::string_view> rows[] = {
       {Fault::None, 4099, texts::kReadFinished},
@@ -168,7 +175,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
     EXPECT_EQ(rig.state.contadorDadesRebudes, next);
     EXPECT_TRUE(message.empty() || rig.window.text(Control::Text1) == message)
         << rig.window.text(Control::Text1);
-    EXPECT_EQ(rig.state.contador_treballs == 5, fault == Fault::None);
+    // A finished read took the header's job count and turntable step.
+    EXPECT_EQ(rig.state.contador_treballs == 5 && std::abs(rig.state.angleplus - cal.angleplus) < 1e-15,
+              fault == Fault::None);
     if (fault != Fault::BelowRange) continue;
     ++read[kHeaderBytes + 2 + 2 * 999 + 1];  // one count higher is inside the limit
     testing::CaptureRig within;
@@ -179,7 +188,15 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
   EXPECT_TRUE(
       std::accumulate(centre.begin(), centre.end(), 0LL) == 4096638 &&
       *std::max_element(centre.begin(), centre.end()) - *std::min_element(centre.begin(), centre.end()) >= 4);
+  for (double edge : {0.2, 4094.8}) {  // at either end of the arm's travel the samples stay counts
+    const auto [low, high] = std::ranges::minmax(centreSamples(edge, 2));
+    EXPECT_TRUE(low >= 0 && high <= 4095) << edge;
+  }
   EXPECT_EQ(ReadSource(Bytes{1, 2}).read(9), (Bytes{1, 2}));
+  std::string error;
+  const auto link = PtyLink::open(error);
+  const std::uint8_t star = '*';
+  EXPECT_TRUE(link && link->write(&star, 1) == 1) << error;  // the line takes a lone byte too
 
   LinePacer pacer;
   pacer.begin(Bytes(5761, 7), 10s);
@@ -189,6 +206,18 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
   EXPECT_EQ(pacer.due(11s).size(), 3760u);
   pacer.consumed(9999);
   EXPECT_TRUE(pacer.finished() && !pacer.active() && pacer.due(12s).empty());
+}
+
+// The host on TCP waits on the loopback for the program's connection, or names what it cannot reach.
+TEST(HostLineTcp, takesTheProgramsConnectionOrSaysWhy) {
+  const int port = 40000 + static_cast<int>(::getpid() % 20000);
+  std::string error, programError;
+  std::unique_ptr<HostLine> program;
+  std::thread connecting([&] { program = HostLine::tcp("127.0.0.1", port, 5, programError); });
+  const auto host = HostLine::tcp("", port, 0, error);
+  connecting.join();
+  EXPECT_TRUE(host && program) << error << programError;
+  EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
 }
 
 }  // namespace
