@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "archive/trace_file.h"
+#include "base/texts.h"
 #include "cli_args.h"
 #include "cli_run.h"
 #include "file_bytes.h"
@@ -76,6 +77,18 @@ TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstAndTheCommandTakesOnl
     std::ostringstream out, err;
     EXPECT_EQ(runCli(args, noInput, out, err), kExitUsage) << line;
     EXPECT_NE(err.str().find(cliUsage()), std::string::npos) << line;  // refused before anything runs
+  }
+  for (const char* help : {"--help", "-h", "help"})
+    EXPECT_TRUE(parseCliArgs({help, "x"}, error).value().help);
+  // A file over the size limit is refused unread; a read cut short is stopped as the operator would.
+  for (const auto& [command, input, status, said] :
+       std::vector<std::tuple<const char*, std::string, int, std::string>>{
+           {"measure", std::string(kMaxTraceFileBytes + 1, 'x'), kExitUsage, "como mucho"},
+           {"trace", streamFile.substr(0, 5000), kExitStopped, std::string(texts::kReadAborted)}}) {
+    std::istringstream in(input);
+    std::ostringstream out, err;
+    EXPECT_EQ(runCli({command, "-"}, in, out, err), status) << command;
+    EXPECT_NE(err.str().find(said), std::string::npos) << err.str();
   }
 }
 
