@@ -3,6 +3,7 @@
 // clicks on the window; each test has its own program and COM-name folders.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <QApplication>
@@ -61,6 +62,7 @@ class Sim {
   void writeLine(std::string_view line) {
     process_.write(QByteArray(line.data(), qsizetype(line.size())) + '\n');
   }
+  void signal(int number) const { ::kill(static_cast<pid_t>(process_.processId()), number); }
   bool running() const { return process_.state() != QProcess::NotRunning; }
   int exitCode() const { return process_.exitCode(); }
   std::string output() { return out_ + process_.readAllStandardError().toStdString(); }
@@ -111,11 +113,11 @@ class EndToEnd : public ::testing::Test {
   void click(Control c) { QTest::mouseClick(app_->window().control(c), Qt::LeftButton); }
   std::string text() const { return app_->window().text(Control::Text1); }
   SharedState& state() { return app_->state(); }
-  // The read button, then START on the tracer; true once the read has ended.
+  // The read button, then START on the tracer (its signal); true once the read has ended.
   bool readShape(Sim& sim) {
     click(Control::llegirBtn);
     if (state().esticCapturant != 1) return false;  // the read did not even start
-    sim.writeLine("start");
+    sim.signal(SIGUSR1);
     return waitUntil([&] { return state().esticCapturant == 0; });
   }
   bool waitForText(std::string_view expected) {
