@@ -63,6 +63,7 @@ class Sim {
     process_.write(QByteArray(line.data(), qsizetype(line.size())) + '\n');
   }
   void signal(int number) const { ::kill(static_cast<pid_t>(process_.processId()), number); }
+  void forgetOutput() { out_.clear(); }
   bool running() const { return process_.state() != QProcess::NotRunning; }
   int exitCode() const { return process_.exitCode(); }
   std::string output() { return out_ + process_.readAllStandardError().toStdString(); }
