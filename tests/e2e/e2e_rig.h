@@ -65,7 +65,6 @@ class Sim {
   void signal(int number) const { ::kill(static_cast<pid_t>(process_.processId()), number); }
   void forgetOutput() { out_.clear(); }
   bool running() const { return process_.state() != QProcess::NotRunning; }
-  int exitCode() const { return process_.exitCode(); }
   std::string output() { return out_ + process_.readAllStandardError().toStdString(); }
   void stop() {  // SIGTERM to this child only: it unpublishes its COM name on the way out
     if (!running()) return;

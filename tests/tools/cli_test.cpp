@@ -81,15 +81,13 @@ TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstAndTheCommandTakesOnl
   for (const char* help : {"--help", "-h", "help"})
     EXPECT_TRUE(parseCliArgs({help, "x"}, error).value().help);
   // A file over the size limit is refused unread; a read cut short is stopped as the operator would.
-  for (const auto& [command, input, status, said] :
-       std::vector<std::tuple<const char*, std::string, int, std::string>>{
-           {"measure", std::string(kMaxTraceFileBytes + 1, 'x'), kExitUsage, "como mucho"},
-           {"trace", streamFile.substr(0, 5000), kExitStopped, std::string(texts::kReadAborted)}}) {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    EXPECT_EQ(runCli({command, "-"}, in, out, err), status) << command;
-    EXPECT_NE(err.str().find(said), std::string::npos) << err.str();
-  }
+  std::istringstream huge(std::string(kMaxTraceFileBytes + 1, 'x')), cut(streamFile.substr(0, 5000));
+  std::ostringstream out, err;
+  EXPECT_TRUE(runCli({"measure", "-"}, huge, out, err) == kExitUsage &&
+              runCli({"trace", "-"}, cut, out, err) == kExitStopped);
+  EXPECT_TRUE(err.str().find("como mucho") != std::string::npos &&
+              err.str().find(texts::kReadAborted) != std::string::npos)
+      << err.str();
 }
 
 }  // namespace
