@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -45,15 +44,11 @@ inline bool waitUntil(const std::function<bool()>& done) {
 class Sim {
  public:
   Sim(const char* program, QStringList args) {
-    process_.setProgram(program);
-    process_.setArguments(args);
-    process_.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     QObject::connect(&process_, &QProcess::readyReadStandardOutput,
                      [this] { out_ += process_.readAllStandardOutput().toStdString(); });
-    process_.start();
+    process_.start(program, args);  // in this process's environment, with the test's folders
     EXPECT_TRUE(waitFor("ready:")) << program << ": " << output();
   }
-  ~Sim() { stop(); }
   bool waitFor(std::string_view text) {
     waitUntil([&] { return out_.find(text) != std::string::npos || !running(); });
     out_ += process_.readAllStandardOutput().toStdString();  // what a leaving process still had
@@ -66,7 +61,7 @@ class Sim {
   void forgetOutput() { out_.clear(); }
   bool running() const { return process_.state() != QProcess::NotRunning; }
   std::string output() { return out_ + process_.readAllStandardError().toStdString(); }
-  void stop() {  // SIGTERM to this child only: it unpublishes its COM name on the way out
+  ~Sim() {  // SIGTERM to this child only: it unpublishes its COM name on the way out
     if (!running()) return;
     process_.terminate();
     if (!process_.waitForFinished(3000)) process_.kill(), process_.waitForFinished(3000);

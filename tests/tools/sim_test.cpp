@@ -73,7 +73,7 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
 
 // Every misbehaviour against a sound program: what the host writes and when, and the outcome of
 // the program answering (or not) as it must.
-TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedAndJudgesTheProgramsAnswer) {
+TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesTheProgramsTcpConnection) {
   std::vector<int> codes(799, 1);
   const Bytes answer = oma::answerBytes("L7", 2500, codes);
   for (Misbehaviour m :
@@ -192,6 +192,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
         << mean;
   }
   EXPECT_EQ(ReadSource(Bytes{1, 2}).read(9), (Bytes{1, 2}));
+  std::string error;
+  const auto line = PtyLink::open(error);
+  EXPECT_TRUE(line && line->write(Bytes{'*'}.data(), 1) == 1) << error;  // a lone byte goes out too
 
   LinePacer pacer;
   pacer.begin(Bytes(5761, 7), 10s);
@@ -201,22 +204,6 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
   EXPECT_EQ(pacer.due(11s).size(), 3760u);
   pacer.consumed(9999);
   EXPECT_TRUE(pacer.finished() && !pacer.active() && pacer.due(12s).empty());
-}
-
-// The lines: the tracer's takes a lone byte; the host on TCP waits on the loopback for the program's
-// connection, or names what it cannot reach.
-TEST(SimLines, takeALoneByteAndTheProgramsConnectionOrSayWhy) {
-  std::string error, programError;
-  const auto tracer = PtyLink::open(error);
-  const std::uint8_t star = '*';
-  EXPECT_TRUE(tracer && tracer->write(&star, 1) == 1) << error;
-  const int port = 40000 + static_cast<int>(::getpid() % 20000);
-  std::unique_ptr<HostLine> program;
-  std::thread connecting([&] { program = HostLine::tcp("127.0.0.1", port, 5, programError); });
-  const auto host = HostLine::tcp("", port, 0, error);
-  connecting.join();
-  EXPECT_TRUE(host && program) << error << programError;
-  EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
 }
 
 }  // namespace
