@@ -43,7 +43,7 @@ inline bool waitUntil(const std::function<bool()>& done) {
 // A simulator as a child process on this test's COM folder, up and published.
 class Sim {
  public:
-  Sim(const char* program, QStringList args) {
+  Sim(const char* program, const QStringList& args) {
     QObject::connect(&process_, &QProcess::readyReadStandardOutput,
                      [this] { out_ += process_.readAllStandardOutput().toStdString(); });
     process_.start(program, args);  // in this process's environment, with the test's folders
@@ -99,10 +99,10 @@ class EndToEnd : public ::testing::Test {
   }
   void TearDown() override { app_.reset(), fs::remove_all(root_); }
 
-  std::unique_ptr<Sim> tracer(QStringList args) {
+  std::unique_ptr<Sim> tracer(const QStringList& args) {
     return std::make_unique<Sim>(KOVREL_TRACER_SIM, args + tracerCom);
   }
-  std::unique_ptr<Sim> host(QStringList args) {
+  std::unique_ptr<Sim> host(const QStringList& args) {
     return std::make_unique<Sim>(KOVREL_HOST_SIM, args + hostCom);
   }
   void click(Control c) { QTest::mouseClick(app_->window().control(c), Qt::LeftButton); }
