@@ -134,6 +134,15 @@ TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesThePr
   s.due(20s);
   EXPECT_TRUE(s.outcome() == HostSession::Outcome::BadAnswer &&
               s.problem() == "answer incomplete: " + std::to_string(answer.size() - 1) + " bytes");
+  // On TCP the host waits on the loopback for the program's connection, or names what it cannot reach.
+  const int port = 40000 + static_cast<int>(::getpid() % 20000);
+  std::string error, programError;
+  std::unique_ptr<HostLine> program;
+  std::thread connecting([&] { program = HostLine::tcp("127.0.0.1", port, 5, programError); });
+  const auto host = HostLine::tcp("", port, 0, error);
+  connecting.join();
+  EXPECT_TRUE(host && program) << error << programError;
+  EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
 }
 
 // Each fault stops the program's capture the way it is named for; the good read goes through.
