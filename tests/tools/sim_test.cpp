@@ -74,8 +74,7 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
 // Every misbehaviour against a sound program: what the host writes and when, and the outcome of
 // the program answering (or not) as it must.
 TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesTheProgramsTcpConnection) {
-  std::vector<int> codes(799, 1);
-  const Bytes answer = oma::answerBytes("L7", 2500, codes);
+  const Bytes answer = oma::answerBytes("L7", 2500, std::vector<int>(799, 1));
   for (Misbehaviour m :
        {Misbehaviour::None, Misbehaviour::Nak, Misbehaviour::Silence, Misbehaviour::NoGs,
         Misbehaviour::ManyRecords, Misbehaviour::Garbage, Misbehaviour::Slow, Misbehaviour::CloseMid}) {
@@ -115,21 +114,17 @@ TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesThePr
   }
   // A request out of shape is refused with NAK; an answer cut short is a bad answer at its time-out.
   Bytes request = oma::requestBytes("12");
-  for (std::size_t at :
-       {request.size() - 2, std::size_t{8}, std::size_t{9}, std::size_t{10}, std::size_t{25}}) {
+  for (std::size_t at : std::initializer_list<std::size_t>{request.size() - 2, 8, 9, 10, 25}) {
     Bytes bad = request;
     bad[at] = 'Z';
     HostSession s({});
-    s.received(bad, 0s);
-    s.received(Bytes{oma::GS}, 0s);
+    s.received(bad, 0s), s.received(Bytes{oma::GS}, 0s);
     EXPECT_TRUE(s.due(1s) == Bytes{oma::NAK} && s.outcome() == HostSession::Outcome::BadRequest) << at;
     EXPECT_FALSE(s.problem().empty() || s.outcomeAsExpected()) << at;
   }
   HostSession s({});
-  s.received(request, 0s);
-  s.due(0s);
-  s.received(Bytes(answer.begin(), answer.end() - 1), 1s);
-  s.due(19s);
+  s.received(request, 0s), s.due(0s);
+  s.received(Bytes(answer.begin(), answer.end() - 1), 1s), s.due(19s);
   EXPECT_EQ(s.outcome(), HostSession::Outcome::Pending);
   s.due(20s);
   EXPECT_TRUE(s.outcome() == HostSession::Outcome::BadAnswer &&
