@@ -3,12 +3,12 @@
 // clicks on the window; each test has its own program and COM-name folders.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -43,16 +43,12 @@ inline bool waitUntil(const std::function<bool()>& done) {
 // A simulator as a child process on this test's COM folder, up and published.
 class Sim {
  public:
-  Sim(const char* program, QStringList args) {
-    process_.setProgram(program);
-    process_.setArguments(args);
-    process_.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+  Sim(const char* program, const QStringList& args) {
     QObject::connect(&process_, &QProcess::readyReadStandardOutput,
                      [this] { out_ += process_.readAllStandardOutput().toStdString(); });
-    process_.start();
+    process_.start(program, args);  // in this process's environment, with the test's folders
     EXPECT_TRUE(waitFor("ready:")) << program << ": " << output();
   }
-  ~Sim() { stop(); }
   bool waitFor(std::string_view text) {
     waitUntil([&] { return out_.find(text) != std::string::npos || !running(); });
     out_ += process_.readAllStandardOutput().toStdString();  // what a leaving process still had
@@ -61,10 +57,11 @@ class Sim {
   void writeLine(std::string_view line) {
     process_.write(QByteArray(line.data(), qsizetype(line.size())) + '\n');
   }
+  void signal(int number) const { ::kill(static_cast<pid_t>(process_.processId()), number); }
+  void forgetOutput() { out_.clear(); }
   bool running() const { return process_.state() != QProcess::NotRunning; }
-  int exitCode() const { return process_.exitCode(); }
   std::string output() { return out_ + process_.readAllStandardError().toStdString(); }
-  void stop() {  // SIGTERM to this child only: it unpublishes its COM name on the way out
+  ~Sim() {  // SIGTERM to this child only: it unpublishes its COM name on the way out
     if (!running()) return;
     process_.terminate();
     if (!process_.waitForFinished(3000)) process_.kill(), process_.waitForFinished(3000);
@@ -102,20 +99,20 @@ class EndToEnd : public ::testing::Test {
   }
   void TearDown() override { app_.reset(), fs::remove_all(root_); }
 
-  std::unique_ptr<Sim> tracer(QStringList args) {
+  std::unique_ptr<Sim> tracer(const QStringList& args) {
     return std::make_unique<Sim>(KOVREL_TRACER_SIM, args + tracerCom);
   }
-  std::unique_ptr<Sim> host(QStringList args) {
+  std::unique_ptr<Sim> host(const QStringList& args) {
     return std::make_unique<Sim>(KOVREL_HOST_SIM, args + hostCom);
   }
   void click(Control c) { QTest::mouseClick(app_->window().control(c), Qt::LeftButton); }
   std::string text() const { return app_->window().text(Control::Text1); }
   SharedState& state() { return app_->state(); }
-  // The read button, then START on the tracer; true once the read has ended.
+  // The read button, then START on the tracer (its signal); true once the read has ended.
   bool readShape(Sim& sim) {
     click(Control::llegirBtn);
     if (state().esticCapturant != 1) return false;  // the read did not even start
-    sim.writeLine("start");
+    sim.signal(SIGUSR1);
     return waitUntil([&] { return state().esticCapturant == 0; });
   }
   bool waitForText(std::string_view expected) {

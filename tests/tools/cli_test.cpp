@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "archive/trace_file.h"
+#include "base/texts.h"
 #include "cli_args.h"
 #include "cli_run.h"
 #include "file_bytes.h"
@@ -77,6 +78,16 @@ TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstAndTheCommandTakesOnl
     EXPECT_EQ(runCli(args, noInput, out, err), kExitUsage) << line;
     EXPECT_NE(err.str().find(cliUsage()), std::string::npos) << line;  // refused before anything runs
   }
+  for (const char* help : {"--help", "-h", "help"})
+    EXPECT_TRUE(parseCliArgs({help, "x"}, error).value().help);
+  // A file over the size limit is refused unread; a read cut short is stopped as the operator would.
+  std::istringstream huge(std::string(kMaxTraceFileBytes + 1, 'x')), cut(streamFile.substr(0, 5000));
+  std::ostringstream out, err;
+  EXPECT_TRUE(runCli({"measure", "-"}, huge, out, err) == kExitUsage &&
+              runCli({"trace", "-"}, cut, out, err) == kExitStopped);
+  EXPECT_TRUE(err.str().find("como mucho") != std::string::npos &&
+              err.str().find(texts::kReadAborted) != std::string::npos)
+      << err.str();
 }
 
 }  // namespace

@@ -117,8 +117,7 @@ void HeadlessProgram::settleAnimations() {
 bool HeadlessProgram::send(LensType lens, bool lensChosen, std::optional<double> manualMm,
                            oma::Bytes& answer) {
   answer.clear();
-  // The send button: with no lens type yet for this read, it opens the lens-type panel.
-  send_.interpola_Click();
+  send_.interpola_Click();  // the send button: a read without its lens type opens the panel
   settleAnimations();
 
   const std::size_t requestStart = hostPort_.written.size();

@@ -121,7 +121,7 @@ int serve(int argc, char** argv, const SimArgs& args, ReadSource& source) {
   QObject::connect(&simulator, &TracerSimulator::message, [&](const QString& m) { say(m.toStdString()); });
   QObject::connect(&simulator, &TracerSimulator::lineLost, [&] {
     say("line lost");
-    QCoreApplication::exit(1);
+    QCoreApplication::exit(1);  // a write failed: the pseudo-terminal itself is gone
   });
 
   SignalTrigger unixSignals;

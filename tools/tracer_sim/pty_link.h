@@ -31,7 +31,7 @@ class PtyLink {
   // buffer is full: nobody is reading), or -1 when the line is gone.
   long write(const std::uint8_t* bytes, std::size_t count);
   // Reads and discards whatever the program wrote towards the machine (it never should).
-  std::size_t drain();
+  void drain();
   // Bytes written and not yet read by the program (they are lost if the line closes now).
   std::size_t unread() const;
 

@@ -56,14 +56,9 @@ long PtyLink::write(const std::uint8_t* bytes, std::size_t count) {
   }
 }
 
-std::size_t PtyLink::drain() {
-  std::size_t total = 0;
+void PtyLink::drain() {
   std::uint8_t buffer[256];
-  for (;;) {
-    const ssize_t n = ::read(control_, buffer, sizeof buffer);
-    if (n <= 0) return total;
-    total += static_cast<std::size_t>(n);
-  }
+  while (::read(control_, buffer, sizeof buffer) > 0) continue;
 }
 
 }  // namespace kovrel::tools
