@@ -353,6 +353,7 @@ TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromp
   s.tipoMontura = 1;
   cmd.interpola_Click();
   ASSERT_TRUE(cmd.busy());
+  cmd.lensTypePromptClosed();  // its "x" while the panel slides away gives back nothing now
   expectEnabled({C::sortirBtn, C::parada, C::autochk, C::noMidesChk, C::offset_mida, C::OK_manualbtn}, false);
   expectEnabled(sendAndEdit, false);
   // A host message of too many records keeps its message; STOP leads on to a new read.

@@ -86,7 +86,8 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
   EXPECT_EQ(registry_->serialCommEntries(),
             (std::vector<SerialCommEntry>{{"\\Device\\KovrelPort0", "COM5"}}));
   port_->eliminar_port();
-  EXPECT_FALSE(fs::is_symlink(link()) || fs::exists(registry_->ownerRecordPath(5)));
+  EXPECT_FALSE(fs::is_symlink(link()) || fs::exists(registry_->ownerRecordPath(5)) ||
+               port_->port_obert_host());
   port_->obrir_port("COM5");
   EXPECT_FALSE(port_->port_existeix());
   EXPECT_NO_THROW(port_->eliminar_port());  // nothing left to remove
@@ -147,7 +148,8 @@ TEST_F(VirtualPortOnPty, sessionsAreFollowedEvenWithoutExtendedProcessingAndStal
   }  // leaves without reading
   EXPECT_FALSE(port_->port_obert_host());
   ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }) && !signals_.back());
-  signals_.clear();
+  signals_.clear(), testing::processPendingEvents();  // told once: nobody arrives after the leaving
+  EXPECT_TRUE(signals_.empty());
   auto host = std::make_unique<Host>(link());
   host->configure(false);
   ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));
