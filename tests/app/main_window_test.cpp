@@ -7,7 +7,6 @@
 #include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -147,9 +146,6 @@ TEST_F(MainWindowTest, instructionsFitTheScreenWithTheirHeadingsWholeAndTheNotic
     const QTextBlock heading = dialog.findChild<QPlainTextEdit*>()->document()->begin();
     EXPECT_TRUE(dialog.width() <= 1024 && dialog.height() <= 768 && heading.layout()->lineCount() == 1)
         << heading.text().toStdString();
-    const int textHeight = dialog.findChild<QPlainTextEdit*>()->height();  // a taller window: the text grows
-    dialog.layout()->setGeometry(QRect(0, 0, dialog.width(), dialog.height() + 100));
-    EXPECT_EQ(dialog.findChild<QPlainTextEdit*>()->height(), textHeight + 100);
   }
   const QFont notice = w(veri_instrument_txt)->font();
   EXPECT_TRUE(notice.bold() && notice.pointSizeF() > 1.5 * window->font().pointSizeF());

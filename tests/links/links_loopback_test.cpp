@@ -73,15 +73,6 @@ std::unique_ptr<QTcpSocket> connectTo(const QString& address, int port) {
   return socket;
 }
 
-// Each socket of ours sends the answer at once and is kept alive, to find out a host gone unseen.
-bool tuned(const QtTcpPeers& peers) {
-  const auto sockets = peers.findChildren<QTcpSocket*>();
-  return !sockets.isEmpty() && std::all_of(sockets.begin(), sockets.end(), [](QTcpSocket* s) {
-    return s->socketOption(QAbstractSocket::LowDelayOption).toInt() == 1 &&
-           s->socketOption(QAbstractSocket::KeepAliveOption).toInt() == 1;
-  });
-}
-
 TEST(TcpLoopback, waitingForTheHostEverySendSucceedsAmongHostilePeersAndTheyAreClosed) {
   for (const QString& address : {QStringLiteral("127.0.0.1"), QStringLiteral("::1")}) {
     QtTcpPeers peers;
@@ -95,7 +86,10 @@ TEST(TcpLoopback, waitingForTheHostEverySendSucceedsAmongHostilePeersAndTheyAreC
 
     std::unique_ptr<QTcpSocket> hostSocket = connectTo(address, port);
     LoopbackHost host(hostSocket.get());
-    ASSERT_TRUE(processEventsUntil([&] { return link.present(); }) && tuned(peers));
+    ASSERT_TRUE(processEventsUntil([&] { return link.present(); }));
+    for (QTcpSocket* ours : peers.findChildren<QTcpSocket*>())  // the answer at once; a host gone found out
+      EXPECT_TRUE(ours->socketOption(QAbstractSocket::LowDelayOption).toInt() == 1 &&
+                  ours->socketOption(QAbstractSocket::KeepAliveOption).toInt() == 1);
     std::vector<std::unique_ptr<QTcpSocket>> hostile;
     for (int round = 0; round < 10; ++round) {
       // Garbage, an oversize line, a half-open peer and a slow drip, before and during the send.

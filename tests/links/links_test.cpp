@@ -52,17 +52,13 @@ struct SendRig {
     s.tipoMontura = 1, s.comport2 = "5", s.contador_treballs = 345;
     w.setText(Control::contadorLectures, "Rev.[345]");
     w.setText(Control::offset_mida, "0");
-    cmd =
-        std::make_unique<SendCommand>(s, w, plot, link, clock, poll,
-                                      SendCommand::Hooks{{},
-                                                         [](const TraceTable&, const PrepareInputs&) {
-                                                           PreparedShape shape;
-                                                           const int rows[] = {2500, 30, 31, 6, 64, 28, 255};
-                                                           for (int n = 1; n <= 7; ++n)
-                                                             shape.forma_auxiliar.radius(n) = rows[n - 1];
-                                                           return shape;
-                                                         },
-                                                         {}});
+    const auto prepare = [](const TraceTable&, const PrepareInputs&) {
+      PreparedShape shape;
+      const int rows[] = {2500, 30, 31, 6, 64, 28, 255};
+      for (int n = 1; n <= 7; ++n) shape.forma_auxiliar.radius(n) = rows[n - 1];
+      return shape;
+    };
+    cmd = std::make_unique<SendCommand>(s, w, plot, link, clock, poll, SendCommand::Hooks{{}, prepare, {}});
   }
   std::string text() const { return w.text(Control::Text1); }
   SharedState s;
@@ -154,30 +150,18 @@ TEST(TcpLink, hostilePeersAreDroppedAndTheRealHostsSendSucceeds) {
     bool atOnce = false;  // dropped before any request
   };
   const Bytes endless(5000, 'A');
+  const auto stranger = [](FakeNet& n) { n.connect(2); };
+  // clang-format off
   const Row rows[] = {
       {"another machine", [](FakeNet& n) { n.connect(2, "10.0.0.9"); }, nullptr, {2}, true},
-      {"garbage unasked",
-       [](FakeNet& n) { n.connect(2), n.bytes(2, bytesOf("GET / HTTP/1.0\r\n")); },
-       nullptr,
-       {2},
-       true},
+      {"garbage unasked", [](FakeNet& n) { n.connect(2), n.bytes(2, bytesOf("GET / HTTP/1.0\r\n")); }, nullptr, {2}, true},
       {"slow drip unasked", [](FakeNet& n) { n.connect(2), n.bytes(2, {'x'}); }, nullptr, {2}, true},
-      {"garbage for an answer",
-       [](FakeNet& n) { n.connect(2, "::1"); },
-       [](FakeNet& n) { n.bytes(2, bytesOf("\x1d\x1d")); },
-       {2}},
-      {"an endless line",
-       [](FakeNet& n) { n.connect(2); },
-       [&](FakeNet& n) { n.bytes(2, Bytes{oma::ACK} + endless); },
-       {2}},
-      {"silent through the request", [](FakeNet& n) { n.connect(2); }, nullptr, {2}},
-      {"nine half-open",
-       [](FakeNet& n) {
-         for (int p = 2; p <= 10; ++p) n.connect(p);
-       },
-       nullptr,
-       {2, 3, 4, 5, 6, 7, 8, 9, 10}},
+      {"garbage for an answer", [](FakeNet& n) { n.connect(2, "::1"); }, [](FakeNet& n) { n.bytes(2, bytesOf("\x1d\x1d")); }, {2}},
+      {"an endless line", stranger, [&](FakeNet& n) { n.bytes(2, Bytes{oma::ACK} + endless); }, {2}},
+      {"silent through the request", stranger, nullptr, {2}},
+      {"nine half-open", [](FakeNet& n) { for (int p = 2; p <= 10; ++p) n.connect(p); }, nullptr, {2, 3, 4, 5, 6, 7, 8, 9, 10}},
   };
+  // clang-format on
   for (const Row& row : rows) {
     FakeNet net;
     FakeTimer retry;
