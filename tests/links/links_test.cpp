@@ -167,10 +167,7 @@ TEST(TcpLink, hostilePeersAreDroppedAndTheRealHostsSendSucceeds) {
     FakeTimer retry;
     TcpLink link(TcpLink::Mode::Listen, "", 5000, {}, net, retry);
     SendRig rig(link);
-    // Connected and proven by an earlier send.
-    net.connect(1);
-    rig.cmd->interpola_Click();
-    net.bytes(1, kHostMessage);
+    net.connect(1), rig.cmd->interpola_Click(), net.bytes(1, kHostMessage);  // proven by an earlier send
     ASSERT_EQ(rig.text(), texts::kSentOk);
     const Bytes firstSend = net.sent[1];
 
@@ -194,8 +191,7 @@ TEST(TcpLink, theHostsOwnFloodOrEndlessLineDropsItAndTheSendEndsWithoutWaiting) 
     FakeTimer retry;
     TcpLink link(TcpLink::Mode::Listen, "", 5000, {"192.168.1.20"}, net, retry);
     SendRig rig(link);
-    net.connect(1, "192.168.1.20");
-    rig.cmd->interpola_Click();
+    net.connect(1, "192.168.1.20"), rig.cmd->interpola_Click();
     Bytes flood{oma::ACK};
     for (std::size_t i = 0; i < size; ++i) flood.push_back(i % 1000 == 999 && size > 5000 ? oma::RS : 'Z');
     net.bytes(1, flood);
