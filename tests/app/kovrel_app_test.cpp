@@ -469,6 +469,9 @@ TEST_F(KovrelAppTest, aLinkChosenInThePortsWindowIsTakenOrRefusedWithItsReasonAn
     EXPECT_TRUE(field->focusPolicy() & Qt::TabFocus) << name;
     EXPECT_FALSE(field->accessibleName().isEmpty()) << name;
   }
+  ports.show();  // a field left out of its layout would sit in its page's corner
+  for (const char* name : {"direccionTxt", "enlaceLbl", "usarEnlaceBtn"})
+    EXPECT_NE(ports.findChild<QWidget*>(name)->pos(), QPoint(0, 0)) << name;
 }
 
 }  // namespace

@@ -95,6 +95,9 @@ TEST(OmaFraming, aBrokenAnswerIsRefusedWithWhatIsWrongWithIt) {
   std::string said;
   for (const auto& [answer, why] : broken)
     EXPECT_TRUE(!decodeAnswerRadii(answer, radii, &said) && said == why) << why << ": " << said;
+  Bytes cut = open + bytesOf("R=\x10\x02\x1c");
+  cut.pop_back();  // the framing byte stays in the storage past the end, where nothing may read
+  EXPECT_TRUE(!decodeAnswerRadii(cut, radii, &said) && said == "record not ended by CR LF") << said;
 }
 
 const Bytes kRequest =
@@ -353,6 +356,7 @@ TEST_F(SendCommandTest, controlsShowDisabledWhileTheHostIsAwaitedAndTheLensPromp
   s.tipoMontura = 1;
   cmd.interpola_Click();
   ASSERT_TRUE(cmd.busy());
+  cmd.lensTypePromptClosed();  // its "x" while the panel slides away gives back nothing now
   expectEnabled({C::sortirBtn, C::parada, C::autochk, C::noMidesChk, C::offset_mida, C::OK_manualbtn}, false);
   expectEnabled(sendAndEdit, false);
   // A host message of too many records keeps its message; STOP leads on to a new read.

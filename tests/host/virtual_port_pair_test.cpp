@@ -204,17 +204,16 @@ TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseR
       last = "ERROR: denied" + std::string(100, '!');  // told up to its 100th character
   using Run = std::optional<ProgramRun>;
   // Found; how listing ends, how the consented change ends; what is told.
+  // clang-format off
   const std::tuple<bool, Run, Run, std::string> rows[] = {
       {false, {}, {}, missing},
       {true, ProgramRun{false, false, false, 0, ""}, {}, missing},
       {true, ProgramRun{true, false, true, 0, ""}, {}, failed + "no terminó"},
-      {true,
-       ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\n" + last + "\r\n\r\n"},
-       {},
-       failed + last.substr(0, 100)},
+      {true, ProgramRun{true, false, false, 1, "CNCA0 PortName=COM5\r\n" + last + "\r\n\r\n"}, {}, failed + last.substr(0, 100)},
       {true, {}, ProgramRun{false, true, false, 0, ""}, std::string(texts::kPairNeedsAdministrator) + admin},
       {true, {}, ProgramRun{true, false, false, 2, ""}, failed + "código 2"},
       {true, {}, {}, std::string(texts::kPairDriverMissing) + admin}};  // installed, yet no pair
+  // clang-format on
   for (const auto& [found, list, change, told] : rows) {
     driver_ = {};
     driver_.found = found, driver_.installMakesNothing = true, driver_.failNext = list,
@@ -278,15 +277,6 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
   EXPECT_TRUE(signals_.empty() && !timer_->isActive());
 }
 
-TEST_F(PairPort, aHandlerThatRemovesThePortEndsTheTick) {
-  made();
-  port_->canvi_senyal = [this] { port_->eliminar_port(); };
-  host(true, true), end_.arriving = {'R', 'E', 'Q'};
-  timer_->tick();
-  EXPECT_FALSE(end_.open);
-  EXPECT_EQ(arrivals_, 0);
-}
-
 TEST_F(PairPort, bytesAreSeenAtOnceAnnouncedOnceAtTheTickAndWhatADepartedHostSentIsDropped) {
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortMissing));
   made();
@@ -320,6 +310,9 @@ TEST_F(PairPort, bytesAreSeenAtOnceAnnouncedOnceAtTheTickAndWhatADepartedHostSen
   EXPECT_EQ(end_.written, (Bytes{0x06, 0x1c}));
   end_.stalls = true;  // the host stopped reading and the pair's queue is full
   EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortNotRead));
+  port_->canvi_senyal = [this] { port_->eliminar_port(); };  // a handler that lets go ends the tick
+  host(true, true), end_.arriving = {'R', 'E', 'Q'}, timer_->tick();
+  EXPECT_TRUE(!end_.open && !port_->port_obert_host() && arrivals_ == 2);  // through an end let go: nothing
 }
 
 }  // namespace

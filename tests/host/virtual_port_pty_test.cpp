@@ -86,7 +86,8 @@ TEST_F(VirtualPortOnPty, portIsCreatedPublishedAndRemovedWithItsName) {
   EXPECT_EQ(registry_->serialCommEntries(),
             (std::vector<SerialCommEntry>{{"\\Device\\KovrelPort0", "COM5"}}));
   port_->eliminar_port();
-  EXPECT_FALSE(fs::is_symlink(link()) || fs::exists(registry_->ownerRecordPath(5)));
+  EXPECT_FALSE(fs::is_symlink(link()) || fs::exists(registry_->ownerRecordPath(5)) ||
+               port_->port_obert_host());
   port_->obrir_port("COM5");
   EXPECT_FALSE(port_->port_existeix());
   EXPECT_NO_THROW(port_->eliminar_port());  // nothing left to remove
@@ -119,11 +120,14 @@ TEST_F(VirtualPortOnPty, everyByteValuePassesUnchangedBothWaysAndIsCountedWithou
   // The exchange spins on the count while it waits for the host's reply.
   host->send(bytes("\x06"));
   QDeadlineTimer deadline(5000);
-  while (port_->bytes_pendents() == 0 && !deadline.hasExpired()) {
-  }
+  while (port_->bytes_pendents() == 0 && !deadline.hasExpired()) continue;
   const int told = arrivals_;  // and told when the event loop runs again
   EXPECT_TRUE(processEventsUntil([&] { return arrivals_ == told + 1; }));
   EXPECT_EQ(port_->llegir_bytes(1), bytes("\x06"));
+  host->send(bytes("\x06"));  // taken by the exchange before the event loop runs: nothing more to tell
+  while (port_->bytes_pendents() == 0 && !deadline.hasExpired()) continue;
+  port_->llegir_bytes(1), testing::processPendingEvents();
+  EXPECT_EQ(arrivals_, told + 1);
 }
 
 // Bytes must only ever reach the side they were meant for, in the session they were meant for.
@@ -147,7 +151,8 @@ TEST_F(VirtualPortOnPty, sessionsAreFollowedEvenWithoutExtendedProcessingAndStal
   }  // leaves without reading
   EXPECT_FALSE(port_->port_obert_host());
   ASSERT_TRUE(processEventsUntil([&] { return !port_->senyal_extern(); }) && !signals_.back());
-  signals_.clear();
+  signals_.clear(), testing::processPendingEvents();  // told once: nobody arrives after the leaving
+  EXPECT_TRUE(signals_.empty());
   auto host = std::make_unique<Host>(link());
   host->configure(false);
   ASSERT_TRUE(processEventsUntil([&] { return raisedLine(); }));

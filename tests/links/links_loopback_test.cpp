@@ -87,6 +87,9 @@ TEST(TcpLoopback, waitingForTheHostEverySendSucceedsAmongHostilePeersAndTheyAreC
     std::unique_ptr<QTcpSocket> hostSocket = connectTo(address, port);
     LoopbackHost host(hostSocket.get());
     ASSERT_TRUE(processEventsUntil([&] { return link.present(); }));
+    for (QTcpSocket* ours : peers.findChildren<QTcpSocket*>())  // the answer at once; a host gone found out
+      EXPECT_TRUE(ours->socketOption(QAbstractSocket::LowDelayOption).toInt() == 1 &&
+                  ours->socketOption(QAbstractSocket::KeepAliveOption).toInt() == 1);
     std::vector<std::unique_ptr<QTcpSocket>> hostile;
     for (int round = 0; round < 10; ++round) {
       // Garbage, an oversize line, a half-open peer and a slow drip, before and during the send.
