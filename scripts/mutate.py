@@ -467,7 +467,15 @@ def main():
             if path not in places:
                 sources[path] = open(os.path.join(ROOT, path), encoding="utf-8").read()
                 places[path] = find_mutants(path, sources[path])
-            chosen += [m for m in places[path] if (m.line, m.before, m.after) == (line, before, after)][:1]
+            same = [m for m in places[path] if (m.before, m.after) == (before, after)]
+            # Lines move when code above them changes: the nearest place with the same change.
+            near = sorted((m for m in same if abs(m.line - line) <= 30), key=lambda m: abs(m.line - line))
+            if near:
+                chosen.append(near[0])
+                if near[0].line != line:
+                    print(f"moved: {path}:{line} is now line {near[0].line}", flush=True)
+            else:
+                print(f"not found again: {path}:{line}: {before} -> {after}", flush=True)
     excluded, todo = {}, []
     for m in chosen:
         src = sources[m.path]
