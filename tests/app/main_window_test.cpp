@@ -99,7 +99,8 @@ TEST_F(MainWindowTest, aTickIsOneClickByAnyMeansALabelIsReadAsItsTextAndControls
     std::vector<QEvent::Type> types;
   } seen(window.get());  // every press, move, key, wheel, touch and hover is held; a release goes by
   seen.setAttribute(Qt::WA_AcceptTouchEvents), seen.show();
-  auto touch = QTest::touchEvent(&seen, QTest::createTouchDevice(), false);
+  const std::unique_ptr<QPointingDevice> screen(QTest::createTouchDevice());
+  auto touch = QTest::touchEvent(&seen, screen.get(), false);
   touch.press(0, {1, 1}).commit(), seen.types.clear();  // a touch begun before the exchange
   other.show(), events.clear(), window->inputBlocked = [] { return true; };
   QTest::mouseClick(&other, Qt::LeftButton), QTest::mouseClick(w(llegirBtn), Qt::LeftButton);
