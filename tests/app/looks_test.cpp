@@ -21,6 +21,7 @@
 #include "history/history_window.h"
 #include "ports/puertos_window.h"
 #include "scanner/plot.h"
+#include "scanner/plot_scale.h"
 #include "scanner/plot_widget.h"
 
 namespace kovrel {
@@ -77,12 +78,14 @@ TEST(Looks, theWindowsOwnPicturesAreTheApprovedOnes) {
   option.rect = small.rect();
   list->itemDelegateForColumn(2)->paint(&painter, option, list->model()->index(0, 2));
   painter.end();
-  clearAndDrawAxes(window.plot());
+  PlotWidget axes;  // at a fixed density: the window's own plot follows the screen's
+  axes.setScale(PlotScale::fromPhysicalDpi(96, 96));
+  clearAndDrawAxes(axes);
   const QImage sheet =
       sheetOf({icon(Horari), icon(antiHorari), icon(mirallHoritzontal), icon(historialBtn),
                picture(Image_clara_gran), picture(Image_clara_igual), picture(Image_clara_petita),
                icon(Image_fosca_gran), icon(Image_fosca_igual), icon(Image_fosca_petita), small,
-               PuertosWindow().findChild<QLabel*>()->pixmap(), QPixmap::fromImage(window.plot().image())});
+               PuertosWindow().findChild<QLabel*>()->pixmap(), QPixmap::fromImage(axes.image())});
   const QString approved = QStringLiteral(KOVREL_TEST_DATA "/looks/pictures.png");
   ASSERT_TRUE(!qEnvironmentVariableIsSet("KOVREL_APPROVE") || sheet.save(approved));  // approving
   const QImage want = QImage(approved).convertToFormat(QImage::Format_ARGB32);

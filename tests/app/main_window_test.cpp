@@ -229,7 +229,8 @@ TEST_F(PlotWidgetTest, aPointIsOnePureBluePixelAxesAreBlackAndBeyondTheTrueSizeB
   EXPECT_TRUE(plot->size() == QSize(828, 870) && plot->image().size() == plot->size());
   // Where the points of a read land at true size is walked end to end (every dot of a read).
   const QImage empty = plot->image();
-  plot->show(), QApplication::processEvents();
+  plot->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return plot->lastPaintedRect() == plot->rect(); }));  // its first paint
   plotShapePoint(*plot, 10.0, 5.0);  // (50, 35) on the box
   EXPECT_TRUE(pixel(500, 350) == 0x0000FFu && pixel(501, 350) != 0x0000FFu);
   plot->refresh(), QApplication::processEvents();  // only the new dot is painted again
