@@ -78,6 +78,8 @@ TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstAndTheCommandTakesOnl
     EXPECT_EQ(runCli(args, noInput, out, err), kExitUsage) << line;
     EXPECT_NE(err.str().find(cliUsage()), std::string::npos) << line;  // refused before anything runs
   }
+  EXPECT_TRUE(!parseCliArgs({"trace", "-", "--tcp", "127.0.0.1:5"}, error) &&
+              error == "--tcp names the host's link of send, once");
   for (const char* help : {"--help", "-h", "help"})
     EXPECT_TRUE(parseCliArgs({help, "x"}, error).value().help);
   // A file over the size limit is refused unread; a read cut short is stopped as the operator would.

@@ -50,11 +50,12 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
   a = parseSimArgs(words("--com 1 --centre 0 --stdout-stream s"), error);
   EXPECT_TRUE(a && a->com == 1 && *a->centre == 0 && a->streamPath == "s");
   const auto h = parseHostArgs(words("--records 9 --timeout 3 --wait 2 --once --quiet --window -h --save s "
-                                     "--misbehave slow --com 255"),
+                                     "--misbehave slow --com 255 --tcp [::1]:28000"),
                                error);
   EXPECT_TRUE(h && h->config.records == 9 && h->config.answerTimeout == 3s && h->waitSeconds == 2 &&
               h->once && h->quiet && h->window && h->help && h->savePath == "s" &&
-              h->config.misbehaviour == Misbehaviour::Slow && h->com == 255 &&
+              h->config.misbehaviour == Misbehaviour::Slow && h->com == 255 && h->tcpAddress == "::1" &&
+              h->tcpPort == 28000 &&
               parseHostArgs(words("--device /dev/x --com 0"), error).value().waitSeconds == 0);
   for (const char* line :
        {"--com 0", "--com 256", "--centre 4096", "--centre -1", "--serial ABCDE", "--fault x", "--bogus",
