@@ -375,6 +375,7 @@ TEST_F(PortSetupTest, theListedPortsDecideTheVirtualPortTheTracerPortAndTheGuida
     const std::vector<std::string> created{"crear " + virtualPort, "opcio 0", "obrir " + virtualPort};
     EXPECT_EQ(host.calls, virtualPort.empty() ? std::vector<std::string>{} : created);
     EXPECT_EQ(label(), virtualPort.empty() ? message : "Puerto Série Virtual en " + virtualPort);
+    EXPECT_EQ(window.isVisible(C::espereLbl), !virtualPort.empty());  // "Espere" until the search
     timer2.tick();  // the search, 5 s after the virtual port was created
     EXPECT_EQ(setup->error_instrucciones(), code);
     EXPECT_EQ(label(), message);

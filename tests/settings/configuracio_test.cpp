@@ -165,6 +165,12 @@ TEST_F(ConfiguracioTest, aZeroIsRefusedInEveryRequiredFieldAndOnlyThere) {
     config.Sortir_Click();
   }
   EXPECT_EQ(folder.read(), original);
+  // A required value the window does not show (the installation state) refuses the save too.
+  s.primera_instalacio = 0;
+  config.show(false);
+  EXPECT_FALSE(config.Guardar_Click());
+  EXPECT_EQ(view.problem, texts::kRequiredZero);
+  config.Sortir_Click(), s.primera_instalacio = 10;
   for (ConfigField field : {conf_cohere_txt, calibra_centre_txt, cicle_calibracio_txt}) {
     config.show(false);
     view.setField(field, "0");
