@@ -95,8 +95,8 @@ TEST_F(TracerPty, deviceGoneMidReadStillHandsOverWhatArrivedThenStopsNotifying) 
   EXPECT_EQ(port_->read(1), "");
   port_->close();
   static int complaints = 0;  // a closed line's DTR is left alone, without a word in the log
-  const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&,
-                                                              const QString&) { ++complaints; });
+  const QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) { ++complaints; });
   port_->setDtr(true);
   qInstallMessageHandler(previous);
   EXPECT_EQ(complaints, 0);
