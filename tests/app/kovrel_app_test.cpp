@@ -8,6 +8,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -155,6 +156,7 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShapeAndItsSizesFollow) {
   ASSERT_TRUE(start());
   click(llegirBtn);
   tracer->feed(toolkit::buildStream(toolkit::ellipse(30, 20), {}, 1, 2));
+  QApplication::processEvents();  // the read is kept just after its step
   ASSERT_EQ(win().text(midesLbl).rfind("A 60", 0), 0u) << win().text(midesLbl);
   EXPECT_TRUE(win().isEnabled(parada) && win().isEnabled(OffsetMesBtn) && win().isEnabled(offset_mida));
   click(mirallHoritzontal);
@@ -172,6 +174,8 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShapeAndItsSizesFollow) {
   static_cast<QLineEdit*>(w(offset_mida))->setText("0.5");
   EXPECT_EQ(win().text(midesLbl).rfind(std::string("A 40") + win().decimalSeparator() + "7", 0), 0u)
       << win().text(midesLbl);
+  QFile kept(QString::fromStdString(app->archiveKeeper().currentFile().string()));
+  EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll().contains("_MANUAL=0.5\r\n"));  // typed: kept
   static_cast<QLineEdit*>(w(offset_mida))->setText("0.7");  // past the limit: back to none
   EXPECT_EQ(win().text(offset_mida), "0");
 }
