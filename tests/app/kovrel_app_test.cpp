@@ -18,6 +18,7 @@
 #include <QTest>
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "app/history_link.h"
 #include "archive/archive_keeper.h"
@@ -135,6 +136,9 @@ TEST_F(KovrelAppTest, accessCodesTypedHiddenInTheBoxReachTheirHandlersAndTheConf
     for (QWidget* b : shown)
       EXPECT_FALSE(a < b && a->isVisible() && b->isVisible() && a->geometry().intersects(b->geometry()))
           << a->objectName().toStdString() << " " << b->objectName().toStdString();
+  std::set<int> columns;  // the fields stand in the two columns the technicians know
+  for (const QLineEdit* field : config.findChildren<QLineEdit*>()) columns.insert(field->x());
+  EXPECT_EQ(columns.size(), 2u);
   config.close(), typeCode("nwx");
   click(llegirBtn);
   EXPECT_TRUE(config.isVisible() && !config.isModal());
