@@ -193,8 +193,9 @@ TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPort
   EXPECT_TRUE(win().text(port_oma_info_lbl) == " COM 6" && quits == 0 && win().isVisible(Form1));
   LinkChoice dropFolder{LinkKind::Folder, "", 0, {}, folder.string()};  // a pair it no longer uses
   ASSERT_EQ(app->chooseLink(dropFolder), "");                           // is left to the host
+  typeCode("nwx"), click(llegirBtn);  // the configuration window open goes with the program
   win().close();
-  EXPECT_EQ(quits, 1);
+  EXPECT_TRUE(quits == 1 && !app->configWindow().isVisible());
   messages.clear(), host->failAll = true;  // the host's port went away, and the program folder too
   fs::remove_all(folder), click(sortirBtn);
   expectNotSavedMessage();  // and nothing about the port
