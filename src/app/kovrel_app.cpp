@@ -144,8 +144,9 @@ KovrelApp::KovrelApp(Options options) : options_(std::move(options)) {
   shellHooks.closeConfiguration = [this] { configWindow_->close(); };
   shellHooks.serialLink = [this] { return linkChoice_.kind == LinkKind::Serial; };
   shell_ = std::make_unique<AppShell>(state_, w, *hostPort_, timer(AppTimer::Timer3), std::move(shellHooks));
-  tray_ = std::make_unique<TrayIcon>(w, TrayIcon::Hooks{[this] { bringBack(); }, [this] { exitFromTray(); },
-                                                        [this] { return quitRequested_; }});
+  tray_ =
+      std::make_unique<TrayIcon>(w, TrayIcon::Hooks{[this] { bringBack(); }, [this] { exitFromTray(); },
+                                                    [this] { return quitRequested_; }, options_.systemTray});
 
   configWindow_ = std::make_unique<ConfigWindow>();
   Configuracio::Hooks configHooks;

@@ -88,6 +88,8 @@ class KovrelApp {
     std::function<std::unique_ptr<Timer>(PortsTimer)> makePortsTimer;
     // Ends the event loop; QCoreApplication::quit when empty.
     std::function<void()> quit;
+    // Whether the desktop has a system tray for automatic mode's icon; the system's answer when empty.
+    std::function<bool()> systemTray;
   };
 
   explicit KovrelApp(Options options = {});
@@ -132,6 +134,7 @@ class KovrelApp {
   HistoryLink& history() { return *history_; }
   ArchiveStore& archive() { return *archive_; }
   ArchiveKeeper& archiveKeeper() { return *keeper_; }
+  TrayIcon& tray() { return *tray_; }
 
  private:
   void dispatch(Control c, UiEvent e);

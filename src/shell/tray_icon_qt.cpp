@@ -31,7 +31,7 @@ QIcon lensIcon() {
 }  // namespace
 
 TrayIcon::TrayIcon(QWidget& window, Hooks hooks) : window_(window), hooks_(std::move(hooks)) {
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+  if (!(hooks_.trayAvailable ? hooks_.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable())) return;
   menu_ = std::make_unique<QMenu>();
   connect(menu_->addAction(toQString(texts::kTrayShow)), &QAction::triggered, this, [this] {
     if (hooks_.show) hooks_.show();

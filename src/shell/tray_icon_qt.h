@@ -16,9 +16,10 @@ namespace kovrel {
 class TrayIcon : public QObject {
  public:
   struct Hooks {
-    std::function<void()> show;     // "Mostrar Kovrel"
-    std::function<void()> exit;     // "Salir"
-    std::function<bool()> leaving;  // the window hides because the program ends: no icon
+    std::function<void()> show;           // "Mostrar Kovrel"
+    std::function<void()> exit;           // "Salir"
+    std::function<bool()> leaving;        // the window hides because the program ends: no icon
+    std::function<bool()> trayAvailable;  // whether the desktop has a tray; the system's answer when empty
   };
 
   TrayIcon(QWidget& window, Hooks hooks);

@@ -10,9 +10,11 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTcpServer>
 #include <QTest>
@@ -34,6 +36,7 @@
 #include "settings/config_window.h"
 #include "settings/settings_file.h"
 #include "shell/shell_texts.h"
+#include "shell/tray_icon_qt.h"
 
 namespace kovrel {
 namespace {
@@ -206,13 +209,23 @@ TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPort
 // Automatic mode keeps the program for the host; a request of the system to end
 // (a signal, even while a message box is up) saves and leaves.
 TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEndSavesAndLeaves) {
-  ASSERT_TRUE(start());
+  ASSERT_TRUE(start([](KovrelApp::Options& o) { o.systemTray = [] { return true; }; }));
+  auto* const tray = app->tray().findChild<QSystemTrayIcon*>();
+  ASSERT_TRUE(tray != nullptr && !tray->isVisible());
   click(autochk);
   EXPECT_FALSE(win().isEnabled(cfg_btn));
   click(sortirBtn);
-  EXPECT_TRUE(!win().isVisible(Form1) && quits == 0);
+  EXPECT_TRUE(!win().isVisible(Form1) && quits == 0 && tray->isVisible());  // the tray tells it still runs
   host->hostSignals(true);  // the host raising its line brings the window back, on top
   EXPECT_TRUE(win().isVisible(Form1) && win().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_FALSE(tray->isVisible());
+  click(sortirBtn), emit tray->activated(QSystemTrayIcon::Trigger);  // a click on the icon: back too
+  EXPECT_TRUE(win().isVisible(Form1) && !tray->isVisible());
+  click(sortirBtn), host->hostHolds = true;
+  tray->contextMenu()->actions().at(1)->trigger();  // "Salir" keeps the exit's rules
+  expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");
+  EXPECT_EQ(quits, 0);
+  host->hostHolds = false;
 
   app->state().OffsetMida = 0.25, host->calls.clear();
   ::testing::internal::CaptureStderr(), app->shutdown();
