@@ -1,10 +1,11 @@
 // The simulators' own logic: the command lines, the host's side of the exchange (each misbehaviour
-// as the program meets it), the tracer's reads (each fault as the program's capture meets it) and
-// their lines.
+// as the program meets it), the tracer's reads (each fault as the program's capture meets it), their
+// lines and windows.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QImage>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -13,14 +14,19 @@
 #include <sstream>
 #include <thread>
 
+#include "../app/gui_test_support.h"
 #include "../scanner/capture_rig.h"
 #include "base/texts.h"
 #include "host/oma_framing.h"
 #include "host_args.h"
 #include "host_line.h"
+#include "host_simulator.h"
 #include "line_pacer.h"
+#include "outline_view.h"
 #include "pty_link.h"
+#include "real_links.h"
 #include "sim_args.h"
+#include "sim_window.h"
 
 namespace kovrel::tools {
 namespace {
@@ -49,6 +55,8 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
       << error;
   a = parseSimArgs(words("--com 1 --centre 0 --stdout-stream s"), error);
   EXPECT_TRUE(a && a->com == 1 && *a->centre == 0 && a->streamPath == "s");
+  a = parseSimArgs({}, error);  // the defaults --help and the guide give
+  EXPECT_TRUE(a->com == 3 && a->outline == "circle:25" && a->spread == 2 && a->encoderRate == 200);
   const auto h = parseHostArgs(words("--records 9 --timeout 3 --wait 2 --once --quiet --window -h --save s "
                                      "--misbehave slow --com 255 --tcp [::1]:28000"),
                                error);
@@ -155,8 +163,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
       20 + 30 + std::sqrt(56), 1e-6);  // a ray along x meets the moved circle at x*x + 25 = 81
   EXPECT_NEAR(radius("rect:30,20,2", pi / 4), radius("ellipse:30,20", pi / 4), 1e-9);
   EXPECT_GT(radius("rect:30,20", pi / 4), radius("rect:30,20,4", pi / 4));
-  for (const char* bad : {"circle", "circle:-1", "ellipse:3", "rect:3,2,1,1", "offcentre:30,0", "oma:/none",
-                          "offcentre:1:circle:2", "tri:3", "circle:2x", "offcentre:0,0:circle:-1"})
+  for (const char* bad :
+       {"circle", "circle:-1", "ellipse:3", "rect:3,2,1,1", "offcentre:30,0", "offcentre:0,-30", "oma:/none",
+        "offcentre:1:circle:2", "tri:3", "circle:2x", "offcentre:0,0:circle:-1"})
     EXPECT_EQ(radius(bad, 0), -1.0) << bad;
   toolkit::TracerCalibration cal;
   cal.temperatura = 600;  // a compensation of 3.5 counts moves the innermost position
@@ -197,9 +206,6 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
         << mean;
   }
   EXPECT_EQ(ReadSource(Bytes{1, 2}).read(9), (Bytes{1, 2}));
-  std::string error;
-  const auto line = PtyLink::open(error);
-  EXPECT_TRUE(line && line->write(Bytes{'*'}.data(), 1) == 1) << error;  // a lone byte goes out too
 
   LinePacer pacer;
   pacer.begin(Bytes(5761, 7), 10s);
@@ -209,6 +215,45 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
   EXPECT_EQ(pacer.due(11s).size(), 3760u);
   pacer.consumed(9999);
   EXPECT_TRUE(pacer.finished() && !pacer.active() && pacer.due(12s).empty());
+}
+
+// On the event loop: the tracer's window follows a read going out, the host's draws the outline it
+// decoded and comes back on a fresh line after closing its own midway, and the command-line
+// companion's send stops waiting as soon as it is done.
+TEST(SimulatorsOnTheEventLoop, showTheReadAndTheOutlineComeBackAfterACloseAndStopWaitingWhenDone) {
+  testing::guiApplication();
+  std::string error;
+  const auto tracerLine = PtyLink::open(error), hostLine = PtyLink::open(error);
+  ASSERT_TRUE(tracerLine && hostLine) << error;
+  EXPECT_TRUE(tracerLine->write(Bytes{'*'}.data(), 1) == 1 &&  // a lone byte goes out, on either line
+              HostLine::open(tracerLine->devicePath(), error)->writeAll(Bytes{oma::NAK}.data(), 1));
+  ReadSource recorded(Bytes{'*', 1, 2});
+  TracerSimulator tracer(*tracerLine, recorded, {true, {}, 1});  // fast
+  SimWindow window(tracer, "COM3", "circle:25", {}, Fault::None);
+  auto* const bar = window.findChild<QProgressBar*>();
+  EXPECT_EQ(bar->value(), 0);
+  tracer.start();  // a read this short goes out at once; then START and the outlines are offered again
+  EXPECT_TRUE(bar->value() == 3 && bar->maximum() == 3 && window.findChild<QComboBox*>()->isEnabled() &&
+              window.findChild<QPushButton*>()->isEnabled());
+
+  OutlineView view;  // y upwards: the first quarter, twice as far as the rest, up and to the right
+  view.resize(320, 320);
+  std::vector<int> radii(800, 1000);
+  std::fill_n(radii.begin(), 200, 2000);
+  view.setRadii(radii);
+  const QImage drawn = view.grab().toImage();
+  const auto blue = [&](int x, int y) { return drawn.pixelColor(x, y).red() < 160; };  // else white
+  EXPECT_TRUE(blue(262, 58) && !blue(262, 262));  // 144 pixels out at 45 degrees, 72 at -45
+
+  int reopened = 0, argc = 1, asked = 0;
+  HostSimulator host(
+      HostLine::open(hostLine->devicePath(), error), {Misbehaviour::CloseMid, 3, 20s}, false,
+      [&] { return ++reopened, HostLine::open(hostLine->devicePath(), error); }, 0ms);
+  const Bytes request = oma::requestBytes("12");
+  hostLine->write(request.data(), request.size());
+  const cli::RealLinksOwner cli(argc, nullptr);
+  EXPECT_TRUE(cli.links()->runUntil([&] { return reopened > 0; }, 10000)) << error;
+  EXPECT_TRUE(cli.links()->runUntil([&] { return ++asked > 0; }, 1000) && asked <= 2);  // done: no wait
 }
 
 }  // namespace
