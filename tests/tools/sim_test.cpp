@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QImage>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -54,9 +53,8 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
               a->fault == Fault::Truncated && a->recordPath == "r" && a->replayPath == "p")
       << error;
   a = parseSimArgs(words("--com 1 --centre 0 --stdout-stream s"), error);
-  EXPECT_TRUE(a && a->com == 1 && *a->centre == 0 && a->streamPath == "s");
-  a = parseSimArgs({}, error);  // the defaults --help and the guide give
-  EXPECT_TRUE(a->com == 3 && a->outline == "circle:25" && a->spread == 2 && a->encoderRate == 200);
+  EXPECT_TRUE(a && a->com == 1 && *a->centre == 0 && a->streamPath == "s" && a->outline == "circle:25" &&
+              a->spread == 2 && a->encoderRate == 200);  // the rest as --help and the guide give
   const auto h = parseHostArgs(words("--records 9 --timeout 3 --wait 2 --once --quiet --window -h --save s "
                                      "--misbehave slow --com 255 --tcp [::1]:28000"),
                                error);
@@ -198,8 +196,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
     within.start(), within.burst(read);
     EXPECT_EQ(within.state.contadorDadesRebudes, 4099);
   }
-  for (double mean : {1000.4, 0.2}) {  // the sum asked for, spread out, each sample a count (never < 0)
-    const std::vector<int> centre = centreSamples(mean, 2);
+  // The sum asked for, spread out, each sample a count (never < 0), also where the spread reaches 0.
+  for (const auto& [mean, spread] : {std::pair{1000.4, 2}, std::pair{0.2, 2}, std::pair{5.0, 20}}) {
+    const std::vector<int> centre = centreSamples(mean, spread);
     const auto [low, high] = std::ranges::minmax(centre);
     EXPECT_TRUE(std::accumulate(centre.begin(), centre.end(), 0LL) == std::llround(4095 * mean) && low >= 0 &&
                 high - low >= (mean > 1 ? 4 : 1))
@@ -218,17 +217,16 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
 }
 
 // On the event loop: the tracer's window follows a read going out, the host's draws the outline it
-// decoded and comes back on a fresh line after closing its own midway, and the command-line
-// companion's send stops waiting as soon as it is done.
+// decoded and comes back after closing its line midway, and the command-line companion's send stops
+// waiting as soon as it is done.
 TEST(SimulatorsOnTheEventLoop, showTheReadAndTheOutlineComeBackAfterACloseAndStopWaitingWhenDone) {
   testing::guiApplication();
   std::string error;
-  const auto tracerLine = PtyLink::open(error), hostLine = PtyLink::open(error);
-  ASSERT_TRUE(tracerLine && hostLine) << error;
-  EXPECT_TRUE(tracerLine->write(Bytes{'*'}.data(), 1) == 1 &&  // a lone byte goes out, on either line
-              HostLine::open(tracerLine->devicePath(), error)->writeAll(Bytes{oma::NAK}.data(), 1));
+  const auto line = PtyLink::open(error);
+  EXPECT_TRUE(line->write(Bytes{'*'}.data(), 1) == 1 &&  // a lone byte goes out, either way
+              HostLine::open(line->devicePath(), error)->writeAll(Bytes{oma::NAK}.data(), 1));
   ReadSource recorded(Bytes{'*', 1, 2});
-  TracerSimulator tracer(*tracerLine, recorded, {true, {}, 1});  // fast
+  TracerSimulator tracer(*line, recorded, {true, {}, 1});  // fast
   SimWindow window(tracer, "COM3", "circle:25", {}, Fault::None);
   auto* const bar = window.findChild<QProgressBar*>();
   EXPECT_EQ(bar->value(), 0);
@@ -241,16 +239,15 @@ TEST(SimulatorsOnTheEventLoop, showTheReadAndTheOutlineComeBackAfterACloseAndSto
   std::vector<int> radii(800, 1000);
   std::fill_n(radii.begin(), 200, 2000);
   view.setRadii(radii);
-  const QImage drawn = view.grab().toImage();
-  const auto blue = [&](int x, int y) { return drawn.pixelColor(x, y).red() < 160; };  // else white
-  EXPECT_TRUE(blue(262, 58) && !blue(262, 262));  // 144 pixels out at 45 degrees, 72 at -45
+  const QImage drawn = view.grab().toImage();  // 144 pixels out at 45 degrees, 72 at -45 (else white)
+  EXPECT_TRUE(drawn.pixelColor(262, 58).red() < 160 && drawn.pixelColor(262, 262).red() == 255);
 
   int reopened = 0, argc = 1, asked = 0;
   HostSimulator host(
-      HostLine::open(hostLine->devicePath(), error), {Misbehaviour::CloseMid, 3, 20s}, false,
-      [&] { return ++reopened, HostLine::open(hostLine->devicePath(), error); }, 0ms);
+      HostLine::open(line->devicePath(), error), {Misbehaviour::CloseMid, 3, 20s}, false,
+      [&] { return ++reopened, std::unique_ptr<HostLine>(); }, 0ms);
   const Bytes request = oma::requestBytes("12");
-  hostLine->write(request.data(), request.size());
+  line->write(request.data(), request.size());
   const cli::RealLinksOwner cli(argc, nullptr);
   EXPECT_TRUE(cli.links()->runUntil([&] { return reopened > 0; }, 10000)) << error;
   EXPECT_TRUE(cli.links()->runUntil([&] { return ++asked > 0; }, 1000) && asked <= 2);  // done: no wait
