@@ -191,7 +191,7 @@ std::vector<int> centreSamples(double mean, int spread) {
   // pass: a spread reaching 0 or 4095 leaves few samples free to move, and the target (0 to 4095 x
   // 4095) is always within the 4096 counts' reach.
   long long missing = std::llround(4095.0 * mean) - sum;
-  for (bool moved = true; missing != 0 && moved;) {
+  for (bool moved = true; moved;) {
     moved = false;
     for (int& s : samples) {
       if (missing == 0) break;
