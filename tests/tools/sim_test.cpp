@@ -80,7 +80,7 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
 
 // Every misbehaviour against a sound program: what the host writes and when, and the outcome of
 // the program answering (or not) as it must.
-TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesTheProgramsTcpConnection) {
+TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedAndJudgesTheAnswer) {
   const Bytes answer = oma::answerBytes("L7", 2500, std::vector<int>(799, 1));
   for (Misbehaviour m :
        {Misbehaviour::None, Misbehaviour::Nak, Misbehaviour::Silence, Misbehaviour::NoGs,
@@ -136,15 +136,6 @@ TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesThePr
   s.due(20s);
   EXPECT_TRUE(s.outcome() == HostSession::Outcome::BadAnswer &&
               s.problem() == "answer incomplete: " + std::to_string(answer.size() - 1) + " bytes");
-  // On TCP the host waits on the loopback for the program's connection, or names what it cannot reach.
-  const int port = 40000 + static_cast<int>(::getpid() % 20000);
-  std::string error, programError;
-  std::unique_ptr<HostLine> program;
-  std::thread connecting([&] { program = HostLine::tcp("127.0.0.1", port, 5, programError); });
-  const auto host = HostLine::tcp("", port, 0, error);
-  connecting.join();
-  EXPECT_TRUE(host && program) << error << programError;
-  EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
 }
 
 // Each fault stops the program's capture the way it is named for; the good read goes through.
@@ -216,15 +207,13 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
   EXPECT_TRUE(pacer.finished() && !pacer.active() && pacer.due(12s).empty());
 }
 
-// On the event loop: the tracer's window follows a read going out, the host's draws the outline it
-// decoded and comes back after closing its line midway, and the command-line companion's send stops
-// waiting as soon as it is done.
-TEST(SimulatorsOnTheEventLoop, showTheReadAndTheOutlineComeBackAfterACloseAndStopWaitingWhenDone) {
+// On the event loop: the tracer's window follows a read going out; the host on TCP waits on the
+// loopback for the program's connection (or names what it cannot reach), comes back after closing
+// midway and draws the outline it decoded; the command-line companion's send stops waiting when done.
+TEST(SimulatorsOnTheEventLoop, showTheReadTakeTheProgramComeBackAfterACloseAndStopWaitingWhenDone) {
   testing::guiApplication();
-  std::string error;
+  std::string error, programError;
   const auto line = PtyLink::open(error);
-  EXPECT_TRUE(line->write(Bytes{'*'}.data(), 1) == 1 &&  // a lone byte goes out, either way
-              HostLine::open(line->devicePath(), error)->writeAll(Bytes{oma::NAK}.data(), 1));
   ReadSource recorded(Bytes{'*', 1, 2});
   TracerSimulator tracer(*line, recorded, {true, {}, 1});  // fast
   SimWindow window(tracer, "COM3", "circle:25", {}, Fault::None);
@@ -234,6 +223,25 @@ TEST(SimulatorsOnTheEventLoop, showTheReadAndTheOutlineComeBackAfterACloseAndSto
   EXPECT_TRUE(bar->value() == 3 && bar->maximum() == 3 && window.findChild<QComboBox*>()->isEnabled() &&
               window.findChild<QPushButton*>()->isEnabled());
 
+  const int port = 40000 + static_cast<int>(::getpid() % 20000);
+  std::unique_ptr<HostLine> program;
+  std::thread connecting([&] { program = HostLine::tcp("127.0.0.1", port, 5, programError); });
+  auto hostLine = HostLine::tcp("", port, 0, error);
+  connecting.join();
+  ASSERT_TRUE(hostLine && program) << error << programError;
+  EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
+  EXPECT_TRUE(line->write(Bytes{'*'}.data(), 1) == 1 &&  // a lone byte goes out on either line
+              program->writeAll(Bytes{oma::NAK}.data(), 1));
+  int reopened = 0, argc = 1, asked = 0;
+  HostSimulator host(
+      std::move(hostLine), {Misbehaviour::CloseMid, 3, 20s}, false,
+      [&] { return ++reopened, std::unique_ptr<HostLine>(); }, 0ms);
+  const Bytes request = oma::requestBytes("12");
+  program->writeAll(request.data(), request.size());
+  const cli::RealLinksOwner cli(argc, nullptr);
+  EXPECT_TRUE(cli.links()->runUntil([&] { return reopened > 0; }, 10000));
+  EXPECT_TRUE(cli.links()->runUntil([&] { return ++asked > 0; }, 1000) && asked <= 2);  // done: no wait
+
   OutlineView view;  // y upwards: the first quarter, twice as far as the rest, up and to the right
   view.resize(320, 320);
   std::vector<int> radii(800, 1000);
@@ -241,16 +249,6 @@ TEST(SimulatorsOnTheEventLoop, showTheReadAndTheOutlineComeBackAfterACloseAndSto
   view.setRadii(radii);
   const QImage drawn = view.grab().toImage();  // 144 pixels out at 45 degrees, 72 at -45 (else white)
   EXPECT_TRUE(drawn.pixelColor(262, 58).red() < 160 && drawn.pixelColor(262, 262).red() == 255);
-
-  int reopened = 0, argc = 1, asked = 0;
-  HostSimulator host(
-      HostLine::open(line->devicePath(), error), {Misbehaviour::CloseMid, 3, 20s}, false,
-      [&] { return ++reopened, std::unique_ptr<HostLine>(); }, 0ms);
-  const Bytes request = oma::requestBytes("12");
-  line->write(request.data(), request.size());
-  const cli::RealLinksOwner cli(argc, nullptr);
-  EXPECT_TRUE(cli.links()->runUntil([&] { return reopened > 0; }, 10000)) << error;
-  EXPECT_TRUE(cli.links()->runUntil([&] { return ++asked > 0; }, 1000) && asked <= 2);  // done: no wait
 }
 
 }  // namespace
