@@ -207,9 +207,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
   EXPECT_TRUE(pacer.finished() && !pacer.active() && pacer.due(12s).empty());
 }
 
-// On the event loop: the tracer's window follows a read going out; the host on TCP waits on the
-// loopback for the program's connection (or names what it cannot reach), comes back after closing
-// midway and draws the outline it decoded; the command-line companion's send stops waiting when done.
+// On the event loop: the tracer's window follows a read; the host on TCP takes the program's connection
+// (or names what it cannot reach), comes back after closing midway and draws the outline it decoded;
+// the command-line companion's send stops waiting when done.
 TEST(SimulatorsOnTheEventLoop, showTheReadTakeTheProgramComeBackAfterACloseAndStopWaitingWhenDone) {
   testing::guiApplication();
   std::string error, programError;
@@ -243,10 +243,9 @@ TEST(SimulatorsOnTheEventLoop, showTheReadTakeTheProgramComeBackAfterACloseAndSt
   EXPECT_TRUE(cli.links()->runUntil([&] { return ++asked > 0; }, 1000) && asked <= 2);  // done: no wait
 
   OutlineView view;  // y upwards: the first quarter, twice as far as the rest, up and to the right
-  view.resize(320, 320);
   std::vector<int> radii(800, 1000);
   std::fill_n(radii.begin(), 200, 2000);
-  view.setRadii(radii);
+  view.resize(320, 320), view.setRadii(radii);
   const QImage drawn = view.grab().toImage();  // 144 pixels out at 45 degrees, 72 at -45 (else white)
   EXPECT_TRUE(drawn.pixelColor(262, 58).red() < 160 && drawn.pixelColor(262, 262).red() == 255);
 }
