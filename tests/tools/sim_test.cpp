@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <iterator>
 #include <numbers>
 #include <numeric>
 #include <sstream>
-#include <thread>
 
 #include "../app/gui_test_support.h"
 #include "../scanner/capture_rig.h"
@@ -224,10 +224,10 @@ TEST(SimulatorsOnTheEventLoop, showTheReadTakeTheProgramComeBackAfterACloseAndSt
               window.findChild<QPushButton*>()->isEnabled());
 
   const int port = 40000 + static_cast<int>(::getpid() % 20000);
-  std::unique_ptr<HostLine> program;
-  std::thread connecting([&] { program = HostLine::tcp("127.0.0.1", port, 5, programError); });
+  auto connecting =
+      std::async(std::launch::async, [&] { return HostLine::tcp("127.0.0.1", port, 5, programError); });
   auto hostLine = HostLine::tcp("", port, 0, error);
-  connecting.join();
+  const auto program = connecting.get();
   ASSERT_TRUE(hostLine && program) << error << programError;
   EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
   EXPECT_TRUE(line->write(Bytes{'*'}.data(), 1) == 1 &&  // a lone byte goes out on either line
