@@ -85,9 +85,8 @@ TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedAndJudgesTheAnswer) {
   for (Misbehaviour m :
        {Misbehaviour::None, Misbehaviour::Nak, Misbehaviour::Silence, Misbehaviour::NoGs,
         Misbehaviour::ManyRecords, Misbehaviour::Garbage, Misbehaviour::Slow, Misbehaviour::CloseMid}) {
-    const std::string name(misbehaviourName(m));
-    SCOPED_TRACE(name);
-    ASSERT_EQ(misbehaviourFromName(name), m);
+    SCOPED_TRACE(misbehaviourName(m));
+    ASSERT_EQ(misbehaviourFromName(misbehaviourName(m)), m);
     HostSession s({m, 3, 20s});
     s.received(Bytes{'x', oma::GS}, 0s);  // noise before the request is not addressed to the host
     s.received(oma::requestBytes("12"), 1s);
