@@ -1,26 +1,31 @@
 // The simulators' own logic: the command lines, the host's side of the exchange (each misbehaviour
-// as the program meets it), the tracer's reads (each fault as the program's capture meets it) and
-// their lines.
+// as the program meets it), the tracer's reads (each fault as the program's capture meets it), their
+// lines and windows.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <iterator>
 #include <numbers>
 #include <numeric>
 #include <sstream>
-#include <thread>
 
+#include "../app/gui_test_support.h"
 #include "../scanner/capture_rig.h"
 #include "base/texts.h"
 #include "host/oma_framing.h"
 #include "host_args.h"
 #include "host_line.h"
+#include "host_simulator.h"
 #include "line_pacer.h"
+#include "outline_view.h"
 #include "pty_link.h"
+#include "real_links.h"
 #include "sim_args.h"
+#include "sim_window.h"
 
 namespace kovrel::tools {
 namespace {
@@ -48,7 +53,8 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
               a->fault == Fault::Truncated && a->recordPath == "r" && a->replayPath == "p")
       << error;
   a = parseSimArgs(words("--com 1 --centre 0 --stdout-stream s"), error);
-  EXPECT_TRUE(a && a->com == 1 && *a->centre == 0 && a->streamPath == "s");
+  EXPECT_TRUE(a && a->com == 1 && *a->centre == 0 && a->streamPath == "s" && a->outline == "circle:25" &&
+              a->spread == 2 && a->encoderRate == 200);  // the rest as --help and the guide give
   const auto h = parseHostArgs(words("--records 9 --timeout 3 --wait 2 --once --quiet --window -h --save s "
                                      "--misbehave slow --com 255 --tcp [::1]:28000"),
                                error);
@@ -74,14 +80,13 @@ TEST(SimCommandLines, takeTheirDocumentedValuesAndRefuseTheRestWithAMessage) {
 
 // Every misbehaviour against a sound program: what the host writes and when, and the outcome of
 // the program answering (or not) as it must.
-TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesTheProgramsTcpConnection) {
+TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedAndJudgesTheAnswer) {
   const Bytes answer = oma::answerBytes("L7", 2500, std::vector<int>(799, 1));
   for (Misbehaviour m :
        {Misbehaviour::None, Misbehaviour::Nak, Misbehaviour::Silence, Misbehaviour::NoGs,
         Misbehaviour::ManyRecords, Misbehaviour::Garbage, Misbehaviour::Slow, Misbehaviour::CloseMid}) {
-    const std::string name(misbehaviourName(m));
-    SCOPED_TRACE(name);
-    ASSERT_EQ(misbehaviourFromName(name), m);
+    SCOPED_TRACE(misbehaviourName(m));
+    ASSERT_EQ(misbehaviourFromName(misbehaviourName(m)), m);
     HostSession s({m, 3, 20s});
     s.received(Bytes{'x', oma::GS}, 0s);  // noise before the request is not addressed to the host
     s.received(oma::requestBytes("12"), 1s);
@@ -130,15 +135,6 @@ TEST(HostSessionRuns, eachMisbehaviourRepliesAsNamedJudgesTheAnswerAndTakesThePr
   s.due(20s);
   EXPECT_TRUE(s.outcome() == HostSession::Outcome::BadAnswer &&
               s.problem() == "answer incomplete: " + std::to_string(answer.size() - 1) + " bytes");
-  // On TCP the host waits on the loopback for the program's connection, or names what it cannot reach.
-  const int port = 40000 + static_cast<int>(::getpid() % 20000);
-  std::string error, programError;
-  std::unique_ptr<HostLine> program;
-  std::thread connecting([&] { program = HostLine::tcp("127.0.0.1", port, 5, programError); });
-  const auto host = HostLine::tcp("", port, 0, error);
-  connecting.join();
-  EXPECT_TRUE(host && program) << error << programError;
-  EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
 }
 
 // Each fault stops the program's capture the way it is named for; the good read goes through.
@@ -155,8 +151,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
       20 + 30 + std::sqrt(56), 1e-6);  // a ray along x meets the moved circle at x*x + 25 = 81
   EXPECT_NEAR(radius("rect:30,20,2", pi / 4), radius("ellipse:30,20", pi / 4), 1e-9);
   EXPECT_GT(radius("rect:30,20", pi / 4), radius("rect:30,20,4", pi / 4));
-  for (const char* bad : {"circle", "circle:-1", "ellipse:3", "rect:3,2,1,1", "offcentre:30,0", "oma:/none",
-                          "offcentre:1:circle:2", "tri:3", "circle:2x", "offcentre:0,0:circle:-1"})
+  for (const char* bad :
+       {"circle", "circle:-1", "ellipse:3", "rect:3,2,1,1", "offcentre:30,0", "offcentre:0,-30", "oma:/none",
+        "offcentre:1:circle:2", "tri:3", "circle:2x", "offcentre:0,0:circle:-1"})
     EXPECT_EQ(radius(bad, 0), -1.0) << bad;
   toolkit::TracerCalibration cal;
   cal.temperatura = 600;  // a compensation of 3.5 counts moves the innermost position
@@ -189,17 +186,15 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
     within.start(), within.burst(read);
     EXPECT_EQ(within.state.contadorDadesRebudes, 4099);
   }
-  for (double mean : {1000.4, 0.2}) {  // the sum asked for, spread out, each sample a count (never < 0)
-    const std::vector<int> centre = centreSamples(mean, 2);
+  // The sum asked for, spread out, each sample a count (never < 0), also where the spread reaches 0.
+  for (const auto& [mean, spread] : {std::pair{1000.4, 2}, std::pair{0.2, 2}, std::pair{5.0, 20}}) {
+    const std::vector<int> centre = centreSamples(mean, spread);
     const auto [low, high] = std::ranges::minmax(centre);
     EXPECT_TRUE(std::accumulate(centre.begin(), centre.end(), 0LL) == std::llround(4095 * mean) && low >= 0 &&
                 high - low >= (mean > 1 ? 4 : 1))
         << mean;
   }
   EXPECT_EQ(ReadSource(Bytes{1, 2}).read(9), (Bytes{1, 2}));
-  std::string error;
-  const auto line = PtyLink::open(error);
-  EXPECT_TRUE(line && line->write(Bytes{'*'}.data(), 1) == 1) << error;  // a lone byte goes out too
 
   LinePacer pacer;
   pacer.begin(Bytes(5761, 7), 10s);
@@ -209,6 +204,49 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
   EXPECT_EQ(pacer.due(11s).size(), 3760u);
   pacer.consumed(9999);
   EXPECT_TRUE(pacer.finished() && !pacer.active() && pacer.due(12s).empty());
+}
+
+// On the event loop: the tracer's window follows a read; the host on TCP takes the program's connection
+// (or names what it cannot reach), comes back after closing midway and draws the outline it decoded;
+// the command-line companion's send stops waiting when done.
+TEST(SimulatorsOnTheEventLoop, showTheReadTakeTheProgramComeBackAfterACloseAndStopWaitingWhenDone) {
+  testing::guiApplication();
+  std::string error, programError;
+  const auto line = PtyLink::open(error);
+  ReadSource recorded(Bytes{'*', 1, 2});
+  TracerSimulator tracer(*line, recorded, {true, {}, 1});  // fast
+  SimWindow window(tracer, "COM3", "circle:25", {}, Fault::None);
+  auto* const bar = window.findChild<QProgressBar*>();
+  EXPECT_EQ(bar->value(), 0);
+  tracer.start();  // a read this short goes out at once; then START and the outlines are offered again
+  EXPECT_TRUE(bar->value() == 3 && bar->maximum() == 3 && window.findChild<QComboBox*>()->isEnabled() &&
+              window.findChild<QPushButton*>()->isEnabled());
+
+  const int port = 40000 + static_cast<int>(::getpid() % 20000);
+  auto connecting =
+      std::async(std::launch::async, [&] { return HostLine::tcp("127.0.0.1", port, 5, programError); });
+  auto hostLine = HostLine::tcp("", port, 0, error);
+  const auto program = connecting.get();
+  ASSERT_TRUE(hostLine && program) << error << programError;
+  EXPECT_TRUE(!HostLine::tcp("a..b", port, 0, error) && error.starts_with("a..b: ")) << error;
+  EXPECT_TRUE(line->write(Bytes{'*'}.data(), 1) == 1 &&  // a lone byte goes out on either line
+              program->writeAll(Bytes{oma::NAK}.data(), 1));
+  int reopened = 0, argc = 1, asked = 0;
+  HostSimulator host(
+      std::move(hostLine), {Misbehaviour::CloseMid, 3, 20s}, false,
+      [&] { return ++reopened, std::unique_ptr<HostLine>(); }, 0ms);
+  const Bytes request = oma::requestBytes("12");
+  program->writeAll(request.data(), request.size());
+  const cli::RealLinksOwner cli(argc, nullptr);
+  EXPECT_TRUE(cli.links()->runUntil([&] { return reopened > 0; }, 10000));
+  EXPECT_TRUE(cli.links()->runUntil([&] { return ++asked > 0; }, 1000) && asked <= 2);  // done: no wait
+
+  OutlineView view;  // y upwards: the first quarter, twice as far as the rest, up and to the right
+  std::vector<int> radii(800, 1000);
+  std::fill_n(radii.begin(), 200, 2000);
+  view.resize(320, 320), view.setRadii(radii);
+  const QImage drawn = view.grab().toImage();  // 144 pixels out at 45 degrees, 72 at -45 (else white)
+  EXPECT_TRUE(drawn.pixelColor(262, 58).red() < 160 && drawn.pixelColor(262, 262).red() == 255);
 }
 
 }  // namespace

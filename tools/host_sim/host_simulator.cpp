@@ -7,13 +7,18 @@ namespace {
 
 // Fine enough for the host's own schedule (a slow host spreads its message over 8 s).
 constexpr int kTickMs = 10;
-constexpr int kReopenDelayMs = 1000;
 
 }  // namespace
 
 HostSimulator::HostSimulator(std::unique_ptr<HostLine> line, HostConfig config, bool once,
-                             std::function<std::unique_ptr<HostLine>()> reopen, QObject* parent)
-    : QObject(parent), line_(std::move(line)), session_(config), once_(once), reopen_(std::move(reopen)) {
+                             std::function<std::unique_ptr<HostLine>()> reopen,
+                             std::chrono::milliseconds reopenDelay, QObject* parent)
+    : QObject(parent),
+      line_(std::move(line)),
+      session_(config),
+      once_(once),
+      reopen_(std::move(reopen)),
+      reopenDelay_(reopenDelay) {
   timer_.setInterval(kTickMs);
   connect(&timer_, &QTimer::timeout, this, &HostSimulator::tick);
   timer_.start();
@@ -78,7 +83,7 @@ void HostSimulator::settle() {
   announcedRequest_ = false;
   if (!line_) {
     // The host comes back after closing its port, as an operator restarting it would.
-    QTimer::singleShot(kReopenDelayMs, this, [this] {
+    QTimer::singleShot(reopenDelay_, this, [this] {
       line_ = reopen_ ? reopen_() : nullptr;
       if (!line_) {
         emit lineLost();

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -16,9 +17,11 @@ namespace kovrel::tools {
 class HostSimulator : public QObject {
   Q_OBJECT
  public:
-  // `reopen` opens the line again after a close-mid when the simulator keeps serving.
+  // `reopen` opens the line again, `reopenDelay` after a close-mid, when the simulator keeps serving
+  // (an operator restarting the host takes about a second).
   HostSimulator(std::unique_ptr<HostLine> line, HostConfig config, bool once,
-                std::function<std::unique_ptr<HostLine>()> reopen, QObject* parent = nullptr);
+                std::function<std::unique_ptr<HostLine>()> reopen,
+                std::chrono::milliseconds reopenDelay = std::chrono::seconds(1), QObject* parent = nullptr);
 
   const HostSession& session() const { return session_; }
 
@@ -38,6 +41,7 @@ class HostSimulator : public QObject {
   HostSession session_;
   bool once_;
   std::function<std::unique_ptr<HostLine>()> reopen_;
+  std::chrono::milliseconds reopenDelay_;
   std::unique_ptr<QSocketNotifier> notifier_;
   QTimer timer_;
   bool announcedRequest_ = false;

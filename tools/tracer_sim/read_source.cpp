@@ -187,14 +187,20 @@ std::vector<int> centreSamples(double mean, int spread) {
     samples[i] = std::clamp(static_cast<int>(std::lround(mean)) + i % width - (width - 1) / 2, 0, 4095);
     sum += samples[i];
   }
-  // One count more or less on as many samples as it takes to bring the sum to its target.
+  // One count more or less on as many samples as it takes to bring the sum to its target, pass after
+  // pass: a spread reaching 0 or 4095 leaves few samples free to move, and the target (0 to 4095 x
+  // 4095) is always within the 4096 counts' reach.
   long long missing = std::llround(4095.0 * mean) - sum;
-  for (int i = 0; missing != 0 && i < 4 * kSamples; ++i) {
-    int& s = samples[static_cast<std::size_t>(i % kSamples)];
-    const int step = missing > 0 ? 1 : -1;
-    if (s + step < 0 || s + step > 4095) continue;
-    s += step;
-    missing -= step;
+  for (bool moved = true; moved;) {
+    moved = false;
+    for (int& s : samples) {
+      if (missing == 0) break;
+      const int step = missing > 0 ? 1 : -1;
+      if (s + step < 0 || s + step > 4095) continue;
+      s += step;
+      missing -= step;
+      moved = true;
+    }
   }
   return samples;
 }

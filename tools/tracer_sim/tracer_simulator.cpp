@@ -69,7 +69,7 @@ void TracerSimulator::pump() {
     emit progress(static_cast<int>(pacer_.sent()), static_cast<int>(pacer_.total()));
   }
   if (pacer_.finished()) {
-    timer_.stop();
+    timer_.stop();  // the read is out
     emit readFinished(reads_);
   }
 }
