@@ -5,12 +5,23 @@
 #include <gtest/gtest.h>
 
 #include "program_folder.h"
+#include "settings/program_location.h"
 
 namespace kovrel {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::fileBytes;
+
+// Whatever the working folder, the settings are looked for beside the program itself.
+TEST(ProgramLocation, theFolderHoldsTheRunningProgram) {
+  const fs::path started = fs::current_path();
+  fs::current_path(fs::temp_directory_path());  // started from elsewhere
+  const fs::path folder = runningProgramFolder();
+  fs::current_path(started);
+  EXPECT_TRUE(folder.is_absolute()) << folder;
+  EXPECT_TRUE(fs::is_regular_file(folder / KOVREL_TEST_PROGRAM)) << folder;
+}
 
 TEST(SettingsFolder, firstStartCopiesTheInstalledFileNamingTheUserFolderAndLaterStartsKeepTheUsersFile) {
   const testing::ProgramFolder program, etc("etc"), home("home"), shared("shared");
