@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <memory>
 
+#include "../host/send_rig.h"
 #include "base/qt_timer.h"
 #include "base/texts.h"
 #include "fake_timer.h"
@@ -14,7 +15,6 @@
 #include "links/qt_tcp_peers.h"
 #include "links/tcp_link.h"
 #include "qt_event_loop.h"
-#include "send_rig.h"
 
 namespace kovrel {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <fstream>
 #include <map>
-#include <memory>
 
+#include "../host/send_rig.h"
 #include "archive/kept_read.h"
 #include "archive/trace_file.h"
 #include "base/texts.h"
@@ -18,18 +18,12 @@
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "program_folder.h"
-#include "send_rig.h"
 
 namespace kovrel {
 namespace {
 
 using namespace kovrel::testing;
 using Bytes = std::vector<std::uint8_t>;
-Bytes bytesOf(std::string_view t) { return {t.begin(), t.end()}; }
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 struct FakeNet : NetPeers {
   void connectTo(const std::string& a, int p) override { attempts.push_back(addressAndPort(a, p)); }
