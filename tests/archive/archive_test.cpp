@@ -197,7 +197,7 @@ TEST(ArchiveStore, theListIsNewestFirstFiltersShowsUnreadableFilesWithTheirReaso
   };
   const auto listed = [&] {
     ArchiveStore fresh(a.store.root(), [&] { return a.now; });
-    const auto rows = shown(fresh);
+    auto rows = shown(fresh);
     fresh.saveIndex();
     return rows;
   };
