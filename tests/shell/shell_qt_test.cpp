@@ -3,8 +3,6 @@
 // start's wake-up on the local socket: the running copy (this thread) and a second start (another
 // thread, as it blocks while it waits for the answer).
 
-#include "shell/termination.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -15,6 +13,7 @@
 #include <stdexcept>
 
 #include "qt_event_loop.h"
+#include "shell/termination.h"
 #include "shell/wake_channel.h"
 
 namespace kovrel {
