@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "files/atomic_write_linux.h"
 #include "files/user_folders.h"
@@ -15,12 +16,8 @@ namespace kovrel {
 namespace {
 
 TEST(UserFoldersLinux, settingsAndDataFollowTheirXdgVariableAndFallBackToTheHomeWhenItIsRelativeOrUnset) {
-  struct Case {
-    const char* variable;
-    const char* value;  // nullptr: unset
-    std::filesystem::path (*folder)();
-    const char* expected;
-  } cases[] = {
+  // The variable and its value (nullptr: unset), the folder asked for, the folder expected.
+  const std::tuple<const char*, const char*, std::filesystem::path (*)(), const char*> cases[] = {
       {"XDG_CONFIG_HOME", nullptr, userSettingsFolder, "/home/ana/.config/kovrel"},
       {"XDG_CONFIG_HOME", "relative", userSettingsFolder, "/home/ana/.config/kovrel"},
       {"XDG_CONFIG_HOME", "/home/ana/cfg", userSettingsFolder, "/home/ana/cfg/kovrel"},
@@ -30,10 +27,10 @@ TEST(UserFoldersLinux, settingsAndDataFollowTheirXdgVariableAndFallBackToTheHome
   };
   const std::string home = ::getenv("HOME") ? ::getenv("HOME") : "";
   ::setenv("HOME", "/home/ana", 1);
-  for (const Case& c : cases) {
-    c.value ? ::setenv(c.variable, c.value, 1) : ::unsetenv(c.variable);
-    EXPECT_EQ(c.folder(), c.expected) << c.variable << "=" << (c.value ? c.value : "(unset)");
-    ::unsetenv(c.variable);
+  for (const auto& [variable, value, folder, expected] : cases) {
+    value ? ::setenv(variable, value, 1) : ::unsetenv(variable);
+    EXPECT_EQ(folder(), expected) << variable << "=" << (value ? value : "(unset)");
+    ::unsetenv(variable);
   }
   ::setenv("HOME", "relative", 1);  // no home to fall back on
   EXPECT_TRUE(userDataFolder().empty());

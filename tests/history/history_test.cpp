@@ -78,14 +78,9 @@ class HistorialTest : public ::testing::Test {
 };
 
 TEST_F(HistorialTest, theArchiveIsAskedAPageAtATimeWithTheJobDigitsTypedAndTheDay) {
-  struct Row {
-    std::string typed;
-    std::optional<Day> day;
-    std::size_t kept;
-    std::string digits, fromDay;
-    int rows;
-    std::string status;
-  } rows[] = {
+  // Typed, the day ticked, entries kept; the digits and the day asked; the rows and status shown.
+  using MaybeDay = std::optional<Day>;
+  const std::tuple<std::string, MaybeDay, std::size_t, std::string, std::string, int, std::string> rows[] = {
       {"", {}, 3, "", "", 3, "3 lecturas"},
       {"1 x2", {}, 1, "12", "", 1, "1 lectura"},  // only the digits count
       {"", Day{2026, 3, 9}, 0, "", "20260309", 0, "0 lecturas"},
@@ -94,11 +89,11 @@ TEST_F(HistorialTest, theArchiveIsAskedAPageAtATimeWithTheJobDigitsTypedAndTheDa
   };
   history.open();
   EXPECT_TRUE(view.opened && view.rows == 3 && view.current == 0);
-  for (const Row& r : rows) {
-    view.job = r.typed, view.day = r.day, kept = r.kept, view.onAction(HistoryAction::Filter);
+  for (const auto& [typed, day, held, digits, fromDay, shown, status] : rows) {
+    view.job = typed, view.day = day, kept = held, view.onAction(HistoryAction::Filter);
     EXPECT_EQ(std::tie(asked.back().jobDigits, asked.back().fromDay, asked.back().toDay),
-              std::tie(r.digits, r.fromDay, r.fromDay));
-    EXPECT_EQ(std::tie(firsts.back(), view.rows, view.status), std::tie(firsts.front(), r.rows, r.status));
+              std::tie(digits, fromDay, fromDay));
+    EXPECT_EQ(std::tie(firsts.back(), view.rows, view.status), std::tie(firsts.front(), shown, status));
   }
   // Scrolled to the end: the next pages, with the same filter, until the archive has no more.
   for (int page = 0; page < 3; ++page) history.fetchMore();  // the third finds nothing to ask
@@ -110,23 +105,15 @@ TEST_F(HistorialTest, theArchiveIsAskedAPageAtATimeWithTheJobDigitsTypedAndTheDa
 }
 
 TEST_F(HistorialTest, aRowSaysWhenJobSizeInTheLocalesFormAndTheSendOrWhyTheFileIsUnusable) {
-  struct Row {
-    ArchiveEntry e;
-    char separator;
-    HistoryRowTexts texts;
-  } rows[] = {
-      {entry("345", 7), ',', {"07/12/2026 09:05", "345", "52,35 × 38,10 mm", "No enviado"}},
-      {entry("1234", 7, 2),
-       '.',
-       {"07/12/2026 09:05", "1234", "52.35 × 38.10 mm", "Enviado (2): Envio >OK< "}},
-      {entry("12", 6, 0, false),
-       ',',
-       {"06/12/2026 09:05", "12", "", "Ilegible: TRCFMT=2 no es un trazado de radios"}},
+  // The entry, the locale's decimal separator; when, job, size and send, joined by "|".
+  const std::tuple<ArchiveEntry, char, std::string> rows[] = {
+      {entry("345", 7), ',', "07/12/2026 09:05|345|52,35 × 38,10 mm|No enviado"},
+      {entry("1234", 7, 2), '.', "07/12/2026 09:05|1234|52.35 × 38.10 mm|Enviado (2): Envio >OK< "},
+      {entry("12", 6, 0, false), ',', "06/12/2026 09:05|12||Ilegible: TRCFMT=2 no es un trazado de radios"},
   };
-  for (const Row& r : rows) {
-    const HistoryRowTexts t = Historial::textsOf(r.e, r.separator);
-    EXPECT_EQ(std::tie(t.when, t.job, t.size, t.sent),
-              std::tie(r.texts.when, r.texts.job, r.texts.size, r.texts.sent));
+  for (const auto& [e, separator, texts] : rows) {
+    const HistoryRowTexts t = Historial::textsOf(e, separator);
+    EXPECT_EQ(t.when + "|" + t.job + "|" + t.size + "|" + t.sent, texts);
   }
 }
 
@@ -170,42 +157,39 @@ TEST_F(HistorialTest, loadingOpeningAndSavingGoThroughTheHooksAndAFileThatCannot
 // --- On the plot, then ENVIAR ------------------------------------------------------------------
 
 TEST(KeptReadOnThePlot, aKeptReadStandsAsAFreshOneAndEnviarSendsByteForByteWhatItSentTheFirstTime) {
-  struct Row {
-    bool mirror;
-    int turnSteps;
-    LensType lens;
-    std::optional<double> manualMm;
-  } rows[] = {{false, 0, LensType::Same, {}},
-              {true, 37, LensType::Larger, {}},
-              {true, -500, LensType::Smaller, 0.15},
-              {false, 1, LensType::Same, -0.3}};
+  // Mirrored, turned by steps, the lens type, the manual offset (none: the automatic one).
+  const std::tuple<bool, int, LensType, std::optional<double>> rows[] = {
+      {false, 0, LensType::Same, {}},
+      {true, 37, LensType::Larger, {}},
+      {true, -500, LensType::Smaller, 0.15},
+      {false, 1, LensType::Same, -0.3}};
   using namespace toolkit;
   const auto stream =
       buildStream(offCentre(superellipse(26, 17, 3.2), 1.5, -0.8), TracerCalibration{}, 0, 4321);
   testing::ProgramFolder folder;
-  for (const Row& r : rows) {
+  for (const auto& [mirror, turnSteps, lens, manualMm] : rows) {
     cli::HeadlessProgram first(3.0, 0.05);
     oma::Bytes sent, again;
     ASSERT_TRUE(first.read(stream));
     const KeptRead keptAtItsEnd = keptReadOf(first.state(), 0.0, 3.0, {2026, 12, 7, 9, 5, 0});
-    if (r.mirror) first.mirror();
-    first.turn(r.turnSteps);
-    ASSERT_TRUE(first.send(r.lens, !r.manualMm, r.manualMm, sent));
+    if (mirror) first.mirror();
+    first.turn(turnSteps);
+    ASSERT_TRUE(first.send(lens, !manualMm, manualMm, sent));
 
     cli::HeadlessProgram later(3.0, 0.05);
     ASSERT_TRUE(later.read(stream));  // a read of another day stands on the plot first
     later.turn(3);
     // Through the archive's file, as "Cargar" reads it.
-    const KeptRead kept = keptReadOf(first.state(), r.manualMm.value_or(0.0), 3.0, {2026, 12, 7, 9, 5, 0});
+    const KeptRead kept = keptReadOf(first.state(), manualMm.value_or(0.0), 3.0, {2026, 12, 7, 9, 5, 0});
     ASSERT_EQ(later.load(parseTraceFile(writeKeptRead(kept))), "");
     // "Guardar como" writes the read as kept with what was done to it since: a lab's reader sees that.
     const auto file = folder.path() / "guardada.vca";
-    ASSERT_EQ(saveShapeFile(file, first.state(), keptAtItsEnd, r.manualMm.value_or(0.0), 3.0, {}), "");
+    ASSERT_EQ(saveShapeFile(file, first.state(), keptAtItsEnd, manualMm.value_or(0.0), 3.0, {}), "");
     EXPECT_EQ(readShapeFile(file).trace.radii, kept.radii);
     EXPECT_EQ(later.message(), texts::kReadFinished);
     EXPECT_EQ(later.state().tipoMontura.toNumber(), 0) << "the lens type is asked again";
-    ASSERT_TRUE(later.send(r.lens, !r.manualMm, r.manualMm, again));
-    EXPECT_TRUE(again == sent) << r.turnSteps;
+    ASSERT_TRUE(later.send(lens, !manualMm, manualMm, again));
+    EXPECT_TRUE(again == sent) << turnSteps;
   }
 }
 
@@ -222,26 +206,23 @@ std::string ellipseFile(double a, double b, int count) {
 
 TEST(ForeignTraceOnThePlot, resampledAnyCountTurnedAndSizedButTheFeelerTipIsNotAddedAgain) {
   const auto stream = toolkit::buildStream(toolkit::circle(20), toolkit::TracerCalibration{}, 0, 4321);
-  struct Row {
-    int count;
-    double a, b;
-    int turnSteps;
-    LensType lens;
-    double boxA, boxB;  // mm, as sent: the lens type and the send's fixed 0.1 mm added
-  } rows[] = {{360, 25, 25, 0, LensType::Same, 50.1, 50.1},
-              {400, 25, 15, 540, LensType::Larger, 30.3, 50.3},  // a quarter turn
-              {1000, 25, 15, 0, LensType::Smaller, 50, 30}};
-  for (const Row& r : rows) {
+  // The file's radii and half-axes, turned by steps, the lens type; the box as sent (mm: the lens
+  // type and the send's fixed 0.1 mm added).
+  const std::tuple<int, double, double, int, LensType, double, double> rows[] = {
+      {360, 25, 25, 0, LensType::Same, 50.1, 50.1},
+      {400, 25, 15, 540, LensType::Larger, 30.3, 50.3},  // a quarter turn
+      {1000, 25, 15, 0, LensType::Smaller, 50, 30}};
+  for (const auto& [count, a, b, turnSteps, lens, boxA, boxB] : rows) {
     cli::HeadlessProgram program(3.0, 0.0);
     ASSERT_TRUE(program.read(stream));  // the tracer's serial and job must not stay with it
-    ASSERT_EQ(program.load(parseTraceFile(ellipseFile(r.a, r.b, r.count))), "");
+    ASSERT_EQ(program.load(parseTraceFile(ellipseFile(a, b, count))), "");
     EXPECT_TRUE(program.state().raw_samples.empty() && program.state().contador_treballs == "77");
-    program.turn(r.turnSteps);
+    program.turn(turnSteps);
     oma::Bytes sent;
-    ASSERT_TRUE(program.send(r.lens, true, std::nullopt, sent));
+    ASSERT_TRUE(program.send(lens, true, std::nullopt, sent));
     const ShapeSizes sizes = measureShape(sentRadii(program.state().forma_auxiliar));
-    EXPECT_NEAR(sizes.a, r.boxA, 0.03) << r.count;
-    EXPECT_NEAR(sizes.b, r.boxB, 0.03) << r.count;
+    EXPECT_NEAR(sizes.a, boxA, 0.03) << count;
+    EXPECT_NEAR(sizes.b, boxB, 0.03) << count;
 
     // A file it cannot use is refused with the codec's reason and leaves the shape as it stood.
     const TraceTable before = program.state().forma_treball;

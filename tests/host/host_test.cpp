@@ -7,13 +7,10 @@
 
 #include "base/number_text.h"
 #include "base/texts.h"
-#include "fake_plot.h"
-#include "fake_timer.h"
 #include "fake_virtual_port.h"
-#include "fake_window.h"
 #include "host/oma_framing.h"
-#include "host/send_command.h"
 #include "links/serial_link.h"
+#include "send_rig.h"
 
 namespace kovrel::oma {
 namespace {
@@ -70,12 +67,6 @@ TEST(OmaFraming, framingCodesGoEscapedTheFirstRadiusLowByteFirstHalfToEvenUnesca
 using namespace kovrel::testing;
 using C = Control;
 
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 // An answer that is not one is told as what is wrong with it (the host simulator prints it).
 TEST(OmaFraming, aBrokenAnswerIsRefusedWithWhatIsWrongWithIt) {
   const Bytes open{ACK, FS};
@@ -106,16 +97,6 @@ const Bytes kAck{oma::ACK};
 // The host's message after its ACK, with padding, an unknown label and a checksum record.
 const Bytes kHostMessage = bytesOf("\x1cJOB=  \"345\" \r\nVEN=LAB;X\x1e") + bytesOf("CRC=51234\x1e\x1d");
 const std::string kSizes = "horitzontal :4512,5 Vertical :3800  10";
-
-// The prepared trace the tests send: 25.00 mm, then codes 30 31 6 64 28 255 0 0 ...
-PreparedShape cannedShape() {
-  PreparedShape shape;
-  const int rows[] = {2500, 30, 31, 6, 64, 28, 255};
-  for (int n = 1; n <= 7; ++n) shape.forma_auxiliar.radius(n) = rows[n - 1];
-  shape.mida_h = 4512.5, shape.mida_v = 3800, shape.offset_radi = 10;
-  shape.plotPoints = {{40.5, 39.5}, {41.0, 40.0}};
-  return shape;
-}
 
 // Its answer for the label "Rev.[345]", written out by hand (2500 = 9 x 256 + 196).
 Bytes cannedAnswer() {

@@ -3,6 +3,7 @@
 // that plays the host's lines and bytes.
 #include "host/virtual_port_pair.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -138,13 +139,9 @@ class PairPort : public ::testing::Test {
     told_.push_back(!f ? "ok" : f->what() + std::string(f->administrator() ? " (administrador)" : ""));
   };
   std::vector<std::string> told_;
-  std::string failure(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const VirtualPortError& e) {
-      return e.what();
-    }
-    return "no error";
+  // The failure a call must throw, told in `message`.
+  static auto refusal(std::string_view message) {
+    return ::testing::ThrowsMessage<VirtualPortError>(std::string(message));
   }
 
   FakeDriver driver_;
@@ -224,7 +221,7 @@ TEST_F(PairPort, failuresOfTheControlProgramReachTheOperatorInHerWordsWithWhoseR
     EXPECT_EQ(told_.back(), told);
     EXPECT_FALSE(end_.open || timer_->isActive());
   }
-  EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kPairMissing));  // start-up
+  EXPECT_THAT([&] { port_->crear_port("COM5"); }, refusal(texts::kPairMissing));  // start-up
 }
 
 TEST_F(PairPort, noPairYetIsForTheSetUpToCreateButOtherDevicesAndBadNamesAreRefused) {
@@ -232,13 +229,14 @@ TEST_F(PairPort, noPairYetIsForTheSetUpToCreateButOtherDevicesAndBadNamesAreRefu
   EXPECT_FALSE(port_->port_existeix() || end_.open);
   driver_.cablePorts = {"COM4"};
   const std::string inUse = "COM4" + std::string(texts::kVirtualPortInUse);
-  EXPECT_EQ(failure([&] { port_->obrir_port("COM4"); }), inUse);
+  EXPECT_THAT([&] { port_->obrir_port("COM4"); }, refusal(inUse));
   port_->createPort("COM4", tell_), port_->createPort("COM5,HiddenMode=yes", tell_);
   EXPECT_EQ(told_, (std::vector<std::string>{
                        inUse, std::string(texts::kVirtualPortBadName) + "COM5,HiddenMode=yes"}));
   EXPECT_TRUE(driver_.pairs.empty());
   driver_.pairs[0] = "COM5", end_.opens = false;
-  EXPECT_EQ(failure([&] { port_->crear_port("COM5"); }), std::string(texts::kVirtualPortNotOpened) + "CNCB0");
+  EXPECT_THAT([&] { port_->crear_port("COM5"); },
+              refusal(std::string(texts::kVirtualPortNotOpened) + "CNCB0"));
   EXPECT_FALSE(timer_->isActive());
 }
 
@@ -271,14 +269,14 @@ TEST_F(PairPort, eachChangeOfTheHostsLinesIsToldOnceAtTheNextTick) {
   timer_->tick();
   EXPECT_EQ(signals_, (std::vector<bool>{false}));
   EXPECT_FALSE(port_->port_obert_host() || timer_->isActive());
-  EXPECT_EQ(failure([&] { port_->escriure_bytes({0x06}); }), std::string(texts::kVirtualPortMissing));
+  EXPECT_THAT([&] { port_->escriure_bytes({0x06}); }, refusal(texts::kVirtualPortMissing));
   end_.lost = false, end_.lines = {}, made();  // made again and removed with no host there: nothing to tell
   end_.lost = true, signals_.clear(), timer_->tick();
   EXPECT_TRUE(signals_.empty() && !timer_->isActive());
 }
 
 TEST_F(PairPort, bytesAreSeenAtOnceAnnouncedOnceAtTheTickAndWhatADepartedHostSentIsDropped) {
-  EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortMissing));
+  EXPECT_THAT([&] { port_->escriure_bytes({1}); }, refusal(texts::kVirtualPortMissing));
   made();
   host(true, true);
   end_.arriving = {'Q'};  // with the host's arrival: announced at the same tick
@@ -300,7 +298,7 @@ TEST_F(PairPort, bytesAreSeenAtOnceAnnouncedOnceAtTheTickAndWhatADepartedHostSen
   end_.arriving = {'y'};
   EXPECT_EQ(port_->bytes_pendents(), 0);
   EXPECT_TRUE(port_->port_obert_host());  // closing our side still watches the host
-  EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortClosed));
+  EXPECT_THAT([&] { port_->escriure_bytes({1}); }, refusal(texts::kVirtualPortClosed));
   port_->obrir_port("COM5");
   end_.arriving = {'R', 'E', 'Q'}, host(false, false), timer_->tick();
   EXPECT_TRUE(port_->bytes_pendents() == 0 && end_.purges == 1 && arrivals_ == 2);
@@ -309,7 +307,7 @@ TEST_F(PairPort, bytesAreSeenAtOnceAnnouncedOnceAtTheTickAndWhatADepartedHostSen
   host(true, false), port_->escriure_bytes({0x06, 0x1c});
   EXPECT_EQ(end_.written, (Bytes{0x06, 0x1c}));
   end_.stalls = true;  // the host stopped reading and the pair's queue is full
-  EXPECT_EQ(failure([&] { port_->escriure_bytes({1}); }), std::string(texts::kVirtualPortNotRead));
+  EXPECT_THAT([&] { port_->escriure_bytes({1}); }, refusal(texts::kVirtualPortNotRead));
   port_->canvi_senyal = [this] { port_->eliminar_port(); };  // a handler that lets go ends the tick
   host(true, true), end_.arriving = {'R', 'E', 'Q'}, timer_->tick();
   EXPECT_TRUE(!end_.open && !port_->port_obert_host() && arrivals_ == 2);  // through an end let go: nothing

@@ -7,13 +7,11 @@
 #include <QTcpSocket>
 #include <memory>
 
+#include "../host/send_rig.h"
 #include "base/qt_timer.h"
 #include "base/texts.h"
-#include "fake_plot.h"
 #include "fake_timer.h"
-#include "fake_window.h"
 #include "host/oma_framing.h"
-#include "host/send_command.h"
 #include "links/qt_tcp_peers.h"
 #include "links/tcp_link.h"
 #include "qt_event_loop.h"
@@ -45,26 +43,12 @@ class LoopbackHost {
   std::size_t answeredAt = 0;
 };
 
-struct Rig {
-  Rig() {
-    s.tipoMontura = 1, s.contador_treballs = 1, s.ja_Enviat = 1;
-    s.forma_auxiliar.radius(1) = 2500;
-    w.setText(Control::contadorLectures, "1");
-    w.setText(Control::offset_mida, "0");
-  }
-  // One send over `link`; true when it ended with the success text.
-  bool send(HostLink& link) {
-    SendCommand cmd(s, w, plot, link, clock, poll, {});
-    cmd.interpola_Click();
-    processEventsUntil([&] { return !cmd.busy(); }, 3000);
-    return w.text(Control::Text1) == texts::kSentOk;
-  }
-  SharedState s;
-  FakeWindow w;
-  FakePlot plot;
-  FakeClock clock;
-  FakeTimer poll;
-};
+// One send over the rig's link; true when it ended with the success text.
+bool sent(SendRig& rig) {
+  rig.cmd->interpola_Click();
+  processEventsUntil([&] { return !rig.cmd->busy(); }, 3000);
+  return rig.text() == texts::kSentOk;
+}
 
 std::unique_ptr<QTcpSocket> connectTo(const QString& address, int port) {
   auto socket = std::make_unique<QTcpSocket>();
@@ -81,8 +65,8 @@ TEST(TcpLoopback, waitingForTheHostEverySendSucceedsAmongHostilePeersAndTheyAreC
     std::string error;
     ASSERT_TRUE(peers.listen(0, error)) << error;
     const int port = peers.listeningPort();
-    Rig rig;
-    EXPECT_FALSE(rig.send(link)) << "no host yet";
+    SendRig rig(link);
+    EXPECT_FALSE(sent(rig)) << "no host yet";
 
     std::unique_ptr<QTcpSocket> hostSocket = connectTo(address, port);
     LoopbackHost host(hostSocket.get());
@@ -99,13 +83,13 @@ TEST(TcpLoopback, waitingForTheHostEverySendSucceedsAmongHostilePeersAndTheyAreC
         if (!junk.isEmpty()) hostile.back()->write(junk);
       }
       host.received.clear(), host.answeredAt = 0;
-      ASSERT_TRUE(rig.send(link)) << round << " " << rig.w.text(Control::Text1);
+      ASSERT_TRUE(sent(rig)) << round << " " << rig.text();
       EXPECT_TRUE(processEventsUntil([&] { return host.answerEnded(); })) << round;
       EXPECT_EQ(Bytes(host.received.begin(), host.received.begin() + 5),
                 (Bytes{oma::FS, 'R', 'E', 'Q', '='}));
     }
     // Every hostile peer was closed by the link (the silent ones at the request after them).
-    ASSERT_TRUE(rig.send(link));
+    ASSERT_TRUE(sent(rig));
     EXPECT_TRUE(processEventsUntil([&] {
       return std::all_of(hostile.begin(), hostile.end(),
                          [](const auto& h) { return h->state() == QAbstractSocket::UnconnectedState; });
@@ -120,14 +104,14 @@ TEST(TcpLoopback, connectingToTheHostItSendsAndComesBackAfterTheHostDropsTheConn
   QtTcpPeers peers;
   QtTimer retry(20);
   TcpLink link(TcpLink::Mode::Connect, "127.0.0.1", server.serverPort(), {}, peers, retry);
-  Rig rig;
+  SendRig rig(link);
   for (int connection = 0; connection < 2; ++connection) {
     ASSERT_TRUE(processEventsUntil([&] { return server.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> accepted(server.nextPendingConnection());
     LoopbackHost host(accepted.get());
     ASSERT_TRUE(processEventsUntil([&] { return link.present(); }));
     EXPECT_EQ(link.label(), " TCP 127.0.0.1:" + std::to_string(server.serverPort()));
-    ASSERT_TRUE(rig.send(link)) << connection;
+    ASSERT_TRUE(sent(rig)) << connection;
     accepted->disconnectFromHost();
     EXPECT_TRUE(processEventsUntil([&] { return !link.present(); }));
   }

@@ -5,17 +5,14 @@
 
 #include <fstream>
 #include <map>
-#include <memory>
 
+#include "../host/send_rig.h"
 #include "archive/kept_read.h"
 #include "archive/trace_file.h"
 #include "base/texts.h"
-#include "fake_plot.h"
 #include "fake_timer.h"
 #include "fake_virtual_port.h"
-#include "fake_window.h"
 #include "host/oma_framing.h"
-#include "host/send_command.h"
 #include "links/folder_link.h"
 #include "links/link_choice.h"
 #include "links/serial_link.h"
@@ -27,11 +24,6 @@ namespace {
 
 using namespace kovrel::testing;
 using Bytes = std::vector<std::uint8_t>;
-Bytes bytesOf(std::string_view t) { return {t.begin(), t.end()}; }
-Bytes operator+(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 struct FakeNet : NetPeers {
   void connectTo(const std::string& a, int p) override { attempts.push_back(addressAndPort(a, p)); }
@@ -45,29 +37,6 @@ struct FakeNet : NetPeers {
 };
 
 const Bytes kHostMessage = bytesOf("\x06\x1cJOB=\"345\"\r\nVEN=LAB\x1e\x1d");
-
-// The send button over a link, with a prepared shape whose codes need escaping.
-struct SendRig {
-  explicit SendRig(HostLink& link) {
-    s.tipoMontura = 1, s.comport2 = "5", s.contador_treballs = 345;
-    w.setText(Control::contadorLectures, "Rev.[345]");
-    w.setText(Control::offset_mida, "0");
-    const auto prepare = [](const TraceTable&, const PrepareInputs&) {
-      PreparedShape shape;
-      const int rows[] = {2500, 30, 31, 6, 64, 28, 255};
-      for (int n = 1; n <= 7; ++n) shape.forma_auxiliar.radius(n) = rows[n - 1];
-      return shape;
-    };
-    cmd = std::make_unique<SendCommand>(s, w, plot, link, clock, poll, SendCommand::Hooks{{}, prepare, {}});
-  }
-  std::string text() const { return w.text(Control::Text1); }
-  SharedState s;
-  FakeWindow w;
-  FakePlot plot;
-  FakeClock clock;
-  FakeTimer poll;
-  std::unique_ptr<SendCommand> cmd;
-};
 
 // The same send over the serial port: what the host reads there, the reference for the other links.
 Bytes serialExchange() {

@@ -58,9 +58,6 @@ class TracerPty : public ::testing::Test {
     port_ = std::make_unique<QtSerialPort>([this](int n) { return registry_->resolve(n); });
   }
   void TearDown() override { port_.reset(), pullOut(), fs::remove_all(root_); }
-  void tracerSends(const std::string& bytes) {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
   void pullOut() {  // the tracer's end goes away, as an adapter pulled out
     if (master_ >= 0) ::close(master_);
     master_ = -1;
@@ -83,7 +80,7 @@ TEST_F(TracerPty, deviceGoneMidReadStillHandsOverWhatArrivedThenStopsNotifying) 
   };
   ASSERT_EQ(port_->open(3, kTracerLineSettings), 0);
   port_->setReceiveThreshold(2);
-  tracerSends("***hdr");
+  ASSERT_EQ(::write(master_, "***hdr", 6), 6);  // the tracer's last words
   ASSERT_TRUE(processEventsUntil([&] { return port_->bytesWaiting() >= 6; }));
   pullOut();
   ASSERT_TRUE(processEventsUntil([&] { return taken.size() == 6; }));
