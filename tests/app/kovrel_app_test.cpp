@@ -8,7 +8,6 @@
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -181,9 +180,9 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShapeAndItsSizesFollow) {
   static_cast<QLineEdit*>(w(offset_mida))->setText("0.5");
   EXPECT_EQ(win().text(midesLbl).rfind(std::string("A 40") + win().decimalSeparator() + "7", 0), 0u)
       << win().text(midesLbl);
-  QFile kept(QString::fromStdString(app->archiveKeeper().currentFile().string()));
-  EXPECT_TRUE(kept.open(QIODevice::ReadOnly) && kept.readAll().contains("_MANUAL=0.5\r\n"));  // typed: kept
-  static_cast<QLineEdit*>(w(offset_mida))->setText("0.7");  // past the limit: back to none
+  const TraceFileContent kept = parseTraceFile(testing::fileBytes(app->archiveKeeper().currentFile()));
+  EXPECT_TRUE(kept.kept && kept.kept->choices.manualOffsetMm == 0.5);  // typed, with no click after it: kept
+  static_cast<QLineEdit*>(w(offset_mida))->setText("0.7");             // past the limit: back to none
   EXPECT_EQ(win().text(offset_mida), "0");
 }
 
