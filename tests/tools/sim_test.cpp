@@ -13,6 +13,7 @@
 #include <iterator>
 #include <numbers>
 #include <numeric>
+#include <set>
 #include <sstream>
 
 #include "../app/gui_test_support.h"
@@ -197,6 +198,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
         << mean;
   }
   EXPECT_EQ(ReadSource(Bytes{1, 2}).read(9), (Bytes{1, 2}));
+  std::set<int> readings;  // the encoder's noise: every count within the spread either side, no other
+  for (long n = 0; n < 1000; ++n) readings.insert(encoderReading(n, 1000, 2));
+  EXPECT_EQ(readings, (std::set<int>{998, 999, 1000, 1001, 1002}));
 
   LinePacer pacer;
   pacer.begin(Bytes(5761, 7), 10s);
