@@ -18,6 +18,7 @@
 #include <QTcpServer>
 #include <QTest>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <set>
 
@@ -36,6 +37,7 @@
 #include "settings/settings_file.h"
 #include "shell/shell_texts.h"
 #include "shell/tray_icon_qt.h"
+#include "shell/wake_channel.h"
 
 namespace kovrel {
 namespace {
@@ -205,10 +207,12 @@ TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPort
               !win().isVisible(Form1));
 }
 
-// Automatic mode keeps the program for the host; a request of the system to end
-// (a signal, even while a message box is up) saves and leaves.
+// Automatic mode keeps the program for the host: the window hides behind the tray's icon, and the
+// host's line, the icon or a second start bring it back on top; "Salir" keeps the exit's rules; a
+// request of the system to end (a signal, even while a message box is up) saves and leaves.
 TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEndSavesAndLeaves) {
-  ASSERT_TRUE(start([](KovrelApp::Options& o) { o.systemTray = [] { return true; }; }));
+  const std::string wake = "kovrel-app-test-" + std::to_string(QCoreApplication::applicationPid());
+  ASSERT_TRUE(start([&](KovrelApp::Options& o) { o.systemTray = [] { return true; }, o.wakeName = wake; }));
   auto* const tray = app->tray().findChild<QSystemTrayIcon*>();
   ASSERT_TRUE(tray != nullptr && !tray->isVisible());
   click(autochk);
@@ -220,6 +224,12 @@ TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEn
   EXPECT_FALSE(tray->isVisible());
   click(sortirBtn), emit tray->activated(QSystemTrayIcon::Trigger);  // a click on the icon: back too
   EXPECT_TRUE(win().isVisible(Form1) && !tray->isVisible());
+  click(sortirBtn), win().setWindowFlag(Qt::WindowStaysOnTopHint, false);
+  auto second = std::async(std::launch::async, [&] { return wakeRunningCopy(wake, 2000); });
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return second.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+  EXPECT_TRUE(second.get() && win().isVisible(Form1) &&
+              win().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   click(sortirBtn), host->hostHolds = true;
   tray->contextMenu()->actions().at(1)->trigger();  // "Salir" keeps the exit's rules
   expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");

@@ -95,6 +95,7 @@ TEST(Clock, theSecondOfAMinuteIsCountedFromTheMinutesStartOnEitherSideOf1970) {
   const std::chrono::system_clock::time_point epoch;
   EXPECT_EQ(secondOfMinute(epoch + std::chrono::seconds(61)), 1);
   EXPECT_EQ(secondOfMinute(epoch - std::chrono::seconds(1)), 59);
+  EXPECT_EQ(secondOfMinute(epoch - std::chrono::seconds(120)), 0);  // a minute's start, not 60
 }
 
 }  // namespace

@@ -159,6 +159,9 @@ TEST_F(EndToEnd, realFrameIsReadAndSentToALateHost) {
   const fs::path frame = fs::path(KOVREL_TEST_DATA) / "oma" / "R360_1.oma";
   const tk::Outline outline = outlineFromTrace(omaFile(testing::fileBytes(frame)));
   const QString outlineArg = QString::fromStdString("oma:" + frame.string());
+  QProcess missing;  // a replay that is not there is told before the tracer is plugged
+  missing.start(KOVREL_TRACER_SIM, QStringList{"--replay", path("none.bin")} + tracerCom);
+  EXPECT_TRUE(missing.waitForFinished(5000) && missing.readAllStandardError().contains("cannot open"));
   auto fast = tracer({"--fast", "--outline", outlineArg, "--job", "77", "--record", path("read.bin")});
   ASSERT_TRUE(readShape(*fast)) << fast->output();
   ASSERT_EQ(text(), texts::kReadFinished);
@@ -178,7 +181,7 @@ TEST_F(EndToEnd, realFrameIsReadAndSentToALateHost) {
   EXPECT_FALSE(app_->window().isEnabled(Control::llegirBtn));
   // A host serving on (its port waited for, as a lab's host polls): the read sent twice; each
   // request carries the job number, each answer the label's text.
-  auto lab = host({"--wait", "30", "--save", path("got.oma")});
+  auto lab = host({"--wait", "30", "--save", path("got.oma"), "--window"});  // drawing what it got
   ASSERT_TRUE(waitUntil([&] { return app_->hostPort().port_obert_host(); }));
   for (int sent = 1; sent <= 2; ++sent, lab->forgetOutput()) {
     click(Control::interpola);

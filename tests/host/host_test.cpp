@@ -73,6 +73,7 @@ TEST(OmaFraming, aBrokenAnswerIsRefusedWithWhatIsWrongWithIt) {
   const std::pair<Bytes, std::string> broken[] = {
       {{ACK}, "answer must open with ACK FS"},
       {open, "no R= record"},
+      {open + bytesOf("D=1\r\n"), "no R= record"},  // another record's name
       {open + bytesOf("R=\x10"), "R= record cut short"},
       {open + bytesOf("R=\x10\x02"), "record not ended by CR LF"},
       {open + bytesOf("R=\x10\x02\x01\x1b"), "ESC at end of answer"},

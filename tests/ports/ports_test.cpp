@@ -195,7 +195,9 @@ TEST_F(FakeSystem, newAdapterTakesLowestNumberNotHeldAndDamagedSavedLinesAreSkip
   plugUsb("ttyUSB1", "0403:6001", "KEEP", "1-3");
   plugUsb("ttyUSB2", "0403:6001", "CLONE", "1-4");  // clones sharing one serial number
   plugUsb("ttyUSB3", "0403:6001", "CLONE", "1-5");
-  EXPECT_EQ(listed(registry), "1:ttyS0 2:ttyACM0 3:ttyS2 5:pts/4 6:ttyUSB0 7:ttyUSB1 8:ttyUSB2 9:ttyUSB3");
+  plugUsb("ttyUSB10", "0403:6001", "TEN", "1-6");  // numbered after ttyUSB3, as the kernel counts
+  EXPECT_EQ(listed(registry),
+            "1:ttyS0 2:ttyACM0 3:ttyS2 5:pts/4 6:ttyUSB0 7:ttyUSB1 8:ttyUSB2 9:ttyUSB3 10:ttyUSB10");
   EXPECT_EQ(registry.ports()[1].kind, PortKind::UsbSerial);
   std::string full;  // every number but the last saved for an adapter that is absent
   for (int n = 1; n < kMaxComNumber; ++n) full += std::to_string(n) + " usb:gone" + std::to_string(n) + "\n";

@@ -3,6 +3,8 @@
 // lines and windows.
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <iterator>
 #include <numbers>
 #include <numeric>
+#include <set>
 #include <sstream>
 
 #include "../app/gui_test_support.h"
@@ -195,6 +198,9 @@ TEST(TracerSimReads, eachFaultStopsTheCaptureAsNamedAndThePacerKeepsTheLinesRate
         << mean;
   }
   EXPECT_EQ(ReadSource(Bytes{1, 2}).read(9), (Bytes{1, 2}));
+  std::set<int> readings;  // the encoder's noise: every count within the spread either side, no other
+  for (long n = 0; n < 1000; ++n) readings.insert(encoderReading(n, 1000, 2));
+  EXPECT_EQ(readings, (std::set<int>{998, 999, 1000, 1001, 1002}));
 
   LinePacer pacer;
   pacer.begin(Bytes(5761, 7), 10s);
@@ -223,6 +229,11 @@ TEST(SimulatorsOnTheEventLoop, showTheReadTakeTheProgramComeBackAfterACloseAndSt
               window.findChild<QPushButton*>()->isEnabled());
 
   const int port = 40000 + static_cast<int>(::getpid() % 20000);
+  const int holder = ::socket(AF_INET, SOCK_STREAM, 0);  // another program on the host's port
+  sockaddr_in at{AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+  ASSERT_TRUE(::bind(holder, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 && ::listen(holder, 1) == 0);
+  EXPECT_TRUE(!HostLine::tcp("", port, 0, error) && error.starts_with("127.0.0.1:")) << error;
+  ::close(holder);  // gone: the next try listens afresh
   auto connecting =
       std::async(std::launch::async, [&] { return HostLine::tcp("127.0.0.1", port, 5, programError); });
   auto hostLine = HostLine::tcp("", port, 0, error);
