@@ -14,12 +14,15 @@
 #include "base/texts.h"
 #include "files/atomic_write.h"
 #include "program_folder.h"
+#include "settings/program_location.h"
 #include "settings/windows1252.h"
 
 namespace kovrel {
 namespace {
 
+namespace fs = std::filesystem;
 using testing::crlf;
+using testing::fileBytes;
 using testing::LoadedSettings;
 
 // ---- Numbers as the file holds them, whatever the operator's locale
@@ -224,27 +227,27 @@ TEST(SettingsMissingFile, missingEmptyOrUnwritableFilesGiveTheDefaultAndAJunkFil
     EXPECT_EQ(folder.read(), content);
   }
   ProgramFolder folder;
-  std::filesystem::create_directory(folder.file());  // nothing can be read from or renamed onto it
+  fs::create_directory(folder.file());  // nothing can be read from or renamed onto it
   SettingsFile file(folder.path());
   SharedState state;
   LoadOutcome outcome = file.carrega_dades(state);
   EXPECT_TRUE(outcome.replacedByDefault);
   EXPECT_TRUE(startsWith(outcome.problem, texts::kSettingsDefaultsNotSaved)) << outcome.problem;
   EXPECT_TRUE(file.lastError() == outcome.problem && state.polsoseix == D::polsoseix);
-  EXPECT_TRUE(file.linies_config().size() == 18u && std::filesystem::is_directory(folder.file()));
-  EXPECT_FALSE(std::filesystem::exists(temporaryPathFor(folder.file())));
+  EXPECT_TRUE(file.linies_config().size() == 18u && fs::is_directory(folder.file()));
+  EXPECT_FALSE(fs::exists(temporaryPathFor(folder.file())));
 
   // A file without any setting is kept under a dated name before the default replaces it.
   const std::string junk = std::string("\x7f\x01garbage\r\n[XXXX]=1\r\n\xff", 22);
-  std::filesystem::remove(folder.file());
+  fs::remove(folder.file());
   folder.write(junk);
   state.comport2 = Dynamic();
   outcome = file.carrega_dades(state);
   EXPECT_TRUE(outcome.replacedByDefault && startsWith(outcome.problem, texts::kSettingsNoSettings));
   EXPECT_TRUE(folder.read() == SettingsFile::defaultFileContent(folder.path()) &&
               state.comport2 == D::comport2);
-  std::vector<std::filesystem::path> aside;
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+  std::vector<fs::path> aside;
+  for (const auto& entry : fs::directory_iterator(folder.path()))
     if (entry.path() != folder.file()) aside.push_back(entry.path());
   ASSERT_EQ(aside.size(), 1u);
   EXPECT_NE(outcome.problem.find(aside[0].filename().string()), std::string::npos) << outcome.problem;
@@ -256,10 +259,59 @@ TEST(SettingsAtomicRewrite, aSaveBeforeAnyLoadOrThatCannotCreateTheNewFileKeepsT
   LoadedSettings s{original, SharedState()};
   EXPECT_EQ(SettingsFile(s.folder.path()).guarda_dades(s.state), SaveResult::Refused);  // nothing loaded
   s.state.midaradi = 61;  // a change that must not half-reach the disk
-  std::filesystem::create_directory(temporaryPathFor(s.folder.file()));
+  fs::create_directory(temporaryPathFor(s.folder.file()));
   EXPECT_EQ(s.file.guarda_dades(s.state), SaveResult::Failed);
   EXPECT_TRUE(startsWith(s.file.lastError(), texts::kSettingsNotSaved)) << s.file.lastError();
   EXPECT_EQ(s.folder.read(), original);
+}
+
+// Where trac_conf.cfg lives: beside the program when its folder takes files, otherwise in the
+// machine's shared folder or the user's own, filled from the machine's default file (or the
+// user's earlier one) on the first start and left alone after.
+
+// Whatever the working folder, the settings are looked for beside the program itself.
+TEST(ProgramLocation, theFolderHoldsTheRunningProgram) {
+  const fs::path started = fs::current_path();
+  fs::current_path(fs::temp_directory_path());  // started from elsewhere
+  const fs::path folder = runningProgramFolder();
+  fs::current_path(started);
+  EXPECT_TRUE(folder.is_absolute()) << folder;
+  EXPECT_TRUE(fs::is_regular_file(folder / KOVREL_TEST_PROGRAM)) << folder;
+}
+
+TEST(SettingsFolder, firstStartCopiesTheInstalledFileNamingTheUserFolderAndLaterStartsKeepTheUsersFile) {
+  const testing::ProgramFolder program, etc("etc"), home("home"), shared("shared");
+  const fs::path user = home.path() / ".config" / "kovrel";
+  const std::string installed = SettingsFile::defaultFileContent(fs::path("/usr/lib/kovrel")) + "; nota\r\n";
+  etc.write(installed);
+  fs::permissions(etc.file(),
+                  fs::perms::owner_read | fs::perms::others_read);  // as a package leaves it
+  auto choose = [&](const fs::path& writable, const fs::path& machine = {}) {
+    return chooseSettingsFolder({program.path(), etc.path(), machine, user},
+                                [&](const fs::path& f) { return f == writable; });
+  };
+  EXPECT_EQ(choose(program.path(), shared.path()), program.path());
+  EXPECT_FALSE(fs::exists(user));
+
+  ASSERT_EQ(choose({}, shared.path()), user);  // a machine's folder this user may not write
+  EXPECT_EQ(fileBytes(user / kSettingsFileName), SettingsFile::defaultFileContent(user) + "; nota\r\n");
+  SettingsFile file(user);  // the user's copy loads quietly and takes the saves
+  SharedState state;
+  EXPECT_FALSE(file.carrega_dades(state).replacedByDefault);
+  state.midaradi = 62;
+  ASSERT_EQ(file.guarda_dades(state), SaveResult::Saved) << file.lastError();
+
+  const std::string saved = fileBytes(user / kSettingsFileName);
+  EXPECT_EQ(choose({}), user);  // a later start
+  EXPECT_EQ(fileBytes(user / kSettingsFileName), saved);
+  EXPECT_EQ(etc.read(), installed);
+  EXPECT_FALSE(fs::exists(program.file()));
+
+  // The machine's folder once it takes files: its first file is this user's, the lab's calibration.
+  ASSERT_EQ(choose(shared.path(), shared.path()), shared.path());
+  EXPECT_NE(shared.read().find("[RADI]= 62\r\n"), std::string::npos);
+  EXPECT_NE(shared.read().find("[PATH]=" + shared.text() + "\r\n"), std::string::npos);
+  EXPECT_EQ(fileBytes(user / kSettingsFileName), saved);
 }
 
 }  // namespace
