@@ -8,10 +8,8 @@
 #include <stdlib.h>
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -52,13 +50,7 @@ namespace fs = std::filesystem;
 constexpr int kWaitMs = 10'000;
 
 // Runs the event loop until `done()` holds or the time is up; returns `done()`.
-bool waitUntil(const std::function<bool()>& done) {
-  QDeadlineTimer deadline(kWaitMs);
-  QTimer wake;  // a wait for something that never comes still sees the deadline
-  wake.start(10);
-  while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  return done();
-}
+bool waitUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, kWaitMs); }
 
 // A simulator as a child process on this test's COM folder, up and published.
 class Sim {

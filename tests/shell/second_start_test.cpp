@@ -4,11 +4,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QDeadlineTimer>
 #include <QProcess>
+#include <QTest>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "../app/gui_test_support.h"
 #include "app/kovrel_app.h"
@@ -37,12 +36,6 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("XDG_RUNTIME_DIR", text(root / "run"));
   env.insert("XDG_STATE_HOME", text(root / "state"));
-  auto waitFor = [](const std::function<bool()>& done) {
-    for (const QDeadlineTimer deadline(10000); !done() && !deadline.hasExpired();)
-      QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-  };
-
   QProcess asked;  // a question on the command line is answered, and the program goes no further
   asked.setProcessEnvironment(env), asked.start(text(folder / "kovrel"), {"--help"});
   ASSERT_TRUE(asked.waitForFinished(10000));
@@ -51,7 +44,7 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   QProcess ended;  // asked to end by the system (a logout): its port goes with it
   ended.setProcessEnvironment(env);
   ended.start(text(folder / "kovrel"), {});
-  ASSERT_TRUE(waitFor([&] { return fs::is_symlink(links / "COM5"); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fs::is_symlink(links / "COM5"); }, 10000));
   ended.terminate();
   ASSERT_TRUE(ended.waitForFinished(10000));
   EXPECT_FALSE(fs::is_symlink(links / "COM5") || ended.readAllStandardError().contains("wake-up"));
@@ -59,7 +52,7 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   QProcess killed;  // a copy that runs until killed: its lock file and port name stay behind
   killed.setProcessEnvironment(env);
   killed.start(text(folder / "kovrel"), {});
-  ASSERT_TRUE(waitFor([&] { return fs::is_symlink(links / "COM5"); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return fs::is_symlink(links / "COM5"); }, 10000));
   killed.kill();
   killed.waitForFinished();
 
@@ -82,7 +75,7 @@ TEST(SecondStart, staleLockOfAKilledCopyDoesNotBlockAndASecondStartBringsTheHidd
   ASSERT_TRUE(second.waitForFinished(15000));  // one that could not hand over waits on its message
   EXPECT_TRUE(second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
   EXPECT_EQ(testing::fileBytes(folder / kSettingsFileName), before);
-  EXPECT_TRUE(waitFor([&] { return first.window().isVisible(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return first.window().isVisible(); }, 10000));
   EXPECT_TRUE(first.window().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   fs::remove_all(root);
 }

@@ -66,24 +66,19 @@ TEST(HeadlessProgramRuns, everyReadAndSendAnswersAsTheFirstAndTheCommandTakesOnl
   EXPECT_TRUE(parseCliArgs({"answer", "-", "--filter", "-4095", "--filter", "4095", "--turn-steps", "-2160",
                             "--turn-steps", "2160"},
                            error));
-  for (const auto& [line, why] : std::initializer_list<std::pair<const char*, std::string>>{
-           {"trace - --filter -2147483648", ""},
-           {"answer - --filter 1e20", ""},
-           {"answer - --filter nan", ""},
-           {"answer - --turn-steps 2161", ""},
-           {"answer - --turn-steps -2147483647", ""},
-           {"", ""},
-           {"trace -q", ""},
-           {"send -", ""},
-           {"frob -", "unknown command 'frob'"},
-           {"answer - --manual 2x", "--manual takes a number of millimetres, not '2x'"}}) {
+  for (const char* line :
+       {"trace - --filter -2147483648", "answer - --filter 1e20", "answer - --filter nan",
+        "answer - --turn-steps 2161", "answer - --turn-steps -2147483647", "", "trace -q", "send -"}) {
     std::istringstream words(line), noInput;
     std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
     std::ostringstream out, err;
     EXPECT_EQ(runCli(args, noInput, out, err), kExitUsage) << line;
-    EXPECT_NE(err.str().find(why + "\n" + cliUsage()), std::string::npos)
-        << err.str();  // before anything runs
+    EXPECT_NE(err.str().find(cliUsage()), std::string::npos) << line;  // refused before anything runs
   }
+  EXPECT_TRUE(!parseCliArgs({"frob"}, error) && error == "unknown command 'frob'") << error;
+  EXPECT_TRUE(!parseCliArgs({"answer", "-", "--manual", "2x"}, error) &&
+              error == "--manual takes a number of millimetres, not '2x'")
+      << error;
   EXPECT_TRUE(!parseCliArgs({"trace", "-", "--tcp", "127.0.0.1:5"}, error) &&
               error == "--tcp names the host's link of send, once");
   for (const char* help : {"--help", "-h", "help"})
