@@ -7,8 +7,10 @@
 #   scripts/mutants.sh BUILD_DIR [PATTERN]
 #
 # BUILD_DIR is a configured build folder (e.g. build/debug). PATTERN, when given, keeps only the
-# lines of the list that contain it. Last line: "caught N of M". MUTANTS_DRY_RUN=1 only checks
-# that every listed text is still found; MUTANT_TIMEOUT sets the seconds a test program may take.
+# lines of the list that contain it. Last line: "caught N of M", then how many listed faults no longer
+# apply (their text has moved: the list is out of step with the code, and the script fails) or do not
+# build. MUTANTS_DRY_RUN=1 only checks that every listed text is still found; MUTANT_TIMEOUT sets
+# the seconds a test program may take.
 set -uo pipefail
 
 if [ $# -lt 1 ] || [ ! -f "$1/build.ninja" ]; then
@@ -35,7 +37,7 @@ trap 'restore; rm -f "$backup"' EXIT
 trap 'echo "interrupted: source restored" >&2; exit 130' INT TERM
 
 nl=$'\n'
-caught=0 total=0 number=0
+caught=0 total=0 number=0 stale=0 unbuilt=0
 while IFS= read -r line || [ -n "$line" ]; do
   [[ -z "${line// /}" || "$line" == \#* ]] && continue
   [[ -n "$pattern" && "$line" != *"$pattern"* ]] && continue
@@ -54,6 +56,7 @@ while IFS= read -r line || [ -n "$line" ]; do
   content=$(cat "$root/$file" && printf x) && content=${content%x}
   if [[ "$content" != *"$find"* ]]; then
     echo "not applied  $label"
+    stale=$((stale + 1))
     continue
   fi
   if [ -n "${MUTANTS_DRY_RUN:-}" ]; then
@@ -67,6 +70,7 @@ while IFS= read -r line || [ -n "$line" ]; do
   # shellcheck disable=SC2086
   if ! ninja -C "$build" $targets >/dev/null 2>&1; then
     echo "not built    $label"
+    unbuilt=$((unbuilt + 1))
     restore
     continue
   fi
@@ -88,4 +92,8 @@ while IFS= read -r line || [ -n "$line" ]; do
   restore
 done <"$list"
 
-echo "caught $caught of $total"
+summary="caught $caught of $total"
+[ "$stale" -gt 0 ] && summary+="; $stale not applied: the list is out of step with the code"
+[ "$unbuilt" -gt 0 ] && summary+="; $unbuilt not built"
+echo "$summary"
+[ "$stale" -eq 0 ]
