@@ -43,6 +43,7 @@ namespace kovrel {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using testing::FakeSerialPort;
 using testing::FakeTimer;
 using testing::FakeVirtualPort;
@@ -194,6 +195,8 @@ TEST_F(KovrelAppTest, theEditButtonsTurnAndMirrorTheShapeAndItsSizesFollow) {
 TEST_F(KovrelAppTest, exitSavesTheSettingsFirstIsRefusedWhileTheHostHoldsItsPortThenLeavesEvenWithThemGone) {
   ASSERT_TRUE(start());
   host->hostHolds = true, app->state().comport2 = 6;
+  click(cfg_btn);  // setting up the ports is refused too, as the pair is the host's
+  expectMessage(texts::kHostHoldsPortConfigure, texts::kTitleAttention), messages.clear();
   win().close();  // closing from the frame is the exit button
   expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");
   EXPECT_NE(programFolder.read().find("[VSPA]=6"), std::string::npos);
@@ -229,10 +232,8 @@ TEST_F(KovrelAppTest, exitInAutomaticModeOnlyHidesTheWindowTheSystemsRequestToEn
   EXPECT_TRUE(win().isVisible(Form1) && !tray->isVisible());
   click(sortirBtn), win().setWindowFlag(Qt::WindowStaysOnTopHint, false);
   auto second = std::async(std::launch::async, [&] { return wakeRunningCopy(wake, 2000); });
-  ASSERT_TRUE(
-      QTest::qWaitFor([&] { return second.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
-  EXPECT_TRUE(second.get() && win().isVisible(Form1) &&
-              win().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return second.wait_for(0s) == std::future_status::ready; }));
+  EXPECT_TRUE(second.get() && win().isVisible(Form1) && win().windowFlags() & Qt::WindowStaysOnTopHint);
   click(sortirBtn), host->hostHolds = true;
   tray->contextMenu()->actions().at(1)->trigger();  // "Salir" keeps the exit's rules
   expectMessage("Abortar primero en Tavrek luego en Kovrel ", "Atenció");

@@ -258,11 +258,10 @@ TEST_F(PlotWidgetTest, aPointIsOnePureBluePixelAxesAreBlackAndBeyondTheTrueSizeB
 }
 
 // === Pictures ===========================================================================================
-// The pictures the program draws for itself, against an approved sheet of them: the turn arrows
-// (each the mirror of the other), the mirror, the history clock, the six lens-type pictures and
-// the history's small outline of a read, the ports window's plugs and the plot's axes at true size.
-// A change meant to be seen is approved by running this test with KOVREL_APPROVE=1, which rewrites
-// tests/data/looks/pictures.png, and by looking at that file before committing it.
+// What the program draws for itself, against an approved sheet: the turn arrows (each the mirror of
+// the other), the mirror, the history clock, the six lens-type pictures, the history's small outline
+// of a read, the ports window's plugs and the plot's axes at true size. A change meant to be seen is
+// approved by running with KOVREL_APPROVE=1 (it rewrites tests/data/looks/pictures.png) and looking.
 
 // Side by side, top-aligned, on a transparent sheet.
 QImage sheetOf(const std::vector<QPixmap>& pictures) {
